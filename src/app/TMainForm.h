@@ -83,6 +83,7 @@ public:
     QString documentPath = QStringLiteral(u"無題");
     QString saveDialogFileName = QStringLiteral(u"無題");
     QString saveDialogTitle;
+    QString saveDialogDefaultExt;
     QString transferPath;
     char autoSendRequest = 'N';
     char autoReceiveRequest = 'N';
