@@ -169,6 +169,7 @@ TEST(OpenLineOverPty, PausesOnXoffUntilDc1AndStopsOnCan) {
     ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
     r.s.setCodeMode(CodeMode::Raw);
     ASSERT_TRUE(r.pty.write("\x13"));
+    ASSERT_TRUE(r.port.waitForInput(1000000)); // the pty hands bytes over asynchronously
     std::thread machine([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         r.pty.write("\x11");
@@ -182,7 +183,7 @@ TEST(OpenLineOverPty, PausesOnXoffUntilDc1AndStopsOnCan) {
     EXPECT_EQ(hex(r.pty.read(1)), "41");
 
     ASSERT_TRUE(r.pty.write("\x13\x18"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(r.port.waitForInput(1000000));
     EXPECT_TRUE(r.s.writeChar('B'));
     EXPECT_EQ(hex(r.pty.drain(50)), "");
 }
