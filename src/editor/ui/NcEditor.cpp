@@ -71,6 +71,8 @@ NcEditor::NcEditor(QWidget* parent) : QsciScintilla(parent), m_indexed(std::make
     setMarginWidth(2, 0);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
     SendScintilla(SCI_SETSCROLLWIDTH, 1);
+    // A program near the end must still become the second visible line.
+    SendScintilla(SCI_SETENDATLASTLINE, 0);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
             [this](int position, int type, const char*, int, int, int, int, int, int, int) {
                 onModified(position, type);
