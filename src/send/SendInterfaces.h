@@ -5,37 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 
 namespace tornyx {
-
-// How the characters of a send are put on the line (the serial layer's
-// code mode). Undecided never occurs while sending.
-enum class SendCode { Iso, Eia, Raw };
-
-// What the send steps need of the serial line: OpenLine, WriteChar, ReadChar
-// and the port queries, with the encoding, pause handling and line checks
-// of the serial layer behind them.
-class SendPort {
-public:
-    virtual ~SendPort() = default;
-    // Copies the send group of the active profile, opens and configures the
-    // port; on failure the reason has been shown and logged.
-    virtual bool openLine() = 0;
-    virtual void setCode(SendCode code) = 0;
-    // true = "stop": the run must end. A port that is not open answers
-    // "go on" and writes nothing.
-    virtual bool writeChar(char c) = 0;
-    virtual int queuedInput() = 0;
-    virtual char readChar() = 0;
-    // Blocks up to ms for input to arrive (or returns at once when there is
-    // some), so waiting loops do not burn a core.
-    virtual void waitForInput(int ms) = 0;
-    // Reads the modem status into the DSR and CTS lamps.
-    virtual void updateLamps() = 0;
-    virtual void closeLine() = 0;
-    virtual QString portName() const = 0;
-};
 
 // The editor as the run sees it: lines as Shift-JIS bytes without their
 // line break. The run never changes the text.
@@ -57,17 +28,15 @@ public:
     virtual int breakpointLine() const = 0;
 };
 
-// The main window as the run sees it.
+// The main window as the send run sees it, besides the LineHost of the
+// serial line (message boxes, event pump, lamps).
 class SendHost {
 public:
     virtual ~SendHost() = default;
-    // Handles pending window events (repaint, the stop and step buttons).
-    virtual void processEvents() = 0;
 
-    // Message boxes, placed 50 px right of and below the window's corner.
-    virtual void showError(const QString& text) = 0;              // OK
-    virtual bool askYesNo(const QString& text) = 0;               // warning, Yes/No; true = Yes
-    virtual void showBreakpoint(const QString& text) = 0;         // warning, Yes only
+    // The breakpoint box: a warning with the single button Yes, placed like
+    // the other boxes; the run continues when it is closed.
+    virtual void showBreakpoint(const QString& text) = 0;
 
     // Status display.
     virtual void setTransferPanel(int index, const QString& text) = 0;
@@ -115,15 +84,6 @@ public:
 
     virtual void closeMainWindow() = 0;
     virtual bool powerOff() = 0;
-};
-
-// Time for the run: the real clock sleeps, a test clock jumps.
-class SendClock {
-public:
-    virtual ~SendClock() = default;
-    virtual int64_t nowMs() = 0; // monotonic
-    virtual void sleepMs(int ms) = 0;
-    virtual QDateTime currentDateTime() = 0;
 };
 
 } // namespace tornyx

@@ -51,9 +51,8 @@ bool isProgramStart(const QByteArray& line) {
 
 } // namespace
 
-SendRun::SendRun(SendPort& port, SendEditor& editor, SendHost& host, SendClock& clock, TransferLog& log,
-                 TransferState& state)
-    : m_port(port), m_editor(editor), m_host(host), m_clock(clock), m_log(log), m_state(state) {}
+SendRun::SendRun(TransferSession& session, SendEditor& editor, SendHost& host, TransferState& state)
+    : m_session(session), m_log(session.log()), m_editor(editor), m_host(host), m_state(state) {}
 
 // ---------------------------------------------------------------- buttons
 
@@ -76,7 +75,7 @@ void SendRun::SendButtonPressed(int kind, const SendContext& context) {
         m_host.markIndexNotExtracted();
         m_host.openFile();
         if (m_editor.isEmpty()) {
-            m_host.showError(NoData);
+            showError(NoData);
             return;
         }
     }
@@ -94,7 +93,7 @@ void SendRun::SendButtonPressed(int kind, const SendContext& context) {
             m_log.append(fileLine);
             m_host.startDncRun();
         } else {
-            m_host.showError(IndexBusy);
+            showError(IndexBusy);
             m_host.setTransferMode(true);
             m_editor.setReadOnly(false);
         }
@@ -135,7 +134,7 @@ void SendRun::SendSelected(const QStringList& excludedHeaders) {
 }
 
 void SendRun::StopPressed() {
-    m_state.stopRequest = true;
+    m_session.requestStop();
     m_host.setScreenSaverInhibited(false);
     m_host.setCaretUpdatesSuspended(true);
     if (!m_host.isIndexExtractionFinished())
@@ -155,14 +154,14 @@ bool SendRun::requestClose() {
 void SendRun::InitSendDisplay() {
     m_host.setScreenSaverInhibited(true);
     m_host.showSendDisplay(true);
-    m_state.stopRequest = false;
+    m_session.clearStop();
     m_host.setStatusLabel(QString());
     m_indexBuilding = m_host.isIndexEmpty();
     m_host.setStepButtonEnabled(m_ctx.options.stepSendEnabled);
 }
 
 int SendRun::SendSetUp(int d) {
-    m_state.dataPhase = true;
+    m_session.setDataPhase(true);
     m_state.transferPath = m_ctx.documentPath;
     m_state.running = true;
     m_host.setEditorContextMenuEnabled(false);
@@ -180,22 +179,22 @@ int SendRun::SendSetUp(int d) {
     QString codeText;
     switch (s.code) {
     case 0:
-        m_port.setCode(SendCode::Iso);
+        m_session.setCodeMode(CodeMode::Iso);
         codeText = QStringLiteral("ISO  ");
         m_log.append(QStringLiteral(u"  送信ｺｰﾄﾞはISOｺｰﾄﾞ\n"));
         break;
     case 1:
-        m_port.setCode(SendCode::Eia);
+        m_session.setCodeMode(CodeMode::Eia);
         codeText = QStringLiteral("EIA  ");
         m_log.append(QStringLiteral(u"  送信ｺｰﾄﾞはEIAｺｰﾄﾞ\n"));
         break;
     case 2:
-        m_port.setCode(SendCode::Raw);
+        m_session.setCodeMode(CodeMode::Raw);
         codeText = QStringLiteral("ASCII");
         m_log.append(QStringLiteral(u"  送信ｺｰﾄﾞはASCIIｺｰﾄﾞ\n"));
         break;
     case 3:
-        m_port.setCode(SendCode::Raw);
+        m_session.setCodeMode(CodeMode::Raw);
         codeText = QStringLiteral(u"任意");
         m_log.append(QStringLiteral(u"  送信ｺｰﾄﾞは任意ｺｰﾄﾞ\n"));
         break;
@@ -212,17 +211,17 @@ int SendRun::SendSetUp(int d) {
     const QString stopText = s.stopBits == 0 ? QStringLiteral(" 1") : s.stopBits == 1 ? QStringLiteral(" 2")
                                                                                        : QStringLiteral(" 1.5");
     m_host.setTransferPanel(3, codeText + speedText + stopText);
-    m_host.setTransferPanel(4, m_port.portName());
+    m_host.setTransferPanel(4, m_session.settings().port);
     m_host.setTransferPanel(5, s.signal == 0 ? QStringLiteral("Y") : QStringLiteral("N"));
     return 0;
 }
 
 int SendRun::WaitStartSignal(int d) {
     if (m_ctx.profile.send.signal != 0) {
-        m_port.updateLamps();
+        m_session.updateModemLamps();
         m_log.append(d == 1 ? LogDncStart : LogStart);
         m_state.errorNumber = err(1004, d);
-        if (!m_host.askYesNo(ConfirmStart))
+        if (!askYesNo(ConfirmStart))
             return 100;
         m_host.setTransferPanel(2, Sending);
         m_panel2 = Sending;
@@ -230,23 +229,23 @@ int SendRun::WaitStartSignal(int d) {
     }
     m_host.setTransferPanel(2, Waiting);
     m_log.append(LogWaitSignal);
-    const char pause = m_ctx.options.dc3Is93 ? char(0x93) : Dc3;
+    const unsigned char pause = m_session.pauseCharacter();
     for (;;) {
         // Checked on every turn: a machine that keeps talking must not keep
         // the operator from stopping.
-        if (m_state.stopRequest) {
+        if (m_session.isStopRequested()) {
             m_log.append(LogManualStop);
             m_state.errorNumber = err(1033, d);
             return 100;
         }
-        if (m_port.queuedInput() <= 0) {
-            m_host.processEvents();
-            m_port.waitForInput(20);
+        if (m_session.queuedInput() <= 0) {
+            m_session.pumpEvents();
+            m_session.waitForInput(50);
             continue;
         }
-        const char c = m_port.readChar();
-        m_host.processEvents();
-        if (c == Dc1 || c == '%' || c == Enq) {
+        const unsigned char c = m_session.readChar();
+        m_session.pumpEvents();
+        if (c == nc::Dc1 || c == '%' || c == nc::Enq) {
             m_host.setTransferPanel(2, Sending);
             m_panel2 = Sending;
             m_log.append(LogSignalReceived);
@@ -255,10 +254,12 @@ int SendRun::WaitStartSignal(int d) {
         }
         if (!m_ctx.options.ignoreMachineStop) {
             m_state.errorNumber = err(1003, d);
-            if (c == Dc3 || c == pause || c == Dc4 || c == Can)
+            // The pause character counts as DC3 too: with the 0x93 option a
+            // machine's DC3 arrives as 0x93.
+            if (c == nc::Dc3 || c == pause || c == nc::Dc4 || c == nc::Can)
                 return 100;
         }
-        m_port.updateLamps();
+        m_session.updateModemLamps();
     }
 }
 
@@ -266,7 +267,7 @@ int SendRun::SendStartCodes(int d) {
     const SendGroup& s = m_ctx.profile.send;
     if (s.code != 1 && !m_ctx.options.noLeadingLf) {
         m_state.errorNumber = err(1009, d);
-        if (write(Lf))
+        if (write(nc::Lf))
             return 100;
     }
     m_state.errorNumber = err(1010, d);
@@ -308,7 +309,7 @@ int SendRun::SendEndCodes(int d) {
         if (isPunch())
             failed = step(1017, eob) || step(1021, "%");
         else
-            failed = step(1022, QByteArray(1, Dc4));
+            failed = step(1022, QByteArray(1, char(nc::Dc4)));
         break;
     case 2: failed = step(1023, eob) || step(1024, "%%"); break;
     case 3: failed = step(1015, "%"); break;
@@ -319,9 +320,11 @@ int SendRun::SendEndCodes(int d) {
 }
 
 void SendRun::AbortSend(int d) {
-    if (!m_ctx.options.noLineCheck && !m_state.writeFailed) {
+    if (!m_ctx.options.noLineCheck && !m_session.writeFailed()) {
         m_state.errorNumber = err(1025, d);
-        write(Dc4);
+        // A line that never opened takes nothing (and logs no write error).
+        if (m_session.isOpen())
+            write(nc::Dc4);
     }
     m_log.append(LogStopLine + QString::number(m_state.errorNumber) + '\n');
     if (!m_log.isEmpty())
@@ -330,7 +333,7 @@ void SendRun::AbortSend(int d) {
         m_host.setProgress(0);
     restoreModifiedMark();
     m_host.setTimer2(false);
-    m_port.closeLine();
+    m_session.closeLine();
     m_host.setTransferPanel(2, Stopped);
     m_host.setTransferPanel(1, QString());
     m_state.success = false;
@@ -346,7 +349,7 @@ void SendRun::FailSend(int d) {
     if (d == 0)
         m_host.setProgress(0);
     m_host.setTimer2(false);
-    m_port.closeLine();
+    m_session.closeLine();
     m_host.setTransferPanel(2, Stopped);
     m_host.setTransferPanel(1, QString());
     m_state.success = false;
@@ -386,13 +389,13 @@ void SendRun::RunSend() {
         }
         if (result != Pass::Completed)
             break;
-        if (m_repeat && !m_state.stopRequest && !m_closePending) {
+        if (m_repeat && !m_session.isStopRequested() && !m_closePending) {
             m_editor.caretToStart();
             m_editor.selectLine(0, m_editor.lineCount() > 0 ? int(m_editor.line(0).size()) : 0);
             m_host.setEditPanel(5, QString());
             m_log.append(LogRepeatReady);
             wait(3000);
-            if (!m_state.stopRequest && !m_closePending) {
+            if (!m_session.isStopRequested() && !m_closePending) {
                 ++m_repeatCount;
                 m_host.setTransferPanel(6, repeatText(m_repeatCount));
                 continue;
@@ -425,11 +428,11 @@ void SendRun::endRun() {
 
 SendRun::Pass SendRun::runPass() {
     const SendGroup& s = m_ctx.profile.send;
-    m_state.writeFailed = false;
+    m_session.setWriteFailed(false);
     m_stepPending = false;
     InitSendDisplay();
     m_state.kind = 1;
-    if (!m_port.openLine()) {
+    if (!m_session.openLine(SendKind, m_ctx.profile, m_ctx.lineOptions)) {
         m_state.errorNumber = 1020;
         m_log.append(LogNoSettings);
         AbortSend(0);
@@ -442,7 +445,7 @@ SendRun::Pass SendRun::runPass() {
     const int32_t total = totalCount();
     m_state.counters.totalCount = total;
     m_host.setTransferPanel(1, Remaining + amountText(total, m_ctx.options.metres));
-    m_host.processEvents();
+    m_session.pumpEvents();
 
     m_state.counters.lastSampleCount = 0;
     if (WaitStartSignal(0) == 100) {
@@ -486,14 +489,14 @@ SendRun::Pass SendRun::runPass() {
     if (isPunch() && m_ctx.options.punchCompletion) {
         wait(4000);
         m_state.errorNumber = 1019;
-        if (write(Dc4)) {
+        if (write(nc::Dc4)) {
             AbortSend(0);
             return Pass::Stopped;
         }
     }
     restoreModifiedMark();
     wait(4000);
-    m_port.closeLine();
+    m_session.closeLine();
     m_host.setTransferPanel(2, Completed);
     m_host.setTransferPanel(1, QString());
     m_host.setProgress(0);
@@ -512,7 +515,7 @@ bool SendRun::sendOspHeader() {
     m_state.errorNumber = 1007;
     const QByteArray bytes = platform::toSjis(name);
     for (char c : bytes) {
-        if (write(c))
+        if (write(static_cast<unsigned char>(c)))
             return true;
         if (s.invTime > 0)
             wait(s.invTime);
@@ -579,12 +582,19 @@ bool SendRun::sendLineLoop() {
             if (!percentOnly) {
                 for (char ch : out.chars) {
                     m_state.errorNumber = 1014;
-                    if (write(ch) || m_state.stopRequest) {
+                    if (write(static_cast<unsigned char>(ch)) || m_session.isStopRequested()) {
                         AbortSend(0);
                         return true;
                     }
-                    if (s.invTime > 0)
+                    if (s.invTime > 0) {
                         wait(s.invTime);
+                        // A stop pressed during the pause: not one more
+                        // character of the program.
+                        if (m_session.isStopRequested()) {
+                            AbortSend(0);
+                            return true;
+                        }
+                    }
                 }
                 m_state.errorNumber = 1016;
                 if (writeGroup(eob)) {
@@ -594,7 +604,7 @@ bool SendRun::sendLineLoop() {
             }
         }
         if (!percentOnly) {
-            m_host.processEvents();
+            m_session.pumpEvents();
             if (m_ctx.options.stepSendEnabled && stepWait())
                 return true;
         }
@@ -611,17 +621,17 @@ bool SendRun::sendLineLoop() {
 bool SendRun::stepWait() {
     m_state.stepFlag = true;
     for (;;) {
-        m_host.processEvents();
+        m_session.pumpEvents();
         if (m_stepPending || m_host.takeStepEvent()) {
             m_stepPending = false;
             return false;
         }
         m_state.errorNumber = 1032;
-        if (m_state.stopRequest) {
+        if (m_session.isStopRequested()) {
             AbortSend(0);
             return true;
         }
-        m_clock.sleepMs(10);
+        m_session.waitMs(10, false);
     }
 }
 
@@ -634,14 +644,11 @@ void SendRun::progressText() {
 
 // ---------------------------------------------------------------- helpers
 
-bool SendRun::write(char c) {
-    m_state.writeFailed = m_port.writeChar(c);
-    return m_state.writeFailed;
-}
+bool SendRun::write(unsigned char c) { return m_session.writeChar(c); }
 
 bool SendRun::writeGroup(const QByteArray& bytes) {
     for (char c : bytes)
-        if (write(c))
+        if (write(static_cast<unsigned char>(c)))
             return true;
     return false;
 }
@@ -651,12 +658,15 @@ bool SendRun::writeFeed() {
     return writeGroup(QByteArray(feed * 20, ' '));
 }
 
-void SendRun::wait(int ms) {
-    const int64_t end = m_clock.nowMs() + ms;
-    for (int64_t now = m_clock.nowMs(); now < end; now = m_clock.nowMs()) {
-        m_host.processEvents();
-        m_clock.sleepMs(int(std::min<int64_t>(end - now, 20)));
-    }
+void SendRun::wait(int ms) { m_session.waitMs(ms, false); }
+
+void SendRun::showError(const QString& text) {
+    m_session.host().showMessage(LineHost::Kind::Error, text, LineHost::Buttons::Ok);
+}
+
+bool SendRun::askYesNo(const QString& text) {
+    return m_session.host().showMessage(LineHost::Kind::Warning, text, LineHost::Buttons::YesNo) ==
+           LineHost::Answer::Yes;
 }
 
 void SendRun::restoreModifiedMark() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "profiles/CommProfile.h"
+#include "serial/LineOptions.h"
+#include "serial/TransferSession.h"
 #include "send/SendInterfaces.h"
 #include "send/SendText.h"
 #include "status/TransferLog.h"
@@ -17,7 +19,7 @@ struct SendOptions {
     bool sendAfterComment = false;  // op7  (送信)ﾃﾞｰﾀの注釈(；か’)以降も送信を行う
     bool ignoreMachineStop = false; // op9  (共通)NC機側からの中止信号は無効にする
     bool punchCompletion = false;   // op12 (送信)ﾃｰﾌﾟﾊﾟﾝﾁｬを使用する場合に完了信号を出力する
-    bool noLineCheck = false;       // op13 (共通)回線ﾁｪｯｸを行わない
+    bool noLineCheck = false;       // op13 (共通)回線ﾁｪｯｸを行わない (also in LineOptions)
     bool noLeadingLf = false;       // op17 (送信)送信開始時に改行コードを送信しない
     bool powerOff = false;          // Power_Off
     bool dc3Is93 = true;            // DC3(0X93)
@@ -30,6 +32,7 @@ struct SendContext {
     CommProfile profile;   // the active profile
     int profileNumber = 1; // 1..12; 11 and 12 get the file-name header
     SendOptions options;
+    LineOptions lineOptions; // what the serial line obeys
     QString documentPath;
 };
 
@@ -38,8 +41,9 @@ struct SendContext {
 // thread; waits pump the host's events so the stop and step buttons work.
 class SendRun {
 public:
-    SendRun(SendPort& port, SendEditor& editor, SendHost& host, SendClock& clock, TransferLog& log,
-            TransferState& state);
+    // session: the serial line with its log text, stop request and
+    // write-failure flag; its LineHost shows the boxes and pumps events.
+    SendRun(TransferSession& session, SendEditor& editor, SendHost& host, TransferState& state);
 
     // SpeedButton10 (kind 1, send) and SpeedButton15 (kind 2, repeat).
     void SendButtonPressed(int kind, const SendContext& context);
@@ -77,11 +81,13 @@ public:
 private:
     enum class Pass { Completed, Stopped, Failed };
     Pass runPass();
-    bool write(char c);
+    bool write(unsigned char c);
     // Writes each byte; stops at the first that answers "stop".
     bool writeGroup(const QByteArray& bytes);
     bool writeFeed(); // Feed x 20 blanks
     void wait(int ms);
+    void showError(const QString& text);
+    bool askYesNo(const QString& text);
     bool isPunch() const { return m_ctx.profile.send.speed == 6; }
     int err(int n, int d) const { return n + 2000 * d; }
     void endRun(); // common ending of every path
@@ -91,11 +97,10 @@ private:
     bool stepWait();
     void progressText();
 
-    SendPort& m_port;
+    TransferSession& m_session;
+    TransferLog& m_log;
     SendEditor& m_editor;
     SendHost& m_host;
-    SendClock& m_clock;
-    TransferLog& m_log;
     TransferState& m_state;
 
     SendContext m_ctx;

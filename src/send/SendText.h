@@ -8,15 +8,6 @@
 
 namespace tornyx {
 
-// Protocol bytes of the send run.
-inline constexpr char Lf = 0x0A;
-inline constexpr char Cr = 0x0D;
-inline constexpr char Enq = 0x05;  // the machine asks for data
-inline constexpr char Dc1 = 0x11;  // XON: the machine may be sent to again / start
-inline constexpr char Dc3 = 0x13;  // XOFF and stop code
-inline constexpr char Dc4 = 0x14;  // end of data for a punch; "stopped" for a machine
-inline constexpr char Can = 0x18;  // the machine cancels
-
 // The end-of-block characters of a profile's CRLF_Type: 0 LF, 1 CR LF,
 // 2 CR LF LF, 3 CR. A value outside the list (a hand-edited Setting.ini)
 // is taken as LF, the plain end of block every machine accepts.

@@ -26,13 +26,12 @@ struct SendCounters {
 };
 
 // The run state the send, receive and DNC runs share with the main window
-// and its post-transfer step (Timer1). The main window owns one.
+// and its post-transfer step (Timer1), besides what the serial line's
+// TransferSession keeps (stop request, write-failure and data-phase flags,
+// the log text). The main window owns one.
 struct TransferState {
     int kind = 0;               // 1 send and DNC, 2 receive (3 selects the DNC log)
     int errorNumber = 0;        // stage reached, logged when a run stops
-    bool stopRequest = false;   // set by the stop button, polled by the runs
-    bool writeFailed = false;   // answer of the last WriteChar ("stop" = true)
-    bool dataPhase = false;     // the run reached the sending of data
     bool running = false;       // set by the set-up, cleared by the post-transfer step
     bool success = false;       // the run ended normally
     bool receivedPending = false; // a received file waits to be loaded

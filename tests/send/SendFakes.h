@@ -2,58 +2,31 @@
 
 #include "send/SendInterfaces.h"
 
+#include "support/FakeLineHost.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QStringList>
 
-#include <deque>
 #include <functional>
-#include <stdexcept>
 
 namespace tornyx::test {
 
-// The characters the run hands to WriteChar, before any encoding.
-class FakePort : public SendPort {
+// A line host that answers its boxes from a list (Yes when it runs out).
+class ScriptedLineHost : public FakeLineHost {
 public:
-    QByteArray written;
-    std::deque<char> input;
-    bool openOk = true;
-    bool open = false;
-    int closes = 0;
-    SendCode code = SendCode::Raw;
-    // Called before each write with the index of the write; answers
-    // "stop" (true) to make WriteChar fail there.
-    std::function<bool(qsizetype)> onWrite;
-    bool throwOnWrite = false;
-
-    bool openLine() override { return open = openOk; }
-    void setCode(SendCode c) override { code = c; }
-    bool writeChar(char c) override {
-        if (!open)
-            return false;
-        if (throwOnWrite)
-            throw std::runtime_error("device gone");
-        if (onWrite && onWrite(written.size()))
-            return true;
-        written += c;
-        return false;
+    QList<Answer> answers;
+    Answer showMessage(Kind kind, const QString& text, Buttons buttons, const QString& caption) override {
+        FakeLineHost::showMessage(kind, text, buttons, caption);
+        return answers.isEmpty() ? (buttons == Buttons::Ok ? Answer::Ok : Answer::Yes) : answers.takeFirst();
     }
-    int queuedInput() override { return int(input.size()); }
-    char readChar() override {
-        if (input.empty())
-            return 0;
-        const char c = input.front();
-        input.pop_front();
-        return c;
+    QStringList texts() const {
+        QStringList out;
+        for (const Message& m : messages)
+            out << m.text;
+        return out;
     }
-    void waitForInput(int) override {}
-    void updateLamps() override {}
-    void closeLine() override {
-        open = false;
-        ++closes;
-    }
-    QString portName() const override { return "COM1"; }
 };
 
 class FakeEditor : public SendEditor {
@@ -62,13 +35,13 @@ public:
     bool modified = false;
     bool readOnly = false;
     int breakpoint = -1;
-    QList<int> selections;
+    int selections = 0;
 
     explicit FakeEditor(QList<QByteArray> l = {}) : lines(std::move(l)) {}
     int lineCount() const override { return int(lines.size()); }
     QByteArray line(int i) const override { return lines.at(i); }
     bool isEmpty() const override { return lines.isEmpty() || (lines.size() == 1 && lines[0].isEmpty()); }
-    void selectLine(int index, int) override { selections << index; }
+    void selectLine(int, int) override { ++selections; }
     void caretToStart() override {}
     void setFocus() override {}
     void setReadOnly(bool r) override { readOnly = r; }
@@ -77,16 +50,15 @@ public:
     int breakpointLine() const override { return breakpoint; }
 };
 
-class FakeHost : public SendHost {
+class FakeSendHost : public SendHost {
 public:
     QMap<int, QString> panels;
     QMap<int, QString> editPanels;
     QStringList panel2History;
+    QStringList panel1History;
+    QStringList panel6History;
     QString statusLabel;
-    QStringList errors, questions, breakpoints;
-    QList<bool> answers; // answers to askYesNo, in order; Yes when empty
-    int pumps = 0;
-    std::function<void(int)> onPump;
+    QStringList breakpoints;
     int steps = 0; // step events still to hand out
     bool shift = false;
     int timer1Starts = 0;
@@ -103,21 +75,15 @@ public:
     bool inhibited = false;
     std::function<void()> onClose;
 
-    void processEvents() override {
-        ++pumps;
-        if (onPump)
-            onPump(pumps);
-    }
-    void showError(const QString& t) override { errors << t; }
-    bool askYesNo(const QString& t) override {
-        questions << t;
-        return answers.isEmpty() ? true : answers.takeFirst();
-    }
     void showBreakpoint(const QString& t) override { breakpoints << t; }
     void setTransferPanel(int i, const QString& t) override {
         panels[i] = t;
+        if (i == 1)
+            panel1History << t;
         if (i == 2)
             panel2History << t;
+        if (i == 6)
+            panel6History << t;
     }
     void setEditPanel(int i, const QString& t) override { editPanels[i] = t; }
     void setStatusLabel(const QString& t) override { statusLabel = t; }
@@ -157,21 +123,6 @@ public:
     bool powerOff() override {
         ++powerOffs;
         return true;
-    }
-};
-
-// Time passes only when the run sleeps.
-class FakeClock : public SendClock {
-public:
-    int64_t now = 1000000;
-    int64_t slept = 0;
-    int64_t nowMs() override { return now; }
-    void sleepMs(int ms) override {
-        now += ms;
-        slept += ms;
-    }
-    QDateTime currentDateTime() override {
-        return QDateTime(QDate(2010, 7, 9), QTime(12, 5, 33)).addMSecs(now - 1000000);
     }
 };
 
