@@ -375,6 +375,7 @@ void SendRun::RunSend() {
     // before Send was pressed, it says afterwards, so unsaved edits keep
     // their close question.
     m_wasModified = m_editor.isModified();
+    m_state.dataSent = false;
     m_filter.sendMsg = platform::toSjis(m_ctx.profile.send.sendMsg);
     m_filter.dropSequenceNumbers = m_ctx.profile.send.nNon == "Y";
     m_filter.dropFeedPoint = m_ctx.profile.send.fNon == "Y";
@@ -461,6 +462,7 @@ SendRun::Pass SendRun::runPass() {
         m_log.append(LogFeed);
     }
     m_state.counters.sentCount = 0;
+    m_state.dataSent = true;
     m_host.setProgressRange(total);
     m_host.setProgress(0);
     m_host.setTimer2(true);

@@ -34,6 +34,7 @@ struct TransferState {
     int errorNumber = 0;        // stage reached, logged when a run stops
     bool running = false;       // set by the set-up, cleared by the post-transfer step
     bool success = false;       // the run ended normally
+    bool dataSent = false;      // the run reached the sending of its data (mail)
     bool receivedPending = false; // a received file waits to be loaded
     bool exitAfterTransfer = false;
     bool stepFlag = false;      // the run used step mode
