@@ -2,6 +2,7 @@
 #include "editor/DocumentFile.h"
 #include "platform/TextCodec.h"
 #include "support/FakePrompts.h"
+#include "support/SafeServices.h"
 #include "support/TempHome.h"
 
 #include <QAction>
@@ -56,10 +57,10 @@ struct Document : ::testing::Test {
     std::unique_ptr<TMainForm> form;
     QString caption(const QString& middle) const { return middle + " - Tornyx" + form->versionText; }
 
+    test::SafeServices safe{home, &prompts};
+
     void start() {
-        MainFormServices s;
-        s.prompts = &prompts;
-        form = std::make_unique<TMainForm>(QStringList{}, s);
+        form = std::make_unique<TMainForm>(QStringList{}, safe.services);
         form->show();
         QApplication::processEvents();
         prompts.boxes.clear();
