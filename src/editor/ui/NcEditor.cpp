@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 namespace tornyx {
@@ -121,7 +122,11 @@ public:
         m_e.SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
         m_e.SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
         m_e.SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, QsciScintillaBase::SC_MODEVENTMASKALL);
-        m_e.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0ul);
+        // Caret and view to the start without asking for the caret's pixel
+        // position: on a line of megabytes that alone takes many seconds.
+        m_e.SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, 0ul);
+        m_e.SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, 0ul);
+        m_e.SendScintilla(QsciScintillaBase::SCI_SETXOFFSET, 0ul);
         m_e.SendScintilla(QsciScintillaBase::SCI_SETREADONLY, m_readOnly ? 1 : 0);
         m_e.blockSignals(m_blocked);
     }
@@ -259,6 +264,27 @@ void NcEditor::keyPressEvent(QKeyEvent* e) {
     QKeyEvent changed(e->type(), e->key(), e->modifiers(), text, e->isAutoRepeat(), static_cast<ushort>(e->count()));
     QsciScintilla::keyPressEvent(&changed);
     e->setAccepted(changed.isAccepted());
+}
+
+} // namespace tornyx
+
+namespace tornyx {
+
+void NcEditor::inputMethodEvent(QInputMethodEvent* e) {
+    // Letters committed by an input method are upper case as well.
+    const QString upper = e->commitString().toUpper();
+    if (!fits(upper.toUtf8().size())) {
+        QApplication::beep();
+        e->ignore();
+        return;
+    }
+    if (upper == e->commitString()) {
+        QsciScintilla::inputMethodEvent(e);
+        return;
+    }
+    QInputMethodEvent changed(e->preeditString(), e->attributes());
+    changed.setCommitString(upper, e->replacementStart(), e->replacementLength());
+    QsciScintilla::inputMethodEvent(&changed);
 }
 
 } // namespace tornyx

@@ -76,6 +76,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
 
 private:
     class Text;
