@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace tornyx {
 
 namespace {
@@ -62,7 +64,11 @@ void TMainForm::connectDocument() {
     connect(RichEdit1, &QsciScintilla::textChanged, this, [this] { RichEdit1Change(); });
     // Every typed key holds the extraction off until a second after the last.
     connect(RichEdit1, &NcEditor::typingKey, Timer4, &QTimer::stop);
-    connect(RichEdit1, &QsciScintilla::cursorPositionChanged, this, [this] { refreshCaretDisplay(); });
+    // The list always shows the program under the caret.
+    connect(RichEdit1, &QsciScintilla::cursorPositionChanged, this, [this] {
+        refreshCaretDisplay();
+        selectEntry(RichEdit1->caretLine() + 1);
+    });
     Timer4->setInterval(500);
 }
 
@@ -315,7 +321,9 @@ void TMainForm::RichEdit1Change() {
 
 void TMainForm::Timer4Timer() {
     if (options.autoIndexOff) {
-        Timer4->start(); // keeps ticking, so switching the option back takes effect
+        // Keeps ticking, so that switching the option back takes effect, but
+        // never at the 1 ms of a fresh load.
+        Timer4->start(std::max(Timer4->interval(), 500));
         return;
     }
     Timer4->stop();

@@ -317,6 +317,14 @@ TEST_F(Document, IndexFollowsEditsAndJumps) {
     EXPECT_EQ(form->RichEdit1->selectedText(), "O30");
     EXPECT_EQ(form->StatusBar1->text(1), "30 , 4");
 
+    // Moving the caret selects the program it is in.
+    form->RichEdit1->setCursorPosition(10, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
+    form->RichEdit1->setCursorPosition(50, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+
     // The line of an entry edited since: choosing it removes the entry.
     form->RichEdit1->setCursorPosition(29, 0);
     typeText(form->RichEdit1, "x");
@@ -353,8 +361,10 @@ TEST_F(Document, AutoIndexOffLeavesTheListToTheButton) {
     form->RichEdit1->setCursorPosition(2, 0);
     typeText(form->RichEdit1, "o2\n");
     EXPECT_FALSE(form->Timer4->isActive()) << "the change does not start the timer";
+    form->Timer4->setInterval(1);
     form->Timer4Timer();
     EXPECT_EQ(items(form->ComboBox1), QStringList{"00001-O1"});
+    EXPECT_EQ(form->Timer4->interval(), 500) << "idle ticks never spin at 1 ms";
     form->BitBtn1Click();
     EXPECT_EQ(items(form->ComboBox1), (QStringList{"00001-O1", "00003-O2"}));
     EXPECT_FALSE(form->SpeedButton[13]->isEnabled()) << "idle again";
