@@ -35,7 +35,12 @@ public:
         const long e = m_e.SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
         if (b < 0 || e <= b)
             return QByteArray();
-        return range(b, e - b).toByteArray();
+        // Copied around the gap: moving it would invalidate pieces a caller
+        // still holds.
+        QByteArray out(e - b + 1, Qt::Uninitialized);
+        m_e.SendScintilla(SCI_GETTEXTRANGE, b, e, out.data());
+        out.chop(1);
+        return out;
     }
     std::vector<Piece> pieces(qsizetype from) const override {
         const qsizetype len = length();
