@@ -248,6 +248,23 @@ TEST_F(Document, NewAsksWithoutCancelAndStartsUntitled) {
     EXPECT_EQ(home.read("P1.NC"), QByteArray("O0001\r\nM30\r\n"));
 }
 
+TEST_F(Document, ChangesToSaveSurviveACancelledDialog) {
+    home.write("P1.NC", "O0001\r\n");
+    home.write("P2.NC", "O0002\r\n");
+    start();
+    open("P1.NC");
+    typeText(form->RichEdit1, "n1\n");
+    prompts.fileDialogTitles.clear();
+    prompts.answers = {Prompts::Yes}; // save? yes; the save dialog is cancelled
+    prompts.fileNames = {QString(), home.file("P2.NC")};
+    form->FileOpenClick();
+    EXPECT_EQ(prompts.fileDialogTitles, QStringList{u(u"ﾃﾞｰﾀ保存")}) << "no open dialog";
+    EXPECT_EQ(form->RichEdit1->text(), "N1\nO0001\n");
+    EXPECT_TRUE(form->isModified());
+    form->open1Click(); // answered No: the changes go as asked
+    EXPECT_TRUE(form->RichEdit1->text().isEmpty());
+}
+
 TEST_F(Document, AskSaveYesWritesTheChosenFileButKeepsTheDocumentPath) {
     home.write("P1.NC", "O0001\r\n");
     start();
