@@ -205,6 +205,29 @@ void NcEditor::showProgramLine(int line) {
     SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), end);
 }
 
+void NcEditor::selectLinePrefix(int line, int sjisBytes) {
+    const QString text = lineText(line);
+    qsizetype unit = 0;
+    int characters = 0;
+    int bytes = 0;
+    while (unit < text.size() && bytes < sjisBytes) {
+        const char16_t c = text[unit].unicode();
+        const bool pair = QChar::isHighSurrogate(c) && unit + 1 < text.size();
+        // ASCII and half-width katakana take one byte; a character Shift-JIS
+        // cannot hold is sent as one '?'.
+        const bool single = c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F) || pair;
+        bytes += single ? 1 : 2;
+        unit += pair ? 2 : 1;
+        ++characters;
+    }
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    long end = start;
+    for (int i = 0; i < characters; ++i)
+        end = SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(end));
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), end);
+    SendScintilla(SCI_SCROLLCARET);
+}
+
 void NcEditor::setTextMargins(int px) {
     SendScintilla(SCI_SETMARGINLEFT, 0ul, static_cast<long>(px));
     SendScintilla(SCI_SETMARGINRIGHT, 0ul, static_cast<long>(px));

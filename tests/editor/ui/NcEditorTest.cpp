@@ -188,3 +188,14 @@ TEST_F(Editor, TenMegabyteLineWithoutBreakLoadsShowsAndSavesWhole) {
     EXPECT_TRUE(e.encodeForFile().bytes == line);
     EXPECT_EQ(e.lineSjis(0).size(), line.size());
 }
+
+TEST_F(Editor, LinePrefixIsCountedInShiftJisBytes) {
+    load(QByteArray("N1\r\nO1(\x82\xA0\xB1)X\r\n", 15));
+    e.selectLinePrefix(1, 6); // "O1(" 3, "あ" 2, "ｱ" 1
+    EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"O1(あｱ"));
+    e.selectLinePrefix(1, 100);
+    EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"O1(あｱ)X"));
+    e.setTextQuietly(QByteArray("(\xF0\x9F\x98\x80)X"));
+    e.selectLinePrefix(0, 3);
+    EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"(\U0001F600)"));
+}
