@@ -175,9 +175,10 @@ public:
     double load(NcEditor* editor, const QString& path, bool asDocument);
     // The size text of a number of bytes into editing panel 0.
     void showSize(double bytes);
-    // The save question before the document is replaced; the command that
-    // asks always goes on.
-    void askSave(const QString& fileName, const QString& title);
+    // The save question before the document is replaced. False only when the
+    // operator wanted the changes saved and they were not (dialog cancelled,
+    // write failed): the command that asked must then leave the text alone.
+    bool askSave(const QString& fileName, const QString& title);
     void open1Click();    // New
     void FileOpenClick(); // Open
     bool FileSaveClick(); // Save; true when the document was written
