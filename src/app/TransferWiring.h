@@ -90,11 +90,7 @@ public:
     QByteArray line(int index) const override { return m_w.RichEdit1->lineSjis(index); }
     bool isEmpty() const override { return m_w.RichEdit1->length() == 0; }
     void selectLine(int index, int length) override {
-        NcEditor* e = m_w.RichEdit1;
-        const QByteArray bytes = e->lineSjis(index);
-        const int chars = platform::fromSjis(bytes.left(qMax(0, length))).size();
-        e->setSelection(index, 0, index, chars);
-        e->ensureLineVisible(index);
+        m_w.RichEdit1->selectLinePrefix(index, length);
     }
     void caretToStart() override { m_w.RichEdit1->setCursorPosition(0, 0); }
     void setFocus() override { m_w.RichEdit1->setFocus(); }

@@ -153,8 +153,10 @@ TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
     home.write("B.NC", "O2\r\nM30\r\n");
     home.write("Tornyx.tmp", "stale text from the last start\r\n");
     home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    safe.port.deliver("\x11");
     start({"S01=A.NC", "S02=B.NC", "SE=Y", "N=2"});
     EXPECT_EQ(home.read("Tornyx.tmp"), QByteArray("O1\r\nM99\r\nO2\r\nM30\r\n"));
+    EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 39 39 0A CF B2 0A 4D 33 30 0A 0A A5");
     EXPECT_EQ(form->RichEdit1->text(), "O1\nM99\nO2\nM30\n");
     EXPECT_EQ(form->activeProfile(), 2);
     EXPECT_TRUE(form->Set[2]->isChecked());
