@@ -190,6 +190,9 @@ TEST_F(MainForm, SwitchingProfilesFromTheMenu) {
     EXPECT_FALSE(form->Set[1]->isChecked());
     EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(横型ＭＣ)"));
     EXPECT_EQ(form->RichEdit1->color(), QColor(255, 0, 0)) << "0x000000FF is red";
+    // What is drawn: the text style itself carries the colours.
+    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETFORE, 0), 0x0000FFL);
+    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETBACK, 0), 0x000000L);
     EXPECT_FALSE(form->isModified()) << "applying fonts must not mark the document";
     closeForm();
     EXPECT_TRUE(ini().contains("SetNo=4"));
