@@ -187,3 +187,19 @@ TEST(Machine, HelpExplainsItselfAndWritePortsKeepsOtherKeys) {
     EXPECT_EQ(home.read("Tornyx.INI"),
               "[Main]\r\nLeft=5\r\n[Ports]\r\nCOM2=/dev/ttyUSB0\r\nCOM1=" + m.slave().toLocal8Bit() + "\r\n");
 }
+
+TEST(Machine, CountsWhatAWriterThatIgnoresXoffSends) {
+    Machine m({"--mode", "receive", "--baud", "19200", "--xoff-at", "20", "--xoff-ms", "100", "--no-percent-end",
+               "--idle", "300"});
+    PosixSerialPort port;
+    ASSERT_TRUE(port.open(m.slave()));
+    SystemClock clock;
+    ASSERT_TRUE(port.waitForInput(3000000));
+    port.purge();
+    for (int i = 0; i < 80; ++i) { // 80 characters at 19200 8N2, XOFF or not
+        ASSERT_TRUE(port.writeByte('A'));
+        clock.sleepUs(573);
+    }
+    const auto res = m.result();
+    EXPECT_GE(res.value("after_xoff").toInt(), 20) << "the machine's count must see a writer that runs on";
+}

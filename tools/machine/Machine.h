@@ -46,6 +46,9 @@ struct Config {
     double dncBlocksPerSec = 10;
     std::vector<Fault> faults;
     bool repeat = false;       // serve another opening after the PC closed
+    // Read what has come every batchUs instead of byte by byte (0: byte by
+    // byte, exact for XOFF timing; chosen when XOFF or faults are scripted).
+    int batchUs = 4000;
 };
 
 // Runs the configured controller on an open pseudo-terminal master.
