@@ -203,3 +203,52 @@ TEST(Machine, CountsWhatAWriterThatIgnoresXoffSends) {
     const auto res = m.result();
     EXPECT_GE(res.value("after_xoff").toInt(), 20) << "the machine's count must see a writer that runs on";
 }
+
+TEST(Machine, PunchHoldsOnThePcsXoffUntilXon) {
+    TempHome home;
+    QByteArray text;
+    for (int i = 0; i < 40; ++i)
+        text += "G01X" + QByteArray::number(i) + ".5\n";
+    home.write("in.nc", text);
+    Machine m({"--mode", "punch", "--baud", "19200", "--frame", "--input", home.file("in.nc")});
+    Rig r(m.slave());
+    r.profile.read.code = 3; // ISO
+    ASSERT_TRUE(r.s.openLine(ReceiveKind, r.profile, r.options));
+    QByteArray got;
+    auto take = [&](int ms) {
+        while (r.s.waitForInput(ms))
+            got.append(char(r.s.readChar()));
+    };
+    while (got.size() < 50 && r.s.waitForInput(3000))
+        got.append(char(r.s.readChar()));
+    ASSERT_TRUE(r.port.writeByte(0x13));
+    take(100); // what was on the way
+    const qsizetype held = got.size();
+    take(300);
+    EXPECT_EQ(got.size(), held) << "nothing while the PC holds the machine";
+    ASSERT_TRUE(r.port.writeByte(0x11));
+    take(500);
+    EXPECT_EQ(got, "%\n" + text + "%");
+    r.s.closeLine();
+    const auto res = m.result();
+    EXPECT_EQ(res.value("pauses"), "1");
+    EXPECT_EQ(res.value("end"), "done");
+}
+
+TEST(Machine, DncBufferThrottlesTheWriterWithoutLosingABlock) {
+    TempHome out;
+    Machine m({"--mode", "dnc", "--baud", "19200", "--buffer", "64", "--blocks-per-s", "100", "--out",
+               out.file("got.nc")});
+    Rig r(m.slave());
+    ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
+    QByteArray text("%\n");
+    for (int i = 0; i < 30; ++i)
+        text += "N" + QByteArray::number(i) + "G01X1.Y2.\n";
+    text += "%";
+    EXPECT_TRUE(r.send(text));
+    const auto res = m.result();
+    EXPECT_EQ(out.read("got.nc"), text);
+    EXPECT_EQ(res.value("overflow"), "0");
+    EXPECT_GE(res.value("xoffs").toInt(), 1);
+    EXPECT_LE(res.value("after_xoff").toInt(), 3);
+}
