@@ -519,8 +519,8 @@ bool SendRun::sendOspHeader() {
     for (char c : bytes) {
         if (write(static_cast<unsigned char>(c)))
             return true;
-        if (s.invTime > 0)
-            wait(s.invTime);
+        if (s.invTime > 0 && m_session.waitMs(s.invTime, true))
+            return true;
     }
     m_state.errorNumber = 1008;
     if (writeGroup(endOfBlock(s.crlfType)))
@@ -589,7 +589,7 @@ bool SendRun::sendLineLoop() {
                         return true;
                     }
                     if (s.invTime > 0) {
-                        wait(s.invTime);
+                        m_session.waitMs(s.invTime, true);
                         // A stop pressed during the pause: not one more
                         // character of the program.
                         if (m_session.isStopRequested()) {

@@ -541,3 +541,38 @@ TEST_F(SendRunFixture, BadCodeValueSendsNothing) {
     EXPECT_EQ(hex(sent()), "");
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 0"));
 }
+
+TEST_F(SendRunFixture, BadInputIsSentAsWrittenOrStopped) {
+    // A 70 KB line, NUL bytes and a Japanese comment: sent as they stand.
+    const QByteArray longLine = "G01" + QByteArray(70 * 1024, '1');
+    const QByteArray comment = platform::toSjis(QStringLiteral(u"(荒加工;注意)"));
+    editor.lines = {"O1", longLine, QByteArray("G0\0X1", 5), comment, "M30"};
+    send();
+    EXPECT_EQ(sent(), "\nO1\n" + longLine + "\n" + QByteArray("G0\0X1", 5) + "\n" + comment + "\nM30\n\n%");
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信完了"));
+}
+
+TEST_F(SendRunFixture, ProfileValuesOutOfRange) {
+    ctx.profile.send.crlfType = 17;
+    ctx.profile.send.startChar = -3;
+    ctx.profile.send.endChar = 99;
+    ctx.profile.send.invTime = -5;
+    send();
+    EXPECT_EQ(hex(sent()), hex("\nO1\nM30\n")) << "plain LF blocks, no unknown start or end codes";
+    ctx.profile.send.speed = 6;
+    ctx.profile.send.feed = 9;
+    send();
+    EXPECT_EQ(sent().count(' '), 3 * 60) << "leader, program start and trailer: a feed beyond 150 mm is 150 mm";
+}
+
+TEST_F(SendRunFixture, LongCharacterPauseStillStops) {
+    ctx.profile.send.invTime = 600000; // ten minutes per character
+    lineHost.onPump = [this](int n) {
+        if (n == 20)
+            run.StopPressed();
+    };
+    const std::int64_t t0 = clock.nowUs();
+    send();
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
+    EXPECT_LT(clock.nowUs() - t0, 60'000'000) << "the stop acts inside the pause";
+}
