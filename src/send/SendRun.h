@@ -62,6 +62,9 @@ public:
     bool requestClose();
     bool isRunning() const { return m_inRun; }
 
+    // The DNC run sets its context before it calls the shared steps.
+    void setContext(const SendContext& context) { m_ctx = context; }
+
     // The shared steps; 100 = stop the run, 0 = go on.
     void InitSendDisplay();
     int SendSetUp(int d);

@@ -8,6 +8,8 @@
 #include "support/TempHome.h"
 #include "send/SendFakes.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 using namespace tornyx;
@@ -575,4 +577,21 @@ TEST_F(SendRunFixture, LongCharacterPauseStillStops) {
     send();
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
     EXPECT_LT(clock.nowUs() - t0, 60'000'000) << "the stop acts inside the pause";
+}
+
+TEST_F(SendRunFixture, DncStepsAdd2000AndWriteTheDncLog) {
+    ctx.profile.send.signal = 0;
+    run.setContext(ctx);
+    ASSERT_TRUE(session.openLine(SendKind, ctx.profile, ctx.lineOptions));
+    EXPECT_EQ(run.SendSetUp(1), 0);
+    lineHost.onPump = [this](int n) {
+        if (n == 10)
+            run.StopPressed();
+    };
+    EXPECT_EQ(run.WaitStartSignal(1), 100);
+    EXPECT_EQ(state.errorNumber, 3033);
+    run.AbortSend(1);
+    EXPECT_EQ(lastLogLine("Tornyx_D.log"), QStringLiteral(u"  送信中止　ｴﾗｰ番号 3025"));
+    EXPECT_FALSE(QFile::exists(home.file("Tornyx_S.log")));
+    EXPECT_EQ(hex(port.written()), "14");
 }
