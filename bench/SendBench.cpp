@@ -3,7 +3,7 @@
 // pump liveness, bytes after the machine's XOFF, and the run's own cost per
 // line measured without a line.
 //
-//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--machine PATH]
+//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--machine PATH]
 #include "send/SendRun.h"
 
 #include "platform/PosixSerialPort.h"
@@ -72,11 +72,14 @@ QMap<QString, QString> resultOf(QProcess& p) {
     return out;
 }
 
-void lineRun(const QString& machine, int kb, int baud, int speedIndex) {
+void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace) {
     TempHome home;
     QProcess m;
-    m.start(machine, {"--mode", "receive", "--baud", QString::number(baud), "--start-delay", "30", "--xoff-at",
-                      "2000", "--xoff-ms", "200", "--idle", "1500", "--timeout", "600000"});
+    QStringList margs{"--mode", "receive", "--baud", QString::number(baud), "--start-delay", "30", "--xoff-at",
+                      "2000", "--xoff-ms", "200", "--idle", "1500", "--timeout", "600000"};
+    if (!pace)
+        margs << "--no-pace";
+    m.start(machine, margs);
     if (!m.waitForReadyRead(5000)) {
         std::printf("machine did not start\n");
         return;
@@ -131,7 +134,8 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex) {
     const auto res = resultOf(m);
     const double rate = res.value("rate").toDouble();
     const double lineRate = res.value("line_rate").toDouble();
-    std::printf("%d baud 8N2, %d KB, %lld lines: %s\n", baud, kb, qlonglong(editor.lines.size()),
+    std::printf("%d baud 8N2, %d KB, %lld lines, machine %s: %s\n", baud, kb, qlonglong(editor.lines.size()),
+                pace ? "reading at the line rate" : "reading at once",
                 qPrintable(session.log().lastLine()));
     std::printf("  machine: bytes=%s rate=%.1f B/s line_rate=%.1f B/s -> %.2f%% of the line rate\n",
                 qPrintable(res.value("bytes")), rate, lineRate, lineRate > 0 ? 100.0 * rate / lineRate : 0.0);
@@ -174,6 +178,7 @@ int main(int argc, char** argv) {
     int kb = 100;
     QStringList bauds{"19200", "9600"};
     QString machine = TORNYX_MACHINE;
+    bool pace = true;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--kb")
@@ -182,12 +187,14 @@ int main(int argc, char** argv) {
             bauds = args[i + 1].split(',');
         else if (args[i] == "--machine")
             machine = args[i + 1];
+        else if (args[i] == "--pace")
+            pace = args[i + 1] != "no";
     }
     overheadRun(kb);
     for (const QString& b : bauds) {
         const int baud = b.toInt();
         const int index = baud == 19200 ? 5 : baud == 9600 ? 3 : baud == 4800 ? 2 : baud == 2400 ? 1 : 0;
-        lineRun(machine, kb, baud, index);
+        lineRun(machine, kb, baud, index, pace);
     }
     return 0;
 }
