@@ -27,6 +27,19 @@ int inRange(int v, int lo, int hi, int def) { return v >= lo && v <= hi ? v : de
 
 const std::array<const char*, 20>& textOptionKeys() { return TextKeys; }
 
+std::optional<QString> defaultExtension(const Options& o) {
+    switch (o.maskNo) {
+    case 1: return QString("nc");
+    case 2: return QString("txt");
+    case 3: return o.user1Mask;
+    case 4: return o.user2Mask;
+    case 5: return QString("nc");
+    case 6: return QString("MIN");
+    case 7: return QString();
+    default: return std::nullopt;
+    }
+}
+
 Options::Options() {
     for (const char* k : TextKeys)
         if (k)

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 
 namespace tornyx::platform {
 class IniFile;
@@ -61,6 +62,10 @@ struct Options {
     void save(platform::IniFile& ini) const;
     void saveGeometry(platform::IniFile& ini) const;
 };
+
+// The extension the save dialog appends to a name typed without one, from
+// the file type last chosen; nullopt leaves the dialog's extension as it is.
+std::optional<QString> defaultExtension(const Options& o);
 
 // The keys of the text options in the order they are read and written.
 const std::array<const char*, 20>& textOptionKeys();

@@ -1,14 +1,765 @@
 #include "app/TMainForm.h"
 
+#include "app/Prompts.h"
+#include "editor/ui/NcEditor.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/TextCodec.h"
+#include "profiles/ProfileStore.h"
+#include "status/ui/StatusBars.h"
+
+#include <QAction>
+#include <QActionGroup>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSysInfo>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <Qsci/qsciscintilla.h>
 
 namespace tornyx {
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {}
+using platform::IniFile;
+
+namespace {
+
+constexpr int MinimumWidth = 626;
+constexpr int MinimumHeight = 400;
+constexpr int TextLimit = 150'000'000;
+
+QString u(const char16_t* s) { return QString::fromUtf16(s); }
+
+// Profile colours are stored as 0x00BBGGRR.
+QColor fromBgr(int v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+
+QByteArray readAll(const QString& path, bool* ok = nullptr) {
+    QFile f(path);
+    const bool opened = f.open(QIODevice::ReadOnly);
+    if (ok)
+        *ok = opened;
+    return opened ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- LabeledEdit
+
+LabeledEdit::LabeledEdit(const QString& name, const QString& label, QWidget* parent) : QWidget(parent) {
+    setObjectName(name);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    m_label = new QLabel(label, this);
+    m_edit = new QLineEdit(QString::fromUtf16(u" ●"), this);
+    m_edit->setReadOnly(true);
+    m_edit->setFixedWidth(34);
+    m_edit->setFocusPolicy(Qt::NoFocus);
+    m_label->setBuddy(m_edit);
+    row->addWidget(m_label);
+    row->addWidget(m_edit);
+}
+
+void LabeledEdit::setText(const QString& text) { m_edit->setText(text); }
+QString LabeledEdit::text() const { return m_edit->text(); }
+
+void LabeledEdit::setTextColor(const QColor& c) {
+    QPalette p = m_edit->palette();
+    p.setColor(QPalette::Text, c);
+    m_edit->setPalette(p);
+}
+
+QColor LabeledEdit::textColor() const { return m_edit->palette().color(QPalette::Text); }
+
+// ---------------------------------------------------------------- creation
+
+TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QWidget* parent)
+    : QMainWindow(parent), m_prompts(services.prompts), m_portProbe(std::move(services.portProbe)) {
+    if (!m_prompts) {
+        m_ownPrompts = std::make_unique<QtPrompts>();
+        m_prompts = m_ownPrompts.get();
+    }
+    setObjectName("TMainForm");
+    setMinimumSize(MinimumWidth, MinimumHeight);
+    buildMenus();
+    buildToolbar();
+    buildClient();
+    connectDocument();
+    FormCreate(arguments);
+}
+
+TMainForm::~TMainForm() = default;
+
+QString TMainForm::transferListFile() { return platform::transferListPath(); }
+
+void TMainForm::FormCreate(const QStringList& arguments) {
+    documentPath = u(u"無題");
+
+    IniFile ini(platform::optionFilePath());
+    ini.load();
+    options.load(ini);
+    move(options.left, options.top);
+    resize(options.width, options.height);
+    m_rememberedGeometry = windowGeometryForStore();
+
+    // Word wrap off and a 10-pixel margin on both sides of the text.
+    RichEdit1->setWrapMode(QsciScintilla::WrapNone);
+    RichEdit1->setMarginWidth(0, 0);
+    RichEdit1->setMarginWidth(1, 0);
+    RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINLEFT, 0, 10);
+    RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINRIGHT, 0, 10);
+
+    if (const auto ext = defaultExtension(options))
+        saveDialogDefaultExt = *ext;
+    saveDialogFileName = u(u"無題");
+    StatusBar1->setText(1, QString());
+    ComboBox1->clear();
+    Label2->hide();
+    LabeledEdit1->hide();
+    LabeledEdit2->hide();
+    StatusBar2->hide();
+    SpeedButton[13]->setEnabled(false);
+    SpeedButton[14]->setEnabled(false);
+    exitAfterTransfer = false;
+    commandLineOpened = false;
+    autoSendRequest = 'N';
+    autoReceiveRequest = 'N';
+
+    versionText = " Ver" + QCoreApplication::applicationVersion();
+    osText = "OS=" + QSysInfo::prettyProductName();
+    setCaption(5, QString());
+    setWindowTitle(windowTitle() + QString(10, ' ') + osText);
+
+    // A fresh, empty transfer list for this start.
+    QFile tmp(platform::transferListPath());
+    if (tmp.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        tmp.close();
+
+    CommandLineState st;
+    st.lastFolder = options.dirPath;
+    st.activeProfile = options.setNo;
+    processCommandLine(arguments, st, *this, platform::transferListPath());
+    options.setNo = st.activeProfile;
+    transferPath = st.transferPath;
+    autoSendRequest = st.autoSendRequest;
+    autoReceiveRequest = st.autoReceiveRequest;
+    exitAfterTransfer = st.exitAfterTransfer;
+    commandLineOpened = false;
+}
+
+void TMainForm::buildMenus() {
+    auto action = [this](QMenu* menu, const char* name, const QString& caption, auto slot,
+                         QKeySequence key = {}) {
+        auto* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    auto nothing = [] {};
+
+    FileNew = menuBar()->addMenu(u(u"ﾌｧｲﾙ(&F)"));
+    FileNew->setObjectName("FileNew");
+    open1 = action(FileNew, "open1", u(u"新規作成"), nothing, QKeySequence::New);
+    FileOpen = action(FileNew, "FileOpen", u(u"開く"), nothing, QKeySequence::Open);
+    FileSave = action(FileNew, "FileSave", u(u"上書き保存"), nothing, QKeySequence::Save);
+    FileSaveAs = action(FileNew, "FileSaveAs", u(u"名前を付けて保存"), [this] { saveAs(); });
+    FileNew->addSeparator();
+    opSave = action(FileNew, "opSave", u(u"ｏ番号分割保存"), nothing);
+    FileSearch = action(FileNew, "FileSearch", u(u"ﾌｧｲﾙ検索から開く"), nothing);
+    FileNew->addSeparator();
+    PrintSetting = action(FileNew, "PrintSetting", u(u"印刷設(ﾌﾟﾘﾝﾀ)"), nothing);
+    FilePrint = action(FileNew, "FilePrint", u(u"印刷"), nothing, QKeySequence::Print);
+    FileNew->addSeparator();
+    for (int i = 0; i < 5; ++i) {
+        MenuFile[i] = action(FileNew, qPrintable("MenuFile" + QString::number(i)), QString(),
+                             [this, i] { openRecent(i + 1); });
+        MenuFile[i]->setData(i + 1); // tag
+    }
+    FileNew->addSeparator();
+    FileExit1 = action(FileNew, "FileExit1", u(u"終了"), [this] { FileExit1Click(); });
+
+    EditMenu = menuBar()->addMenu(u(u"編集(&E)"));
+    EditMenu->setObjectName("EditMenu");
+    EditUndo = action(EditMenu, "EditUndo", u(u"元に戻す"), [this] { RichEdit1->undo(); }, QKeySequence::Undo);
+    EditMenu->addSeparator();
+    EditCut = action(EditMenu, "EditCut", u(u"切り取り"), [this] { RichEdit1->cut(); }, QKeySequence::Cut);
+    EditCopy = action(EditMenu, "EditCopy", u(u"コピー"), [this] { RichEdit1->copy(); }, QKeySequence::Copy);
+    EditPaste = action(EditMenu, "EditPaste", u(u"貼り付け"), [this] { RichEdit1->paste(); }, QKeySequence::Paste);
+    EditDelete = action(EditMenu, "EditDelete", u(u"削除"), [this] { RichEdit1->removeSelectedText(); },
+                        QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    EditMenu->addSeparator();
+    EditAll = action(EditMenu, "EditAll", u(u"すべて選択"), [this] { RichEdit1->selectAll(); },
+                     QKeySequence::SelectAll);
+    EditMenu->addSeparator();
+    EditDateTime = action(EditMenu, "EditDateTime", u(u"日付と時刻を挿入"), nothing);
+    EditDate = action(EditMenu, "EditDate", u(u"日付を挿入"), nothing);
+
+    FindMenu = menuBar()->addMenu(u(u"検索(&S)"));
+    FindMenu->setObjectName("FindMenu");
+    FindDo = action(FindMenu, "FindDo", u(u"検索"), nothing, QKeySequence::Find);
+    FindNext = action(FindMenu, "FindNext", u(u"次を検索(F3)"), nothing, QKeySequence(Qt::Key_F3));
+    Replace = action(FindMenu, "Replace", u(u"置換"), nothing, QKeySequence::Replace);
+    FindMenu->addSeparator();
+    FileSearch1 = action(FindMenu, "FileSearch1", u(u"ﾌｧｲﾙ検索"), nothing);
+    FindMenu->addSeparator();
+    jump = action(FindMenu, "jump", u(u"飛び先検索(GOTO,G65,M98)"), nothing);
+    jump_bp = action(FindMenu, "jump_bp", u(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄに移動"), nothing);
+
+    SetMenu = menuBar()->addMenu(u(u"通信設定選択"));
+    SetMenu->setObjectName("SetMenu");
+    m_profileGroup = new QActionGroup(this);
+    m_profileGroup->setExclusive(true);
+    const char shortcutKeys[] = "123456789AOP";
+    for (int n = 1; n <= ProfileCount; ++n) {
+        if (n == 11)
+            SetMenu->addSeparator();
+        Set[n] = action(SetMenu, qPrintable("Set" + QString::number(n)), defaultProfileName(n),
+                        [this, n] { SelectProfile(n); },
+                        QKeySequence(QString("Shift+Alt+") + QChar(shortcutKeys[n - 1])));
+        Set[n]->setCheckable(true);
+        Set[n]->setData(n);
+        m_profileGroup->addAction(Set[n]);
+    }
+
+    OpMenu = menuBar()->addMenu(u(u"設定(&O)"));
+    OpMenu->setObjectName("OpMenu");
+    Menu_setdata = action(OpMenu, "Menu_setdata", u(u"通信設定"), nothing);
+    setting_op = action(OpMenu, "setting_op", u(u"オプション設定"), nothing);
+    User_op = action(OpMenu, "User_op", u(u"ﾕｰｻﾞ定義(拡張子)"), nothing);
+    OpMenu->addSeparator();
+    send_step = action(OpMenu, "send_step", u(u"ｽﾃｯﾌﾟ送信有効"),
+                       [this] { options.stepSendEnabled = send_step->isChecked(); });
+    send_step->setCheckable(true);
+    ono_op = action(OpMenu, "ono_op", u(u"ﾌﾟﾛｸﾞﾗﾑ番号自動検索無効"),
+                    [this] { options.autoIndexOff = ono_op->isChecked(); });
+    ono_op->setCheckable(true);
+    OpMenu->addSeparator();
+    DeskTop_set = action(OpMenu, "DeskTop_set", u(u"ﾃﾞｨｽｸﾄｯﾌﾟにｼｮｰﾄｶｯﾄ作成"), nothing);
+    SendTo_set = action(OpMenu, "SendTo_set", u(u"SendTo(送る)に登録"), nothing);
+
+    Menu_log = menuBar()->addMenu(u(u"通信ﾛｸﾞ"));
+    Menu_log->setObjectName("Menu_log");
+    Menu_send = action(Menu_log, "Menu_send", u(u"送信(PCからNC)"), nothing);
+    Menu_send->setData(1);
+    Menu_read = action(Menu_log, "Menu_read", u(u"受信(NCからPC)"), nothing);
+    Menu_read->setData(2);
+    Menu_dnc = action(Menu_log, "Menu_dnc", u(u"DNC(ｻﾌﾞﾌﾟﾛｸﾞﾗﾑ呼出)"), nothing);
+    Menu_dnc->setData(3);
+    Menu_log->addSeparator();
+    Menu_log_e = action(Menu_log, "Menu_log_e", u(u"ログ表示終了"), nothing);
+    Menu_log_e->setData(4);
+
+    Menu_help = menuBar()->addMenu(u(u"ﾍﾙﾌﾟ(&H)"));
+    Menu_help->setObjectName("Menu_help");
+    Menu_help1 = action(Menu_help, "Menu_help1", u(u"ヘルプ目次(&H)"), nothing);
+    Menu_hp = action(Menu_help, "Menu_hp", u(u"作者ホームページ"), nothing);
+    Menu_help->addSeparator();
+    Menu_ver = action(Menu_help, "Menu_ver", u(u"ﾊﾞｰｼﾞｮﾝ情報"), nothing);
+
+    // The editor's popup menu repeats the edit commands under names of its own.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    struct Pop {
+        const char* name;
+        QAction* same;
+    };
+    const Pop pops[] = {{"EditUndo_s", EditUndo}, {"EditCut_s", EditCut},   {"EditCopy_s", EditCopy},
+                        {"EditPaste_s", EditPaste}, {"EditDelete_s", EditDelete}, {"EditAll_s", EditAll},
+                        {"EditDateTime_s", EditDateTime}, {"EditDate_s", EditDate}};
+    for (const Pop& p : pops) {
+        QString caption = p.same->text();
+        if (QLatin1String(p.name) == QLatin1String("EditAll_s"))
+            caption = u(u"全て選択");
+        auto* a = PopupMenu1->addAction(caption);
+        a->setObjectName(p.name);
+        connect(a, &QAction::triggered, p.same, &QAction::trigger);
+    }
+    PopupMenu1->addSeparator();
+    action(PopupMenu1, "FileNukidasi", u(u"ﾌﾟﾛｸﾞﾗﾑ選択(ｶｰｿﾙ位置)"), nothing);
+    PopupMenu1->addSeparator();
+    auto* fs = PopupMenu1->addAction(FindDo->text());
+    fs->setObjectName("FindDo_s");
+    connect(fs, &QAction::triggered, FindDo, &QAction::trigger);
+    auto* rs = PopupMenu1->addAction(Replace->text());
+    rs->setObjectName("Replace_s");
+    connect(rs, &QAction::triggered, Replace, &QAction::trigger);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(jump);
+    PopupMenu1->addAction(jump_bp);
+}
+
+void TMainForm::buildToolbar() {
+    auto* bar = addToolBar(u(u"ﾂｰﾙﾊﾞｰ"));
+    bar->setObjectName("ToolBar1");
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Fifteen buttons must fit the smallest window width.
+    bar->setStyleSheet("QToolButton { padding: 0px 1px; margin: 0px; }");
+    bar->setIconSize(QSize(1, 1));
+    struct B {
+        const char16_t* caption;
+        const char16_t* hint;
+    };
+    const B buttons[16] = {
+        {u"", u""},
+        {u"新規", u"新規作成します。"},
+        {u"開く", u"ﾌｧｲﾙを開きます。"},
+        {u"保存", u"上書き保存します。"},
+        {u"切取", u"選択範囲を切り取ります。"},
+        {u"ｺﾋﾟｰ", u"選択範囲をｺﾋﾟｰします。"},
+        {u"貼付", u"貼り付けます。"},
+        {u"戻す", u"元に戻します。"},
+        {u"印刷", u"印刷します。"},
+        {u"受信", u"NC機からﾃﾞｰﾀを受信します。"},
+        {u"送信", u"NC機へﾃﾞｰﾀを送信します。"},
+        {u"設定", u"通信設定を変更します。"},
+        {u"検索", u"次を検索します。"},
+        {u"中止", u"送信(受信)を中止します。"},
+        {u"ｽﾃｯﾌﾟ", u"ｽﾃｯﾌﾟ送信出来ます。"},
+        {u"ﾘﾋﾟｰﾄ", u"繰り返し送信します。"},
+    };
+    for (int i = 1; i <= 15; ++i) {
+        auto* b = new QToolButton(bar);
+        b->setObjectName("SpeedButton" + QString::number(i));
+        b->setText(u(buttons[i].caption));
+        b->setToolTip(u(buttons[i].hint));
+        b->setAutoRaise(true);
+        bar->addWidget(b);
+        SpeedButton[i] = b;
+    }
+    connect(SpeedButton[1], &QToolButton::clicked, open1, &QAction::trigger);
+    connect(SpeedButton[2], &QToolButton::clicked, FileOpen, &QAction::trigger);
+    connect(SpeedButton[3], &QToolButton::clicked, FileSave, &QAction::trigger);
+    connect(SpeedButton[4], &QToolButton::clicked, EditCut, &QAction::trigger);
+    connect(SpeedButton[5], &QToolButton::clicked, EditCopy, &QAction::trigger);
+    connect(SpeedButton[6], &QToolButton::clicked, EditPaste, &QAction::trigger);
+    connect(SpeedButton[7], &QToolButton::clicked, EditUndo, &QAction::trigger);
+    connect(SpeedButton[8], &QToolButton::clicked, FilePrint, &QAction::trigger);
+    connect(SpeedButton[9], &QToolButton::clicked, this, [this] { SpeedButton9Click(); });
+    connect(SpeedButton[10], &QToolButton::clicked, this, [this] { SpeedButton10Click(); });
+    connect(SpeedButton[11], &QToolButton::clicked, Menu_setdata, &QAction::trigger);
+    connect(SpeedButton[12], &QToolButton::clicked, FindNext, &QAction::trigger);
+}
+
+void TMainForm::buildClient() {
+    auto* client = new QWidget(this);
+    client->setObjectName("ClientArea");
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(2, 2, 2, 0);
+    column->setSpacing(2);
+
+    auto* top = new QHBoxLayout;
+    Label1 = new QLabel(u(u"データ内のプログラム番号"), client);
+    Label1->setObjectName("Label1");
+    ComboBox1 = new QComboBox(client);
+    ComboBox1->setObjectName("ComboBox1");
+    ComboBox1->setMinimumWidth(260);
+    BitBtn1 = new QToolButton(client);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setText(u(u"抽出"));
+    BitBtn1->setToolTip(u(u"手動でﾌﾟﾛｸﾞﾗﾑ番号を抽出します。"));
+    Label2 = new QLabel(client);
+    Label2->setObjectName("Label2");
+    top->addWidget(Label1);
+    top->addWidget(ComboBox1);
+    top->addWidget(BitBtn1);
+    top->addStretch(1);
+    top->addWidget(Label2);
+    LabeledEdit1 = new LabeledEdit("LabeledEdit1", "DSR", client);
+    LabeledEdit2 = new LabeledEdit("LabeledEdit2", "CTS", client);
+    top->addWidget(LabeledEdit1);
+    top->addWidget(LabeledEdit2);
+    column->addLayout(top);
+
+    auto* editRow = new QHBoxLayout;
+    editRow->setSpacing(0);
+    Panel3 = new QWidget(client);
+    Panel3->setObjectName("Panel3");
+    Panel3->setFixedWidth(0);
+    RichEdit3 = new QWidget(Panel3);
+    RichEdit3->setObjectName("RichEdit3");
+    RichEdit1 = new NcEditor(client);
+    RichEdit1->setObjectName("RichEdit1");
+    RichEdit1->setUtf8(true);
+    RichEdit1->SendScintilla(QsciScintilla::SCI_SETCODEPAGE, QsciScintilla::SC_CP_UTF8);
+    RichEdit1->setEolMode(QsciScintilla::EolUnix);
+    RichEdit1->setTabIndents(false);
+    RichEdit1->setIndentationsUseTabs(true);
+    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { PopupMenu1->popup(RichEdit1->mapToGlobal(p)); });
+    editRow->addWidget(Panel3);
+    editRow->addWidget(RichEdit1, 1);
+    column->addLayout(editRow, 1);
+
+    RichEdit2 = new NcEditor(client);
+    RichEdit2->setObjectName("RichEdit2");
+    RichEdit2->setUtf8(true);
+    RichEdit2->setWrapMode(QsciScintilla::WrapNone);
+    RichEdit2->hide();
+    column->addWidget(RichEdit2, 1);
+
+    StatusBar1 = new EditingStatusBar(client);
+    StatusBar2 = new TransferStatusBar(client);
+    column->addWidget(StatusBar1);
+    column->addWidget(StatusBar2);
+    setCentralWidget(client);
+
+    Timer4 = new QTimer(this);
+    Timer4->setObjectName("Timer4");
+    Timer4->setSingleShot(true);
+}
+
+// ---------------------------------------------------------------- show, idle
+
+void TMainForm::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TMainForm::FormShow() {
+    setAcceptDrops(true);
+    refreshRecentMenu();
+    StatusBar1->setText(3, u(u"挿入"));
+    RichEdit1->setOverwriteMode(false);
+    RichEdit1->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
+    LoadProfile(options.setNo);
+    QTimer::singleShot(0, this, [this] { AppIdle(); });
+    textLimit = TextLimit; // for RichEdit1 and RichEdit2; the editor refuses text beyond it
+    send_step->setChecked(options.stepSendEnabled);
+    ono_op->setChecked(options.autoIndexOff);
+
+    completionList.clear();
+    const QString def = platform::completionListPath();
+    if (options.isOn("op19") && QFileInfo(def).isFile()) {
+        const QString text = platform::fromSjis(readAll(def));
+        for (QString line : text.split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            completionList << line;
+        }
+        if (!completionList.isEmpty() && completionList.back().isEmpty())
+            completionList.removeLast();
+    } else {
+        options.set("op19", "N");
+    }
+    jump_bp->setEnabled(false);
+    RichEdit1->setFocus();
+}
+
+void TMainForm::AppIdle() {
+    if (m_idleDone)
+        return;
+    m_idleDone = true;
+    if (autoSendRequest == 'Y') {
+        autoSendRequest = 'N';
+        SpeedButton10Click();
+    }
+    if (autoReceiveRequest == 'Y') {
+        autoReceiveRequest = 'N';
+        startReceive(transferPath);
+    }
+}
+
+void TMainForm::SpeedButton9Click() {}
+void TMainForm::SpeedButton10Click() {}
+void TMainForm::startReceive(const QString&) {}
+
+// ---------------------------------------------------------------- profiles
+
+void TMainForm::LoadProfile(int n) {
+    IniFile ini(platform::profileFilePath());
+    ini.load();
+    loadProfileRecord(ini, n, profiles);
+    for (int i = 1; i <= ProfileCount; ++i)
+        Set[i]->setText(profiles[i].setting.name);
+    applyProfilePresentation(profiles[n]);
+    applyProfileGeometry(profiles[n]);
+    Set[n]->setChecked(true);
+    SetMenu->setTitle(u(u"通信設定切換(") + profiles[n].setting.name + ")");
+}
+
+void TMainForm::applyProfilePresentation(const CommProfile& p) {
+    const bool wasModified = isModified();
+    QFont font(p.setting.fontName);
+    font.setPointSize(p.setting.fontSize > 0 ? p.setting.fontSize : 12);
+    font.setStyleHint(QFont::Monospace);
+    const QColor text = fromBgr(p.setting.fontColor);
+    const QColor paper = fromBgr(p.setting.screenColor);
+    for (QsciScintilla* e : {RichEdit1, RichEdit2}) {
+        e->setFont(font);
+        e->SendScintilla(QsciScintilla::SCI_STYLESETFONT, QsciScintilla::STYLE_DEFAULT,
+                         font.family().toUtf8().constData());
+        e->SendScintilla(QsciScintilla::SCI_STYLESETSIZE, QsciScintilla::STYLE_DEFAULT, font.pointSize());
+        e->setColor(text);
+        e->setPaper(paper);
+        e->setCaretForegroundColor(text);
+        e->SendScintilla(QsciScintilla::SCI_STYLECLEARALL);
+    }
+    RichEdit3->setFont(font);
+    QPalette pal = Panel3->palette();
+    pal.setColor(QPalette::Window, text);
+    Panel3->setPalette(pal);
+    Panel3->setAutoFillBackground(true);
+    if (!wasModified) {
+        setModified(false);
+        StatusBar1->setText(4, QString());
+    }
+    RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINLEFT, 0, 10);
+    RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINRIGHT, 0, 10);
+}
+
+void TMainForm::applyProfileGeometry(const CommProfile& p) {
+    QRect g;
+    if (p.setting.posChg) {
+        g = QRect(p.setting.posLeft, p.setting.posTop, p.setting.posWidth, p.setting.posHeight);
+    } else {
+        IniFile ini(platform::optionFilePath());
+        ini.load();
+        const QRect& r = m_rememberedGeometry;
+        g = QRect(ini.readInteger("Main", "Left", r.left()), ini.readInteger("Main", "Top", r.top()),
+                  ini.readInteger("Main", "Width", r.width()), ini.readInteger("Main", "Height", r.height()));
+    }
+    // Keep the window on the work area; move it, never resize it.
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        const QRect wa = s->availableGeometry();
+        if (g.top() < wa.top() || g.top() + g.height() > wa.bottom() + 1)
+            g.moveTop(wa.top());
+        if (g.left() < wa.left() || g.left() + g.width() > wa.right() + 1)
+            g.moveLeft(wa.left());
+    }
+    move(g.topLeft());
+    resize(g.size());
+}
+
+QRect TMainForm::windowGeometryForStore() const { return QRect(pos(), size()); }
+
+void TMainForm::SelectProfile(int n) {
+    if (n < 1 || n > ProfileCount)
+        return;
+    const int m = options.setNo;
+    const QRect g = windowGeometryForStore();
+    if (profiles[m].setting.posChg) {
+        IniFile ini(platform::profileFilePath());
+        ini.load();
+        saveProfilePosition(ini, m, g);
+        QString why;
+        if (!ini.save(&why))
+            reportSaveFailure(ini.path(), why);
+    } else {
+        IniFile ini(platform::optionFilePath());
+        ini.load();
+        Options geometry = options;
+        geometry.left = g.left();
+        geometry.top = g.top();
+        geometry.width = g.width();
+        geometry.height = g.height();
+        geometry.saveGeometry(ini);
+        QString why;
+        if (!ini.save(&why))
+            reportSaveFailure(ini.path(), why);
+    }
+    options.setNo = n;
+    m_rememberedGeometry = g;
+    LoadProfile(n);
+}
+
+void TMainForm::SaveProfile(int n, bool writeFont, bool writePosition) {
+    IniFile ini(platform::profileFilePath());
+    ini.load();
+    saveProfileRecord(ini, n, profiles[n], writeFont, writePosition, windowGeometryForStore());
+    QString why;
+    if (!ini.save(&why))
+        reportSaveFailure(ini.path(), why);
+    LoadProfile(n);
+}
+
+void TMainForm::reportSaveFailure(const QString& path, const QString& reason) {
+    m_prompts->messageBox(this, Prompts::Error, "Tornyx",
+                          path + u(u"\nに設定を書き込めませんでした｡\n") + reason, Prompts::Ok);
+}
+
+// ---------------------------------------------------------------- documents
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+    QStringList paths;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    dropFiles(paths);
+    e->acceptProposedAction();
+}
+
+// ---------------------------------------------------------------- command line
+
+bool TMainForm::fileExists(const QString& path) { return QFileInfo(path).isFile(); }
+
+void TMainForm::errorBox(const QString& text) {
+    m_prompts->messageBox(this, Prompts::Error, "Tornyx", text, Prompts::Yes);
+}
+
+bool TMainForm::warningQuestion(const QString& text) {
+    return m_prompts->messageBox(this, Prompts::Warning, "Tornyx", text, Prompts::Yes | Prompts::No) ==
+           Prompts::Yes;
+}
+
+void TMainForm::appendToTransferList(const QString& path) {
+    clearEditor();
+    if (loadDocument(path) < 0)
+        return;
+    QByteArray bytes = RichEdit1->encodeForFile().bytes;
+    // Files are joined into one program text: a last line without its line
+    // break must not run into the first line of the next file.
+    if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
+        bytes += "\r\n";
+    QFile tmp(platform::transferListPath());
+    if (tmp.open(QIODevice::WriteOnly | QIODevice::Append))
+        tmp.write(bytes);
+}
+
+void TMainForm::loadForSend(const QString& path) {
+    const qint64 size = loadDocument(path);
+    showSize(static_cast<double>(qMax<qint64>(size, 0)));
+    saveDialogFileName = path;
+    setCaption(1, path);
+    StatusBar1->setText(4, QString());
+    StatusBar1->setText(1, QString());
+    addRecent(path);
+    setModified(false);
+}
+
+void TMainForm::openPlainPath(const QString& path) { openFileAsDocument(path); }
+
+// ---------------------------------------------------------------- closing
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+    if (!FormCloseQuery()) {
+        e->ignore();
+        return;
+    }
+    FormClose();
+    e->accept();
+}
+
+bool TMainForm::FormCloseQuery() {
+    if (!isModified())
+        return true;
+    const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"),
+                                        saveDialogFileName + u(u" への変更を保存しますか？"),
+                                        Prompts::Yes | Prompts::No | Prompts::Cancel);
+    if (r == Prompts::Cancel)
+        return false;
+    if (r == Prompts::Yes) {
+        saveDialogTitle = u(u"ﾃﾞｰﾀ保存");
+        saveAs();
+        saveDialogTitle.clear();
+        if (isModified())
+            return false;
+    }
+    clearEditor();
+    return true;
+}
+
+void TMainForm::FileExit1Click() {
+    if (isModified()) {
+        const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"),
+                                            saveDialogFileName + u(u" への変更を保存しますか？"),
+                                            Prompts::Yes | Prompts::No | Prompts::Cancel);
+        if (r == Prompts::Cancel)
+            return;
+        if (r == Prompts::Yes) {
+            saveDialogTitle = u(u"ﾃﾞｰﾀ保存");
+            saveAs();
+            saveDialogTitle.clear();
+            if (isModified()) {
+                close(); // the close query asks again
+                return;
+            }
+        }
+    }
+    clearEditor();
+    setCaption(3, QString());
+    close();
+}
+
+void TMainForm::FormClose() {
+    if (m_closing)
+        return;
+    m_closing = true;
+    Timer4->stop();
+
+    IniFile ini(platform::optionFilePath());
+    ini.load();
+    const QRect g = windowGeometryForStore();
+    if (!profiles[options.setNo].setting.posChg) {
+        options.left = g.left();
+        options.top = g.top();
+        options.width = g.width();
+        options.height = g.height();
+        options.saveGeometry(ini);
+    }
+    options.save(ini);
+    QString why;
+    if (!ini.save(&why))
+        reportSaveFailure(ini.path(), why);
+    saveDialogFileName = u(u"無題");
+
+    if (profiles[options.setNo].setting.posChg) {
+        IniFile set(platform::profileFilePath());
+        set.load();
+        saveProfilePosition(set, options.setNo, g);
+        if (!set.save(&why))
+            reportSaveFailure(set.path(), why);
+    }
+
+    // Open and close every port that is not excluded, so that a port a
+    // transfer left in a strange state is reset for the next program.
+    if (m_portProbe) {
+        for (int n = 1; n <= 30; ++n) {
+            const QString name = "COM" + QString::number(n);
+            if (name.compare(options.modemePort1.trimmed(), Qt::CaseInsensitive) == 0 ||
+                name.compare(options.modemePort2.trimmed(), Qt::CaseInsensitive) == 0)
+                continue;
+            m_portProbe(n);
+        }
+    }
+}
 
 int runProgram(QApplication& app) {
-    TMainForm w;
+    QApplication::setApplicationName("Tornyx");
+    QApplication::setApplicationVersion(TORNYX_VERSION);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    TMainForm w(args);
     w.show();
+    // For the start-up benchmark: leave as soon as the window is shown and
+    // the first idle moment has come, without the close steps.
+    if (qEnvironmentVariableIsSet("TORNYX_QUIT_AFTER_SHOW"))
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
     return app.exec();
 }
 

@@ -1,8 +1,7 @@
+#include "app/TApplication.h"
 #include "app/TMainForm.h"
 
-#include <QApplication>
-
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    tornyx::TApplication app(argc, argv);
     return tornyx::runProgram(app);
 }

@@ -55,3 +55,14 @@ TEST(Options, OutOfRangeNumbersTakeTheirDefaults) {
     EXPECT_TRUE(o.isOn("op4"));
     EXPECT_TRUE(o.stepSendEnabled);
 }
+
+TEST(Options, SaveDialogExtensionFollowsTheLastFileType) {
+    Options o;
+    o.user1Mask = "*.PRG";
+    const std::pair<int, std::optional<QString>> cases[] = {
+        {1, "nc"}, {2, "txt"}, {3, "*.PRG"}, {4, "*.*"}, {5, "nc"}, {6, "MIN"}, {7, ""}, {8, std::nullopt}};
+    for (const auto& [mask, ext] : cases) {
+        o.maskNo = mask;
+        EXPECT_EQ(defaultExtension(o), ext) << mask;
+    }
+}

@@ -210,7 +210,8 @@ TEST_F(SendRunFixture, StopButtonDuringTheCharacterPause) {
     // Pressed during the pause after a character: no further data byte,
     // the stop DC4 instead.
     lineHost.onPump = [this](int) {
-        if (sent().endsWith("G0"))
+        // Well after the "0" has left: inside the 50 ms pause.
+        if (sent().endsWith("G0") && clock.nowUs() > port.writtenAt().back() + 10000)
             run.StopPressed();
     };
     send();

@@ -1,0 +1,292 @@
+#include "app/TMainForm.h"
+#include "platform/TextCodec.h"
+#include "support/FakePrompts.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QScreen>
+#include <QToolButton>
+
+#include <Qsci/qsciscintilla.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tornyx;
+using test::FakePrompts;
+using test::TempHome;
+
+namespace {
+
+QString u(const char16_t* s) { return QString::fromUtf16(s); }
+QByteArray sj(const char16_t* s) { return platform::toSjis(u(s)); }
+
+struct MainForm : ::testing::Test {
+    TempHome home;
+    FakePrompts prompts;
+    std::vector<int> probed;
+    std::unique_ptr<TMainForm> form;
+
+    void start(const QStringList& args = {}) {
+        MainFormServices s;
+        s.prompts = &prompts;
+        s.portProbe = [this](int n) {
+            probed.push_back(n);
+            return false;
+        };
+        form = std::make_unique<TMainForm>(args, s);
+        form->show();
+        QApplication::processEvents(); // first idle
+    }
+    void closeForm() { form->close(); }
+    QString ini() const { return platform::fromSjis(home.read("Tornyx.INI")); }
+};
+
+} // namespace
+
+TEST_F(MainForm, WithoutOptionFileStartsWithDefaultsAndWritesEveryKeyAtClose) {
+    start();
+    EXPECT_EQ(form->pos(), QPoint(10, 10));
+    EXPECT_EQ(form->width(), 626) << "550 is below the minimum width";
+    EXPECT_EQ(form->height(), 470);
+    EXPECT_EQ(form->activeProfile(), 1);
+    EXPECT_EQ(form->options.get("op19"), "N") << "no Tornyx.DEF, so completion is off";
+    EXPECT_TRUE(form->Set[1]->isChecked());
+    EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(設定1)"));
+    EXPECT_FALSE(form->SpeedButton[13]->isEnabled());
+    EXPECT_FALSE(form->SpeedButton[14]->isEnabled());
+    EXPECT_FALSE(form->StatusBar2->isVisible());
+    EXPECT_FALSE(form->LabeledEdit1->isVisible());
+    EXPECT_EQ(form->StatusBar1->text(3), u(u"挿入"));
+    closeForm();
+    const QString f = ini();
+    for (const char* key : {"[Main]", "Left=10", "Top=10", "Width=626", "Height=470", "[Recent File List]",
+                            "File1=", "[Setting]", "SetNo=1", "DC3(0X93)=Y", "[Options]", "op19=N", "op11=0",
+                            "op18=0", "Power_Off=N", "Mask_No=1", "ModemePort1=", "[Print]", "TopMargin=10"})
+        EXPECT_TRUE(f.contains(QLatin1String(key))) << key;
+    EXPECT_TRUE(f.contains(u(u"User1_Name=ﾕｰｻﾞ1")));
+    EXPECT_TRUE(QFile::exists(home.file("Tornyx.tmp")));
+}
+
+TEST_F(MainForm, CompletionListLoadsWhenPresent) {
+    home.write("Tornyx.DEF", "G01\r\nG02\r\n" + sj(u"M98P(呼出)") + "\r\n");
+    start();
+    EXPECT_EQ(form->options.get("op19"), "Y");
+    EXPECT_EQ(form->completionList, (QStringList{"G01", "G02", u(u"M98P(呼出)")}));
+}
+
+TEST_F(MainForm, StoredStateComesBackAndUnknownKeysSurvive) {
+    QByteArray original = "[Main]\r\nLeft=40\r\nTop=30\r\nWidth=700\r\nHeight=500\r\n[Setting]\r\nSetNo=3\r\n"
+                          "User1_Name=" + sj(u"旋盤用") + "\r\nDirPath=/nc\r\n[Options]\r\nop11=1\r\nop4=Y\r\n"
+                          "[Ports]\r\nCOM3=/dev/pts/9\r\n[Mine]\r\nkeep=me\r\n";
+    home.write("Tornyx.INI", original);
+    start();
+    EXPECT_EQ(form->activeProfile(), 3);
+    EXPECT_TRUE(form->send_step->isChecked());
+    EXPECT_EQ(form->options.user1Name, u(u"旋盤用"));
+    EXPECT_EQ(form->pos(), QPoint(40, 30));
+    EXPECT_EQ(form->size(), QSize(700, 500));
+    closeForm();
+    const QByteArray after = home.read("Tornyx.INI");
+    EXPECT_TRUE(after.contains("User1_Name=" + sj(u"旋盤用") + "\r\n"));
+    EXPECT_TRUE(after.contains("[Ports]\r\nCOM3=/dev/pts/9\r\n"));
+    EXPECT_TRUE(after.contains("[Mine]\r\nkeep=me\r\n"));
+    EXPECT_TRUE(after.contains("op4=Y\r\n"));
+}
+
+TEST_F(MainForm, RecentMenuStates) {
+    start();
+    for (int i = 1; i < 5; ++i)
+        EXPECT_FALSE(form->MenuFile[i]->isVisible());
+    EXPECT_TRUE(form->MenuFile[0]->isVisible());
+    EXPECT_FALSE(form->MenuFile[0]->isEnabled());
+    EXPECT_EQ(form->MenuFile[0]->text(), u(u"最近使ったﾌｧｲﾙ"));
+
+    form->addRecent("/nc/A.NC");
+    form->addRecent("/nc/B.NC");
+    EXPECT_EQ(form->MenuFile[0]->text(), "&1 /nc/B.NC");
+    EXPECT_EQ(form->MenuFile[1]->text(), "&2 /nc/A.NC");
+    EXPECT_TRUE(form->MenuFile[1]->isVisible());
+    EXPECT_FALSE(form->MenuFile[2]->isVisible());
+
+    form->addRecent("/NC/a.nc"); // the same file in other letters moves to the front
+    EXPECT_EQ(form->options.recentFiles[0], "/NC/a.nc");
+    EXPECT_EQ(form->options.recentFiles[1], "/nc/B.NC");
+    EXPECT_EQ(form->options.recentFiles[2], "");
+    for (const char* p : {"/1", "/2", "/3", "/4", "/5"})
+        form->addRecent(p);
+    EXPECT_EQ(form->options.recentFiles[0], "/5");
+    EXPECT_EQ(form->options.recentFiles[4], "/1") << "the sixth file pushes the oldest out";
+}
+
+TEST_F(MainForm, RecentFileThatVanishedIsPassedOverSilently) {
+    home.write("A.NC", "O1\r\nM30\r\n");
+    start();
+    form->addRecent(home.file("gone.nc"));
+    form->addRecent(home.file("A.NC"));
+    form->openRecent(2);
+    EXPECT_TRUE(prompts.boxes.empty());
+    EXPECT_EQ(form->options.recentFiles[1], home.file("gone.nc"));
+    form->openRecent(1);
+    EXPECT_EQ(form->RichEdit1->text(), "O1\nM30\n");
+    EXPECT_EQ(form->documentPath, home.file("A.NC"));
+}
+
+TEST_F(MainForm, SendOrderFromTheCommandLineIsTakenAtFirstIdle) {
+    home.write("PROG.NC", "O1\r\nM30\r\n");
+    home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    start({"/S=PROG.NC", "/END"});
+    EXPECT_EQ(form->transferPath, home.file("PROG.NC"));
+    EXPECT_EQ(form->RichEdit1->text(), "O1\nM30\n");
+    EXPECT_TRUE(form->exitAfterTransfer);
+    EXPECT_TRUE(form->firstIdleDone());
+    EXPECT_EQ(form->autoSendRequest, 'N') << "consumed by the first idle";
+    EXPECT_FALSE(form->isModified());
+    EXPECT_EQ(form->options.recentFiles[0], home.file("PROG.NC"));
+}
+
+TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
+    home.write("A.NC", "O1\r\nM99");   // no line break at the end
+    home.write("B.NC", "O2\r\nM30\r\n");
+    home.write("Tornyx.tmp", "stale text from the last start\r\n");
+    home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    start({"S01=A.NC", "S02=B.NC", "SE=Y", "N=2"});
+    EXPECT_EQ(home.read("Tornyx.tmp"), QByteArray("O1\r\nM99\r\nO2\r\nM30\r\n"));
+    EXPECT_EQ(form->RichEdit1->text(), "O1\nM99\nO2\nM30\n");
+    EXPECT_EQ(form->activeProfile(), 2);
+    EXPECT_TRUE(form->Set[2]->isChecked());
+}
+
+TEST_F(MainForm, ProfileNumberErrorsAndReceiveQuestion) {
+    home.write("IN.NC", "old");
+    prompts.answers = {Prompts::Yes, Prompts::No};
+    start({"N=13", "R=" + home.file("IN.NC")});
+    ASSERT_EQ(prompts.boxes.size(), 2u);
+    EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
+    EXPECT_EQ(prompts.boxes[0].text, u(u"通信設定番号\n13は存在しません｡"));
+    EXPECT_EQ(prompts.boxes[0].buttons, Prompts::Yes);
+    EXPECT_EQ(prompts.boxes[1].kind, Prompts::Warning);
+    EXPECT_EQ(form->autoReceiveRequest, 'N');
+    EXPECT_EQ(form->activeProfile(), 1);
+}
+
+TEST_F(MainForm, SwitchingProfilesFromTheMenu) {
+    home.write("Setting.ini", "[Setting4]\r\nName=" + sj(u"横型ＭＣ") + "\r\nFont Color=255\r\n");
+    start();
+    EXPECT_EQ(form->Set[4]->text(), u(u"横型ＭＣ"));
+    EXPECT_EQ(form->Set[11]->text(), u(u"OSP専用_NO.1"));
+    EXPECT_EQ(form->Set[10]->shortcut(), QKeySequence("Shift+Alt+A"));
+    EXPECT_EQ(form->Set[12]->shortcut(), QKeySequence("Shift+Alt+P"));
+    form->RichEdit1->setText("O1");
+    form->setModified(false);
+    form->Set[4]->trigger();
+    EXPECT_EQ(form->activeProfile(), 4);
+    EXPECT_TRUE(form->Set[4]->isChecked());
+    EXPECT_FALSE(form->Set[1]->isChecked());
+    EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(横型ＭＣ)"));
+    EXPECT_EQ(form->RichEdit1->color(), QColor(255, 0, 0)) << "0x000000FF is red";
+    EXPECT_FALSE(form->isModified()) << "applying fonts must not mark the document";
+    closeForm();
+    EXPECT_TRUE(ini().contains("SetNo=4"));
+}
+
+TEST_F(MainForm, GeometryGoesToTheOldProfileWhenItKeepsItsOwn) {
+    home.write("Setting.ini", "[Setting1]\r\nPos Chg=1\r\nPos Left=20\r\nPos Top=25\r\nPos Width=640\r\n"
+                              "Pos Height=420\r\n");
+    home.write("Tornyx.INI", "[Main]\r\nLeft=50\r\nTop=60\r\nWidth=700\r\nHeight=450\r\n");
+    start();
+    EXPECT_EQ(form->pos(), QPoint(20, 25));
+    EXPECT_EQ(form->size(), QSize(640, 420));
+    form->move(30, 35);
+    form->SelectProfile(2);
+    const QByteArray set = home.read("Setting.ini");
+    EXPECT_TRUE(set.contains("Pos Left=30\r\n"));
+    EXPECT_TRUE(set.contains("Pos Top=35\r\n"));
+    EXPECT_TRUE(home.read("Tornyx.INI").contains("Left=50\r\n")) << "Main is left alone";
+    EXPECT_EQ(form->pos(), QPoint(50, 60)) << "profile 2 takes the Main geometry";
+    EXPECT_EQ(form->size(), QSize(700, 450));
+}
+
+TEST_F(MainForm, WindowOffTheWorkAreaIsMovedNotResized) {
+    start();
+    const QRect wa = form->screen()->availableGeometry();
+    home.write("Setting.ini", ("[Setting5]\r\nPos Chg=1\r\nPos Left=" + QString::number(wa.right() - 100) +
+                               "\r\nPos Top=-40\r\nPos Width=640\r\nPos Height=420\r\n")
+                                  .toLatin1());
+    form->SelectProfile(5);
+    EXPECT_EQ(form->pos(), wa.topLeft());
+    EXPECT_EQ(form->size(), QSize(640, 420));
+}
+
+TEST_F(MainForm, DroppingFiles) {
+    home.write("A.NC", "O1\r\n");
+    home.write("B.NC", "O2\r\n");
+    home.write("C.NC", "O3\r\n");
+    start();
+    form->dropFiles({home.file("A.NC"), home.file("B.NC"), home.file("C.NC")});
+    EXPECT_EQ(form->RichEdit1->text(), "");
+    form->dropFiles({home.file("B.NC"), home.file("A.NC")});
+    EXPECT_EQ(form->RichEdit1->text(), "O2\n");
+    EXPECT_EQ(form->documentPath, home.file("B.NC"));
+}
+
+TEST_F(MainForm, UnsavedChangesAndACancelledSaveDialogKeepTheWindowOpen) {
+    start();
+    form->RichEdit1->setText("O1234");
+    form->setModified(true);
+    prompts.answers = {Prompts::Yes};   // save? yes, and the dialog is cancelled
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].title, u(u"編集"));
+    EXPECT_EQ(prompts.boxes[0].text, u(u"無題 への変更を保存しますか？"));
+    EXPECT_EQ(prompts.fileDialogTitles, QStringList{u(u"ﾃﾞｰﾀ保存")});
+    EXPECT_TRUE(probed.empty()) << "nothing of the close ran";
+
+    prompts.answers = {Prompts::Cancel};
+    EXPECT_FALSE(form->close());
+
+    prompts.answers = {Prompts::Yes};
+    prompts.fileNames = {home.file("SAVED.NC")};
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(home.read("SAVED.NC"), QByteArray("O1234"));
+}
+
+TEST_F(MainForm, PortProbeAtCloseNeverTouchesExcludedPorts) {
+    home.write("Tornyx.INI", "[Setting]\r\nModemePort1=com3\r\nModemePort2=COM30\r\n");
+    start();
+    closeForm();
+    ASSERT_EQ(probed.size(), 28u);
+    EXPECT_EQ(std::count(probed.begin(), probed.end(), 3), 0);
+    EXPECT_EQ(std::count(probed.begin(), probed.end(), 30), 0);
+    EXPECT_EQ(probed.front(), 1);
+}
+
+TEST_F(MainForm, JapaneseProfileValuesRoundTripByteForByte) {
+    const QByteArray original = "[Read1]\r\nPort=COM2\r\n[Setting1]\r\nName=" + sj(u"５軸加工機") +
+                                "\r\nFont Name=" + sj(u"ＭＳ 明朝") + "\r\nDirPath_Sub=" + sj(u"/データ/受信") +
+                                "\r\n";
+    home.write("Setting.ini", original);
+    start();
+    EXPECT_EQ(form->profiles[1].setting.name, u(u"５軸加工機"));
+    form->SaveProfile(1, true, false);
+    const QByteArray after = home.read("Setting.ini");
+    EXPECT_TRUE(after.startsWith("[Read1]\r\nPort=COM2\r\n"));
+    EXPECT_TRUE(after.contains("Name=" + sj(u"５軸加工機") + "\r\n"));
+    EXPECT_TRUE(after.contains("Font Name=" + sj(u"ＭＳ 明朝") + "\r\n"));
+    EXPECT_TRUE(after.contains("DirPath_Sub=" + sj(u"/データ/受信") + "\r\n"));
+}
+
+TEST_F(MainForm, UnwritableSettingsAreReportedNotSwallowed) {
+    start();
+    // A folder where the option file should be: the rename cannot replace it.
+    QDir(home.path()).mkdir("Tornyx.INI");
+    closeForm();
+    ASSERT_FALSE(prompts.boxes.empty());
+    EXPECT_EQ(prompts.boxes.back().kind, Prompts::Error);
+    EXPECT_TRUE(prompts.boxes.back().text.contains(home.file("Tornyx.INI")));
+}
