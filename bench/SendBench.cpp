@@ -8,10 +8,10 @@
 
 #include "platform/PosixSerialPort.h"
 
+#include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
 #include "support/TempHome.h"
-#include "send/SendFakes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -58,7 +58,8 @@ QList<QByteArray> program(int kb) {
         size += l.size() + 1;
         lines << l;
     }
-    lines << "M30" << "%";
+    lines << "M30"
+          << "%";
     return lines;
 }
 
@@ -75,8 +76,10 @@ QMap<QString, QString> resultOf(QProcess& p) {
 void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace) {
     TempHome home;
     QProcess m;
-    QStringList margs{"--mode", "receive", "--baud", QString::number(baud), "--start-delay", "30", "--xoff-at",
-                      "2000", "--xoff-ms", "200", "--idle", "1500", "--timeout", "600000"};
+    QStringList margs{"--mode",        "receive", "--baud",    QString::number(baud),
+                      "--start-delay", "30",      "--xoff-at", "2000",
+                      "--xoff-ms",     "200",     "--idle",    "1500",
+                      "--timeout",     "600000"};
     if (!pace)
         margs << "--no-pace";
     m.start(machine, margs);
@@ -135,13 +138,13 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     const double rate = res.value("rate").toDouble();
     const double lineRate = res.value("line_rate").toDouble();
     std::printf("%d baud 8N2, %d KB, %lld lines, machine %s: %s\n", baud, kb, qlonglong(editor.lines.size()),
-                pace ? "reading at the line rate" : "reading at once",
-                qPrintable(session.log().lastLine()));
+                pace ? "reading at the line rate" : "reading at once", qPrintable(session.log().lastLine()));
     std::printf("  machine: bytes=%s rate=%.1f B/s line_rate=%.1f B/s -> %.2f%% of the line rate\n",
                 qPrintable(res.value("bytes")), rate, lineRate, lineRate > 0 ? 100.0 * rate / lineRate : 0.0);
-    std::printf("  after_xoff=%s xoffs=%s\n", qPrintable(res.value("after_xoff")), qPrintable(res.value("xoffs")));
-    std::printf("  run %.1f s wall (incl. 4 s before closing), CPU %.2f s = %.2f%% of one core\n", seconds, cpu,
-                100.0 * cpu / seconds);
+    std::printf("  after_xoff=%s xoffs=%s\n", qPrintable(res.value("after_xoff")),
+                qPrintable(res.value("xoffs")));
+    std::printf("  run %.1f s wall (incl. 4 s before closing), CPU %.2f s = %.2f%% of one core\n", seconds,
+                cpu, 100.0 * cpu / seconds);
     std::printf("  20 Hz timer: worst second %d ticks; max RSS %ld KB -> %ld KB\n", worstTicks, rssBefore,
                 maxRssKb());
 }
@@ -166,9 +169,10 @@ void overheadRun(int kb) {
     run.SendButtonPressed(1, ctx);
     const double cpu = cpuSeconds() - cpu0;
     const auto lines = editor.lines.size();
-    std::printf("overhead without a line: %lld lines, %lld bytes, %.2f us per line (%.3f us per byte), %d pumps\n",
-                qlonglong(lines), qlonglong(port.written().size()), 1e6 * cpu / lines,
-                1e6 * cpu / std::max<qsizetype>(1, port.written().size()), lineHost.pumps);
+    std::printf(
+        "overhead without a line: %lld lines, %lld bytes, %.2f us per line (%.3f us per byte), %d pumps\n",
+        qlonglong(lines), qlonglong(port.written().size()), 1e6 * cpu / lines,
+        1e6 * cpu / std::max<qsizetype>(1, port.written().size()), lineHost.pumps);
 }
 
 } // namespace

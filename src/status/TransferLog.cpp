@@ -26,14 +26,21 @@ QString TransferLog::longTimeFormat(const QLocale& locale) {
 }
 
 QString TransferLog::formatStamp(const QLocale& locale, const QDateTime& t) {
-    return locale.toString(t.date(), QLocale::ShortFormat) + ' ' + locale.toString(t.time(), longTimeFormat(locale));
+    return locale.toString(t.date(), QLocale::ShortFormat) + ' ' +
+           locale.toString(t.time(), longTimeFormat(locale));
 }
 
-QString TransferLog::stamp() const { return formatStamp(m_locale, m_now()); }
+QString TransferLog::stamp() const {
+    return formatStamp(m_locale, m_now());
+}
 
-void TransferLog::start(const QString& message) { m_text = stamp() + message; }
+void TransferLog::start(const QString& message) {
+    m_text = stamp() + message;
+}
 
-void TransferLog::append(const QString& message) { m_text += stamp() + message; }
+void TransferLog::append(const QString& message) {
+    m_text += stamp() + message;
+}
 
 QString TransferLog::lastLine() const {
     QStringView v(m_text);

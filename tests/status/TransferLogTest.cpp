@@ -35,16 +35,19 @@ TEST(TransferLogStamp, UsesShortDateAndLongTimeOfTheLocale) {
     const QDateTime t(QDate(2010, 7, 9), QTime(12, 5, 33));
     EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), t), "2010/07/09 12:05:33");
     EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::German, QLocale::Germany), t), "09.07.10 12:05:33");
-    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::English, QLocale::UnitedStates), t), "7/9/10 12:05:33 PM")
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::English, QLocale::UnitedStates), t),
+              "7/9/10 12:05:33 PM")
         << "US time keeps its AM/PM marker";
     // Early morning: hours without a leading zero where the locale says so.
     const QDateTime early(QDate(2010, 1, 2), QTime(3, 4, 5));
-    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), early), "2010/01/02 3:04:05");
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), early),
+              "2010/01/02 3:04:05");
 }
 
 TEST(TransferLogStamp, NeverCarriesATimeZone) {
     const QDateTime t(QDate(2010, 7, 9), QTime(12, 5, 33), QTimeZone::utc());
-    for (const QLocale& loc : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom), QLocale::system()}) {
+    for (const QLocale& loc :
+         {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom), QLocale::system()}) {
         const QString s = TransferLog::formatStamp(loc, t);
         EXPECT_FALSE(s.contains("UTC")) << s.toStdString();
         EXPECT_TRUE(s.contains("05:33")) << s.toStdString();
@@ -78,10 +81,10 @@ TEST(TransferLogFile, WritesShiftJisWithCrLfByteExact) {
     log.append(QStringLiteral(u"  送信中止　ｴﾗｰ番号 1033\n"));
     ASSERT_TRUE(log.write(TransferLog::Send));
     const QByteArray stamp0 = "2010/07/09 12:05:33";
-    const QByteArray expected = stamp0 + QByteArray::fromHex("20209197904d8aae97b9") + "\r\n" +
-                                "2010/07/09 12:05:34" + QByteArray::fromHex("2020cca8b0c4de8f6f97cd") + "\r\n" +
-                                "2010/07/09 12:05:35" +
-                                QByteArray::fromHex("20209197904d92868e7e8140b4d7b094d48d862031303333") + "\r\n";
+    const QByteArray expected =
+        stamp0 + QByteArray::fromHex("20209197904d8aae97b9") + "\r\n" + "2010/07/09 12:05:34" +
+        QByteArray::fromHex("2020cca8b0c4de8f6f97cd") + "\r\n" + "2010/07/09 12:05:35" +
+        QByteArray::fromHex("20209197904d92868e7e8140b4d7b094d48d862031303333") + "\r\n";
     EXPECT_EQ(hex(home.read("Tornyx_S.log")), hex(expected));
 }
 
