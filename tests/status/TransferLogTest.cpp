@@ -130,3 +130,17 @@ TEST(TransferLogFile, UnwritableFolderAnswersFalse) {
     ASSERT_TRUE(QDir(home.path()).mkdir("Tornyx_S.log"));
     EXPECT_FALSE(log.write(TransferLog::Send));
 }
+
+TEST(TransferLogView, ReadsBackTheStoredAccountOrNamesTheMissingFile) {
+    TempHome home;
+    EXPECT_FALSE(TransferLog::readFile(TransferLog::Dnc).has_value()) << "no DNC run yet";
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Dnc), QStringLiteral(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Send), QStringLiteral(u"送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Receive), QStringLiteral(u"受信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.start(QStringLiteral(u"  受信\n"));
+    log.append(QStringLiteral(u"  受信完了\n"));
+    ASSERT_TRUE(log.write(TransferLog::Receive));
+    EXPECT_EQ(TransferLog::readFile(TransferLog::Receive).value_or("missing"), log.text());
+}
