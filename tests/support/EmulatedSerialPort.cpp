@@ -85,8 +85,11 @@ int EmulatedSerialPort::queuedOutput() {
     if (!m_open)
         return 0;
     const std::int64_t now = m_clock.nowUs();
-    return int(std::count_if(m_writtenAt.begin(), m_writtenAt.end(),
-                             [&](std::int64_t start) { return start > now; }));
+    // Start times only grow: count from the newest back (long sends stay linear).
+    int n = 0;
+    for (auto it = m_writtenAt.rbegin(); it != m_writtenAt.rend() && *it > now; ++it)
+        ++n;
+    return n;
 }
 
 std::optional<unsigned char> EmulatedSerialPort::readByte() {
