@@ -63,6 +63,7 @@ SendOptions sendOptionsFrom(const Options& o) {
 
 void TMainForm::setUpTransfers(MainFormServices& services) {
     m_transfer = std::make_unique<TransferWiring>(*this, services);
+    AutoForm = new TAutoForm(this);
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(2000);
