@@ -229,6 +229,9 @@ public:
     void SpeedButton14Click(); // step
     void SpeedButton15Click(); // repeat
     void Timer1Timer();
+    // Log view (TMainFormLog.cpp): tags 1 send, 2 receive, 3 DNC, 4 end.
+    void Menu_sendClick(int tag);
+    void endLogView();
     void startReceive(const QString& path);
     void loadReceived(const QString& path);
 
@@ -250,6 +253,7 @@ private:
     void FormClose();
     void FileExit1Click();
     void setUpTransfers(MainFormServices& services);
+    void connectLogMenu();
     bool probeAllPorts(int n);
 
     void buildMenus();

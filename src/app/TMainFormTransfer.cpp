@@ -64,6 +64,7 @@ SendOptions sendOptionsFrom(const Options& o) {
 void TMainForm::setUpTransfers(MainFormServices& services) {
     m_transfer = std::make_unique<TransferWiring>(*this, services);
     AutoForm = new TAutoForm(this);
+    connectLogMenu();
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(2000);
