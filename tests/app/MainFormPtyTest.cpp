@@ -105,3 +105,25 @@ TEST_F(MainFormPty, StopButtonEndsTheRunWhileTheWindowStaysLive) {
     EXPECT_LT(home.read("raw.bin").size(), 2000) << "the rest of the program stayed unsent";
     EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
 }
+
+TEST_F(MainFormPty, ClosingDuringARunStopsItAndClosesAfterwards) {
+    QByteArray doc;
+    for (int i = 0; i < 200; ++i)
+        doc += "G01X" + QByteArray::number(i) + ".Y1.\r\n";
+    start({}, "O1\r\n" + doc + "M30\r\n");
+    bool closedAtOnce = true;
+    QTimer::singleShot(400, form.get(), [&] {
+        form->close();
+        closedAtOnce = !form->isVisible();
+    });
+    form->SpeedButton[10]->click(); // returns when the run has ended
+    QElapsedTimer t;
+    t.start();
+    while (form->isVisible() && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(closedAtOnce) << "the window waits for the run's stop path";
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止"))) << lastLogLine().toStdString();
+    EXPECT_TRUE(QFile::exists(home.file("Tornyx.INI")));
+    EXPECT_TRUE(platform::fromSjis(home.read("Tornyx.INI")).contains("SetNo=1")) << "the close steps ran";
+}
