@@ -1,0 +1,168 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "serial/LineHost.h"
+#include "serial/LineOptions.h"
+#include "serial/LineSettings.h"
+#include "serial/NcCode.h"
+#include "status/TransferLog.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace tornyx {
+
+// The serial line of one transfer and the state the send, receive and DNC
+// runs share: line settings, code mode, the raw-next flag, the stop request,
+// the write-failure flag, the data-phase flag and the transfer log text.
+// The main window owns one for the life of the program and hands it to
+// each run; a test builds one over an emulated port, a fake host and a
+// fake clock.
+//
+// How a run uses it:
+//
+//   TransferSession& s = ...;
+//   s.clearStop();                         // send and DNC runs, at their start
+//   s.log().start("  送信\n");
+//   if (!s.openLine(SendKind, profile, options)) {   // reason shown and logged
+//       s.closeLine();                     // the port may be open (later step failed)
+//       ... the run's own stop path ...
+//   }
+//   s.setCodeMode(CodeMode::Iso);          // openLine set it from the code already
+//   if (s.writeChar('%')) ... stop;       // true = stop the run (XOFF/CAN, stop
+//                                          // request, line check, write failure)
+//   while (s.queuedInput() > 0) c = s.readChar();   // receive: decoded, 0 = failed
+//   s.waitForInput(5000);                  // start signal: sleeps, pumps events
+//   s.waitMs(4000);                        // before closing; pumps events
+//   s.closeLine();
+//   s.log().write(TransferLog::Send);
+//
+// The stop button calls requestStop(); every wait inside writeChar and the
+// waits below pump the host's events at most every 16 ms and sleep in the
+// port's poll in between, so the button acts within about 20 ms and a wait
+// costs no processor time.
+class TransferSession {
+public:
+    // Maps a port name of a profile ("COM1") to a device path; empty when it
+    // has none.
+    using PortResolver = std::function<QString(const QString& name)>;
+
+    TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
+                    TransferLog::Now now = &QDateTime::currentDateTime);
+
+    // Default: platform::portDevicePath (the "Ports" section of Tornyx.INI).
+    void setPortResolver(PortResolver resolve) { m_resolve = std::move(resolve); }
+
+    // --- the line ---------------------------------------------------------
+
+    // Copies the profile's fields of the kind (SendKind or ReceiveKind) into
+    // settings(), opens the port and configures it, logging every step, and
+    // runs the line-switch sequence when options.autoSwitch. false when the
+    // transfer must not start; the message has been shown and the log line
+    // written. The port may be left open on false: call closeLine().
+    bool openLine(int kind, const CommProfile& profile, const LineOptions& options);
+
+    // Sends one text character (encoded for codeMode()) and waits until it
+    // has left. true means "stop the run": CAN during a pause, the stop
+    // request, a failed line check, or a write that failed (logged).
+    // Also sets writeFailed() to the answer.
+    bool writeChar(unsigned char c);
+
+    // One byte from the line, decoded; 0 when nothing could be read. Call
+    // after queuedInput() reported data (it waits up to 3000 ms otherwise).
+    unsigned char readChar();
+
+    // Bytes waiting to be read (driver queue and the port's buffer).
+    int queuedInput();
+    // Bytes written but not yet handed to the line.
+    int queuedOutput();
+
+    // Current modem lines, also shown on the DSR and CTS indicators; nullopt
+    // when they cannot be read (pseudo-terminal), lamps untouched then.
+    std::optional<platform::ModemLines> updateModemLamps();
+
+    void closeLine();
+    bool isOpen() const { return m_port.isOpen(); }
+
+    // --- waits (none burns the processor; all pump events every 16 ms) -----
+
+    // Waits ms milliseconds. With stopOnRequest, ends early and answers true
+    // when the stop request is set.
+    bool waitMs(std::int64_t ms, bool stopOnRequest = true);
+    // Waits until a byte is waiting, the stop request is set or timeoutMs
+    // passes (timeoutMs < 0: no limit). true when input is waiting.
+    bool waitForInput(std::int64_t timeoutMs);
+    // Pumps the host's events when 16 ms have passed since the last pump.
+    void pumpEvents();
+
+    // --- run state ---------------------------------------------------------
+
+    LineSettings& settings() { return m_settings; }
+    const LineSettings& settings() const { return m_settings; }
+    const LineOptions& options() const { return m_options; }
+    // The line parameters openLine applied (character time, speed).
+    const platform::LineParameters& lineParameters() const { return m_params; }
+
+    CodeMode codeMode() const { return m_mode; }
+    void setCodeMode(CodeMode mode) { m_mode = mode; }
+    // The pause (XOFF) character of this transfer: 0x13 or 0x93.
+    unsigned char pauseCharacter() const { return nc::pauseCharacter(m_options.dc3Is93); }
+
+    // The next writeChar sends its character unencoded, without checks.
+    bool isRawNext() const { return m_rawNext; }
+    void setRawNext(bool on) { m_rawNext = on; }
+
+    bool isStopRequested() const { return m_stop; }
+    void requestStop() { m_stop = true; }
+    void clearStop() { m_stop = false; }
+
+    // The answer of the last writeChar.
+    bool writeFailed() const { return m_writeFailed; }
+    void setWriteFailed(bool failed) { m_writeFailed = failed; }
+
+    // Set by the runs once the program data flows (cleared by openLine).
+    bool isDataPhase() const { return m_dataPhase; }
+    void setDataPhase(bool on) { m_dataPhase = on; }
+
+    TransferLog& log() { return m_log; }
+    const TransferLog& log() const { return m_log; }
+
+    platform::SerialPort& port() { return m_port; }
+    LineHost& host() { return m_host; }
+    platform::Clock& clock() { return m_clock; }
+
+private:
+    bool openLineSteps(int kind, const CommProfile& profile);
+    bool fail(const QString& message, const QString& logLine);
+    bool switchLine();
+    bool pauseUntilXon();
+    bool drainAfterWrite(std::int64_t writtenAtUs);
+    bool writeFailure();
+
+    platform::SerialPort& m_port;
+    LineHost& m_host;
+    platform::Clock& m_clock;
+    PortResolver m_resolve;
+    TransferLog m_log;
+
+    LineSettings m_settings;
+    LineOptions m_options;
+    platform::LineParameters m_params;
+    CodeMode m_mode = CodeMode::Raw;
+    bool m_rawNext = false;
+    bool m_stop = false;
+    bool m_writeFailed = false;
+    bool m_dataPhase = false;
+    bool m_writeErrorLogged = false;
+    std::int64_t m_lastPumpUs = 0;
+};
+
+// True when "COM"n is not one of the excluded ports (compared in upper case)
+// and can be opened; it is closed again at once. Used to list ports 1..30.
+bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
+               const TransferSession::PortResolver& resolve);
+bool probePort(int n, platform::SerialPort& port, const LineOptions& options);
+
+} // namespace tornyx
