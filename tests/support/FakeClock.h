@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+namespace tornyx::test {
+
+// Time that moves only when someone sleeps or waits: the 3000 ms waits of a
+// run take no real time in a test.
+class FakeClock final : public platform::Clock {
+public:
+    std::int64_t nowUs() override { return m_now; }
+    void sleepUs(std::int64_t us) override {
+        ++m_sleeps;
+        if (us > 0)
+            m_now += us;
+    }
+    void advanceTo(std::int64_t us) {
+        if (us > m_now)
+            m_now = us;
+    }
+    int sleeps() const { return m_sleeps; }
+
+private:
+    std::int64_t m_now = 1000000;
+    int m_sleeps = 0;
+};
+
+} // namespace tornyx::test
