@@ -98,6 +98,7 @@ bool TransferSession::openLine(int kind, const CommProfile& profile, const LineO
     m_rawNext = false;
     m_writeFailed = false;
     m_writeErrorLogged = false;
+    m_lineFreeUs = 0;
     try {
         return openLineSteps(kind, profile);
     } catch (...) {
@@ -319,7 +320,10 @@ bool TransferSession::writeChar(unsigned char c) {
             return false;
         if (m_rawNext) {
             m_rawNext = false;
-            return m_port.writeByte(c) ? false : writeFailure();
+            if (!m_port.writeByte(c))
+                return writeFailure();
+            m_lineFreeUs = std::max(m_clock.nowUs(), m_lineFreeUs) + m_params.characterTimeUs();
+            return false;
         }
         const std::optional<unsigned char> encoded = nc::encode(c, m_mode);
         if (!encoded)
@@ -390,13 +394,19 @@ bool TransferSession::pauseUntilXon() {
     }
 }
 
-// The byte has left when the driver's queue is empty and one character time
-// has passed since it was written: a pseudo-terminal reports an empty queue
-// at once, and a writer that trusted it would run far ahead of the machine's
-// pause request.
+// The driver's queue must be empty and the line must have taken the byte: a
+// pseudo-terminal reports an empty queue at once, and a writer that trusted
+// it would run far ahead of the machine's pause request. The line is
+// modelled like a UART with a holding register: a byte goes on the line when
+// the one before has left it, one character time later, and the writer comes
+// back as soon as its byte is on the line, so that its own wake-up latency
+// (milliseconds on a loaded machine) leaves no gaps. At most one byte waits
+// behind the one on the line when the machine's XOFF arrives.
 bool TransferSession::drainAfterWrite(std::int64_t writtenAtUs) {
     const std::int64_t charUs = std::max<std::int64_t>(1, m_params.characterTimeUs());
-    const std::int64_t deadline = writtenAtUs + charUs;
+    const std::int64_t start = std::max(writtenAtUs, m_lineFreeUs);
+    m_lineFreeUs = start + charUs;
+    const std::int64_t deadline = start;
     for (;;) {
         const int queued = m_port.queuedOutput();
         const std::int64_t now = m_clock.nowUs();
