@@ -114,15 +114,10 @@ LineAssembler::Outcome LineAssembler::end(EndReason reason) {
 }
 
 LineAssembler::Outcome LineAssembler::feed(unsigned char c) {
-    if (c == nc::Nul)
-        return Outcome::Dropped;
-    if (c == nc::Cr) {
-        if (m_settings.endCode != 2)
-            return Outcome::Dropped;
-        c = nc::Lf;
-    }
-
     // The machine's closing "%" is recognised on the character after it.
+    // That character is never stored, so a NUL of the trailing feed or a CR
+    // may confirm it as well as anything else: many machines send nothing
+    // but feed after the "%".
     if (m_bufferHasPercent && m_dataStarted) {
         if (m_buffer.size() >= 3) {
             removeFirst(m_buffer, Percent);
@@ -131,6 +126,14 @@ LineAssembler::Outcome LineAssembler::feed(unsigned char c) {
                 addLine(rest);
         }
         return end(EndReason::Percent);
+    }
+
+    if (c == nc::Nul)
+        return Outcome::Dropped;
+    if (c == nc::Cr) {
+        if (m_settings.endCode != 2)
+            return Outcome::Dropped;
+        c = nc::Lf;
     }
 
     if (c == nc::Dc4 || c == nc::Can) {

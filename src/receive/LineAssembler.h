@@ -80,6 +80,8 @@ public:
     const QByteArray& ospFileName() const { return m_ospName; }
     const QByteArray& lineBuffer() const { return m_buffer; }
     bool hasDataStarted() const { return m_dataStarted; }
+    // The closing "%" has come; the next character of any kind ends the data.
+    bool endPending() const { return m_bufferHasPercent && m_dataStarted; }
 
     static bool isStartCharacter(unsigned char c);
     static bool isAcceptedCharacter(unsigned char c);

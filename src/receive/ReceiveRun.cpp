@@ -187,8 +187,9 @@ bool ReceiveRun::setUp() {
 void ReceiveRun::idle() {
     platform::Clock& clock = m_session.clock();
     const std::int64_t before = clock.nowUs();
-    if (!m_session.port().waitForInput(PumpIntervalUs)) {
-        // A line that hung up makes poll() return at once; do not spin on it.
+    // A line that hung up makes poll() return at once, with nothing to read;
+    // do not spin on it.
+    if (!m_session.port().waitForInput(PumpIntervalUs) || m_session.queuedInput() <= 0) {
         const std::int64_t spent = clock.nowUs() - before;
         if (spent < PumpIntervalUs)
             clock.sleepUs(PumpIntervalUs - spent);
@@ -264,6 +265,15 @@ bool ReceiveRun::receive(bool& keep) {
             if (queued <= 0)
                 idle();
             if (m_session.isStopRequested()) {
+                // The closing "%" is in and only the character that would
+                // confirm it is missing (a machine that sends nothing after
+                // it): the program is complete, and stopping must not
+                // throw it away.
+                if (m_assembler.endPending()) {
+                    m_assembler.feed(nc::Lf);
+                    log("  NC機より完了（％）を受信した為終了\n");
+                    return true;
+                }
                 log("  手動操作にて受信待機中に中止\n");
                 keep = options.keepOnStop;
                 return keep;

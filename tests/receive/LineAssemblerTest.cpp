@@ -38,12 +38,22 @@ TEST(LineAssembler, ClosingPercentIsSeenOnTheNextCharacterAndKeepsTheLineBeforeI
     LineAssembler a({});
     a.start('%');
     EXPECT_EQ(int(feedAll(a, "\nG1\nX1%")), int(Outcome::Stored));
-    EXPECT_EQ(int(a.feed('\r')), int(Outcome::Dropped)) << "a dropped CR does not end it";
+    EXPECT_TRUE(a.endPending());
     EXPECT_EQ(int(a.feed('Y')), int(Outcome::Ended));
     EXPECT_EQ(int(a.endReason()), int(EndReason::Percent));
     // The rest of the line goes out as it is, with the blank that word
     // spacing put before the "%".
     EXPECT_EQ(joined(a.lines()), "G1|X1 |");
+}
+
+TEST(LineAssembler, TrailingFeedOrCrConfirmsTheClosingPercent) {
+    for (const unsigned char after : {0x00, 0x0D}) {
+        LineAssembler a({});
+        a.start('%');
+        feedAll(a, "\nO1\n%");
+        EXPECT_EQ(int(a.feed(after)), int(Outcome::Ended)) << int(after);
+        EXPECT_EQ(joined(a.lines()), "O1|");
+    }
 }
 
 TEST(LineAssembler, ShortPercentLineStartedOnLfIsDroppedAndLeadingFeedIsNoData) {

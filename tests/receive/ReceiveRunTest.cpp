@@ -306,6 +306,22 @@ TEST(ReceiveRun, StopDuringReceptionDiscardsOrKeepsByTheOption) {
     }
 }
 
+TEST(ReceiveRun, StopAfterTheClosingPercentKeepsTheCompleteProgram) {
+    // The machine sends nothing after its "%": only the operator's stop
+    // can end the wait, and the program is whole.
+    ReceiveRig r;
+    r.stream = iso("%\nO1\nG1\n%");
+    r.onPump = [&](int) {
+        if (r.allConsumed())
+            r.session.requestStop();
+    };
+    const ReceiveResult res = r.run();
+    EXPECT_EQ(int(res.outcome), int(Outcome::Completed));
+    EXPECT_EQ(r.file(), "O1\r\nG1\r\n");
+    EXPECT_TRUE(r.logHas("  NC機より完了（％）を受信した為終了"));
+    EXPECT_FALSE(r.logHas("  手動操作にて受信待機中に中止"));
+}
+
 TEST(ReceiveRun, PortThatCannotBeSetUpStopsWith2001AndNoDc4) {
     ReceiveRig r;
     r.port.setPurgeFails(true);
