@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -534,5 +535,81 @@ TEST(ReceiveRun, OspNameFromTheLineCannotLeaveTheChosenFolder) {
         const ReceiveResult kept = t.run();
         EXPECT_EQ(kept.receiveFile, t.setup.receiveFile) << name.constData();
         EXPECT_EQ(t.file(), "G1\r\n") << name.constData();
+    }
+}
+
+// --- settings that change how bytes are read ---------------------------------
+
+TEST(ReceiveRun, UserFramingWithSevenBitsTakesCharactersAsTheyCome) {
+    // 7-bit "%" (0x25) has three 1-bits: deciding on it would read EIA.
+    ReceiveRig r;
+    r.read().code = 4;
+    r.read().dataLength = 0;
+    r.stream = "%\nO1\nG1X2\n%\n";
+    r.run();
+    EXPECT_EQ(r.file(), "O1\r\nG1 X2\r\n");
+    EXPECT_FALSE(r.logHas("  受信ｺｰﾄﾞは自動判別"));
+
+    ReceiveRig eight;
+    eight.read().code = 4;
+    eight.read().dataLength = 1;
+    eight.stream = iso("%\nO1\n%\n");
+    eight.run();
+    EXPECT_EQ(eight.file(), "O1\r\n");
+    EXPECT_EQ(eight.host.panels[3], ": 9600, 1");
+}
+
+TEST(ReceiveRun, WithoutTheMachinesSignalTheCarrierIsNotAsked) {
+    ReceiveRig r;
+    r.read().signal = 1;
+    r.read().speed = 6;
+    r.read().stopBits = 1;
+    r.port.setModemLines(platform::ModemLines{true, true, false});
+    r.stream = iso("%\nO1\n%\n");
+    r.run();
+    EXPECT_EQ(r.file(), "O1\r\n");
+    EXPECT_EQ(r.host.panels[5], "N");
+    EXPECT_EQ(r.host.panels[3], "自動 : 機器, 2");
+    EXPECT_TRUE(r.logHas("  NC機からの信号は使用しない"));
+}
+
+// Random bytes from the machine, all settings: every run ends (on its own or
+// by the stop button once the machine is silent), closes the line, hands over
+// exactly once, and a kept file is made of whole CR LF lines.
+TEST(ReceiveRun, RandomTapesAlwaysEndCleanly) {
+    QRandomGenerator rng(7);
+    for (int round = 0; round < 150; ++round) {
+        ReceiveRig r;
+        ReadGroup& g = r.read();
+        g.code = int(rng.bounded(5));
+        g.dataLength = int(rng.bounded(2));
+        g.word = int(rng.bounded(4));
+        g.change = int(rng.bounded(3));
+        g.endCode = int(rng.bounded(3));
+        g.seChar = int(rng.bounded(4));
+        r.setup.profileNumber = rng.bounded(4) == 0 ? 11 : 1;
+        r.setup.options.keepOnStop = rng.bounded(2) == 1;
+        r.setup.options.line.dsrCheck = rng.bounded(2) == 1;
+        r.setup.options.line.dc3Is93 = rng.bounded(2) == 1;
+        const int n = int(rng.bounded(1500));
+        for (int i = 0; i < n; ++i) {
+            static const char Likely[] = "%\n\r O0123:.-()GXYLN$&FWHE";
+            r.stream += rng.bounded(3) == 0 ? char(rng.bounded(256)) : iso(QByteArray(1, Likely[rng.bounded(25)]))[0];
+        }
+        r.onPump = [&](int) {
+            if (r.allConsumed())
+                r.session.requestStop();
+        };
+        const ReceiveResult res = r.run();
+        ASSERT_EQ(r.host.ended.size(), 1u) << "round " << round;
+        ASSERT_FALSE(r.port.isOpen()) << "round " << round;
+        if (res.outcome == Outcome::Completed) {
+            const QByteArray got = r.file(res.receiveFile);
+            ASSERT_TRUE(got.isEmpty() || got.endsWith("\r\n")) << "round " << round;
+            ASSERT_EQ(got.count('\n'), got.count("\r\n")) << "round " << round;
+            ASSERT_EQ(got.count('\r'), got.count("\r\n")) << "round " << round;
+        } else {
+            ASSERT_FALSE(QFile::exists(res.receiveFile)) << "round " << round;
+        }
     }
 }
