@@ -247,7 +247,6 @@ void ReceiveRun::startReception(unsigned char startCharacter) {
         log("  開始文字(%OP:LNG$)を受信 開始文字" + QString(QChar(startCharacter)) + "\n");
     m_host.setTransferPanel(2, Receiving);
     log("  ﾃﾞｰﾀ受信開始\n");
-    m_session.setDataPhase(true);
 
     m_host.setProgressRange(0, FlushLines);
     m_host.setProgress(0);
