@@ -27,7 +27,8 @@ namespace {
 double cpuSeconds() {
     rusage u{};
     ::getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -154,10 +155,11 @@ void benchSend(int speed, int bytes) {
     // The writer's own rate: bytes per second from its first write to the
     // return of its last, against the line rate of the framing.
     const double own = meter.wall > 0 ? double(text.size()) / meter.wall : 0;
-    std::printf("send %5d bit/s 8N2: %d bytes, written at %.1f B/s of %.1f = %.2f%% of the line rate "
-                "(machine saw %.2f%%), CPU %.2f%% of one core, %.1f UI ticks/s; start-signal wait CPU %.2f%%%s\n",
-                baud, int(text.size()), own, line, line > 0 ? 100 * own / line : 0, line > 0 ? 100 * rate / line : 0,
-                meter.cpuPercent(), meter.ticksPerSecond(), idle.cpuPercent(), stopped ? " (STOPPED)" : "");
+    std::printf(
+        "send %5d bit/s 8N2: %d bytes, written at %.1f B/s of %.1f = %.2f%% of the line rate "
+        "(machine saw %.2f%%), CPU %.2f%% of one core, %.1f UI ticks/s; start-signal wait CPU %.2f%%%s\n",
+        baud, int(text.size()), own, line, line > 0 ? 100 * own / line : 0, line > 0 ? 100 * rate / line : 0,
+        meter.cpuPercent(), meter.ticksPerSecond(), idle.cpuPercent(), stopped ? " (STOPPED)" : "");
 }
 
 void benchXoff() {
@@ -180,8 +182,8 @@ void benchXoff() {
     r.s.closeLine();
     std::printf("DNC buffer 256 B at 40 blocks/s, 19200 bit/s: %s XOFFs, at most %s bytes after an XOFF, "
                 "%s lost, CPU %.2f%% (mostly paused), %.1f UI ticks/s\n",
-                qPrintable(res.value("xoffs")), qPrintable(res.value("after_xoff")), qPrintable(res.value("overflow")),
-                meter.cpuPercent(), meter.ticksPerSecond());
+                qPrintable(res.value("xoffs")), qPrintable(res.value("after_xoff")),
+                qPrintable(res.value("overflow")), meter.cpuPercent(), meter.ticksPerSecond());
 }
 
 void benchPauseAndWaits() {
@@ -203,7 +205,8 @@ void benchPauseAndWaits() {
     wait.stop();
     m.result();
     r.s.closeLine();
-    std::printf("XOFF pause of 2 s: CPU %.2f%%, %.1f UI ticks/s; waitMs(2000) before closing: CPU %.2f%%, %.1f ticks/s\n",
+    std::printf("XOFF pause of 2 s: CPU %.2f%%, %.1f UI ticks/s; waitMs(2000) before closing: CPU %.2f%%, "
+                "%.1f ticks/s\n",
                 pause.cpuPercent(), pause.ticksPerSecond(), wait.cpuPercent(), wait.ticksPerSecond());
 }
 
@@ -269,10 +272,11 @@ void benchReceive(int bytes) {
     ::unlink(path);
     const double rate = res.value("rate").toDouble();
     const double line = res.value("line_rate").toDouble();
-    std::printf("receive 19200 bit/s 8N2: %d bytes %s, machine punched at %.2f%% of the line rate, CPU %.2f%%, "
-                "%.1f UI ticks/s\n",
-                int(got.size()), got == text ? "identical" : "DIFFERENT", line > 0 ? 100 * rate / line : 0,
-                meter.cpuPercent(), meter.ticksPerSecond());
+    std::printf(
+        "receive 19200 bit/s 8N2: %d bytes %s, machine punched at %.2f%% of the line rate, CPU %.2f%%, "
+        "%.1f UI ticks/s\n",
+        int(got.size()), got == text ? "identical" : "DIFFERENT", line > 0 ? 100 * rate / line : 0,
+        meter.cpuPercent(), meter.ticksPerSecond());
 }
 
 } // namespace

@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev libqscintilla2-qt6-dev libgl1-mesa-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-ipafont-gothic xvfb xauth
+    fonts-ipafont-gothic xvfb xauth dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do

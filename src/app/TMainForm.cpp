@@ -1,10 +1,12 @@
 #include "app/TMainForm.h"
 
 #include "app/Prompts.h"
+#include "editor/ui/NcEditor.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
+#include "status/ui/StatusBars.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -53,36 +55,9 @@ QByteArray readAll(const QString& path, bool* ok = nullptr) {
     return opened ? f.readAll() : QByteArray();
 }
 
-// Editor text (LF inside) as the file bytes: Shift-JIS with CR LF.
-QByteArray toFileBytes(const QString& text) {
-    QString crlf = text;
-    crlf.replace("\r\n", "\n");
-    crlf.replace('\n', "\r\n");
-    return platform::toSjis(crlf);
-}
-
 } // namespace
 
-// ---------------------------------------------------------------- PanelBar
-
-PanelBar::PanelBar(const QString& name, const std::vector<Panel>& panels, QWidget* parent) : QWidget(parent) {
-    setObjectName(name);
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
-    for (const Panel& p : panels) {
-        auto* l = new QLabel(this);
-        l->setFixedWidth(p.width);
-        l->setAlignment((p.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
-        if (p.bevel)
-            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        row->addWidget(l);
-        m_labels.push_back(l);
-    }
-    row->addStretch(1);
-}
-
-void PanelBar::setText(int index, const QString& text) { m_labels.at(index)->setText(text); }
+// ---------------------------------------------------------------- LabeledEdit
 
 LabeledEdit::LabeledEdit(const QString& name, const QString& label, QWidget* parent) : QWidget(parent) {
     setObjectName(name);
@@ -109,7 +84,6 @@ void LabeledEdit::setTextColor(const QColor& c) {
 }
 
 QColor LabeledEdit::textColor() const { return m_edit->palette().color(QPalette::Text); }
-QString PanelBar::text(int index) const { return m_labels.at(index)->text(); }
 
 // ---------------------------------------------------------------- creation
 
@@ -124,6 +98,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildMenus();
     buildToolbar();
     buildClient();
+    connectDocument();
     FormCreate(arguments);
 }
 
@@ -419,7 +394,7 @@ void TMainForm::buildClient() {
     Panel3->setFixedWidth(0);
     RichEdit3 = new QWidget(Panel3);
     RichEdit3->setObjectName("RichEdit3");
-    RichEdit1 = new QsciScintilla(client);
+    RichEdit1 = new NcEditor(client);
     RichEdit1->setObjectName("RichEdit1");
     RichEdit1->setUtf8(true);
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETCODEPAGE, QsciScintilla::SC_CP_UTF8);
@@ -433,33 +408,15 @@ void TMainForm::buildClient() {
     editRow->addWidget(RichEdit1, 1);
     column->addLayout(editRow, 1);
 
-    RichEdit2 = new QsciScintilla(client);
+    RichEdit2 = new NcEditor(client);
     RichEdit2->setObjectName("RichEdit2");
     RichEdit2->setUtf8(true);
     RichEdit2->setWrapMode(QsciScintilla::WrapNone);
     RichEdit2->hide();
     column->addWidget(RichEdit2, 1);
 
-    StatusBar1 = new PanelBar("StatusBar1",
-                              {{120, false, true},
-                               {60, true, true},
-                               {55, true, true},
-                               {60, true, true},
-                               {55, false, true},
-                               {55, true, true},
-                               {130, false, true}},
-                              client);
-    StatusBar1->setText(0, u(u"ｻｲｽﾞ"));
-    StatusBar2 = new PanelBar("StatusBar2",
-                              {{100, false, false},
-                               {180, false, true},
-                               {100, true, true},
-                               {80, false, true},
-                               {40, true, true},
-                               {50, false, true},
-                               {50, false, true}},
-                              client);
-    StatusBar2->setText(6, u(u"送信:"));
+    StatusBar1 = new EditingStatusBar(client);
+    StatusBar2 = new TransferStatusBar(client);
     column->addWidget(StatusBar1);
     column->addWidget(StatusBar2);
     setCentralWidget(client);
@@ -643,142 +600,6 @@ void TMainForm::reportSaveFailure(const QString& path, const QString& reason) {
 
 // ---------------------------------------------------------------- documents
 
-bool TMainForm::isModified() const { return RichEdit1->isModified(); }
-
-void TMainForm::setModified(bool modified) {
-    RichEdit1->setModified(modified);
-    StatusBar1->setText(4, modified ? u(u"<変更>") : QString());
-}
-
-void TMainForm::clearEditor() {
-    RichEdit1->clear();
-    setModified(false);
-}
-
-qint64 TMainForm::loadDocument(const QString& path) {
-    bool ok = false;
-    const QByteArray bytes = readAll(path, &ok);
-    if (!ok)
-        return -1;
-    QString text = platform::fromSjis(bytes);
-    text.replace("\r\n", "\n");
-    RichEdit1->setText(text);
-    RichEdit1->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
-    setModified(false);
-    return bytes.size();
-}
-
-bool TMainForm::saveAs() {
-    const QString title = saveDialogTitle.isEmpty() ? u(u"名前を付けて保存") : saveDialogTitle;
-    const QString name = m_prompts->saveFileName(this, title, saveDialogFileName, QString());
-    if (name.isEmpty())
-        return false;
-    QFile f(name);
-    const QByteArray bytes = toFileBytes(RichEdit1->text());
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
-        m_prompts->messageBox(this, Prompts::Error, "Tornyx", name + u(u"\nに保存できませんでした｡"), Prompts::Ok);
-        return false;
-    }
-    f.close();
-    documentPath = saveDialogFileName = name;
-    addRecent(name);
-    setModified(false);
-    setCaption(1, name);
-    return true;
-}
-
-bool TMainForm::askSaveBeforeReplace() {
-    if (!isModified())
-        return true;
-    const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"ﾃﾞｰﾀ保存"),
-                                        saveDialogFileName + u(u" への変更を保存しますか？"),
-                                        Prompts::Yes | Prompts::No | Prompts::Cancel);
-    if (r == Prompts::Cancel)
-        return false;
-    if (r == Prompts::Yes) {
-        saveDialogTitle = u(u"ﾃﾞｰﾀ保存");
-        const bool saved = saveAs();
-        saveDialogTitle.clear();
-        return saved;
-    }
-    return true;
-}
-
-void TMainForm::openFileAsDocument(const QString& path) {
-    if (!askSaveBeforeReplace())
-        return;
-    clearEditor();
-    const qint64 size = loadDocument(path);
-    if (size < 0)
-        return;
-    StatusBar1->setText(0, u(u"ｻｲｽﾞ : ") + QString::number(size));
-    saveDialogFileName = documentPath = path;
-    setCaption(1, path);
-    StatusBar1->setText(4, QString());
-    StatusBar1->setText(1, "1 , 1");
-    addRecent(path);
-    setModified(false);
-}
-
-void TMainForm::setCaption(int mode, const QString& fileName) {
-    const QString suffix = " - Tornyx" + versionText;
-    QString caption;
-    switch (mode) {
-    case 1: caption = u(u"<編集>") + fileName + suffix; break;
-    case 2: caption = u(u"<新規作成>") + fileName + suffix; break;
-    case 3: caption = u(u"<編集>") + suffix; break;
-    case 4: caption = u(u"<編集><変更>") + fileName + suffix; break;
-    case 5: caption = "Tornyx" + versionText + " (Win2000/XP/Vista)"; break;
-    case 6: caption = u(u"<受信>") + fileName + suffix; break;
-    default: break;
-    }
-    setWindowTitle(caption);
-}
-
-void TMainForm::refreshRecentMenu() {
-    for (int i = 0; i < 5; ++i) {
-        const QString& e = options.recentFiles[i];
-        if (!e.isEmpty()) {
-            MenuFile[i]->setVisible(true);
-            MenuFile[i]->setEnabled(true);
-            MenuFile[i]->setText("&" + QString::number(i + 1) + " " + e);
-        } else if (i > 0) {
-            MenuFile[i]->setVisible(false);
-        } else {
-            MenuFile[i]->setVisible(true);
-            MenuFile[i]->setEnabled(false);
-            MenuFile[i]->setText(u(u"最近使ったﾌｧｲﾙ"));
-        }
-    }
-}
-
-void TMainForm::addRecent(const QString& path) {
-    auto& r = options.recentFiles;
-    int drop = 4;
-    for (int i = 0; i < 5; ++i)
-        if (r[i].compare(path, Qt::CaseInsensitive) == 0) {
-            drop = i;
-            break;
-        }
-    for (int i = drop; i > 0; --i)
-        r[i] = r[i - 1];
-    r[0] = path;
-    refreshRecentMenu();
-}
-
-void TMainForm::openRecent(int tag) {
-    if (tag < 1 || tag > 5)
-        return;
-    const QString path = options.recentFiles[tag - 1];
-    if (path.isEmpty())
-        return;
-    if (!askSaveBeforeReplace())
-        return;
-    if (!QFileInfo(path).isFile())
-        return; // a vanished file is passed over; its entry stays
-    openFileAsDocument(path);
-}
-
 void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
     if (e->mimeData()->hasUrls())
         e->acceptProposedAction();
@@ -791,12 +612,6 @@ void TMainForm::dropEvent(QDropEvent* e) {
             paths << url.toLocalFile();
     dropFiles(paths);
     e->acceptProposedAction();
-}
-
-void TMainForm::dropFiles(const QStringList& paths) {
-    if (paths.isEmpty() || paths.size() >= 3)
-        return;
-    openFileAsDocument(paths.front());
 }
 
 // ---------------------------------------------------------------- command line
@@ -816,7 +631,7 @@ void TMainForm::appendToTransferList(const QString& path) {
     clearEditor();
     if (loadDocument(path) < 0)
         return;
-    QByteArray bytes = toFileBytes(RichEdit1->text());
+    QByteArray bytes = RichEdit1->encodeForFile().bytes;
     // Files are joined into one program text: a last line without its line
     // break must not run into the first line of the next file.
     if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
@@ -828,7 +643,7 @@ void TMainForm::appendToTransferList(const QString& path) {
 
 void TMainForm::loadForSend(const QString& path) {
     const qint64 size = loadDocument(path);
-    StatusBar1->setText(0, u(u"ｻｲｽﾞ : ") + QString::number(qMax<qint64>(size, 0)));
+    showSize(static_cast<double>(qMax<qint64>(size, 0)));
     saveDialogFileName = path;
     setCaption(1, path);
     StatusBar1->setText(4, QString());

@@ -2,7 +2,10 @@
 
 #include "app/CommandLine.h"
 #include "app/Options.h"
+#include "editor/ProgramIndex.h"
+#include "editor/ui/NcEditor.h"
 #include "profiles/CommProfile.h"
+#include "status/ui/StatusBars.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -27,25 +30,6 @@ class QsciScintilla;
 namespace tornyx {
 
 class Prompts;
-
-// A row of fixed-width text panels: the editing and the transfer status bar.
-class PanelBar : public QWidget {
-    Q_OBJECT
-public:
-    struct Panel {
-        int width;
-        bool centred;
-        bool bevel;
-    };
-    PanelBar(const QString& name, const std::vector<Panel>& panels, QWidget* parent);
-    void setText(int index, const QString& text);
-    QString text(int index) const;
-    QLabel* panel(int index) const { return m_labels.at(index); }
-    int count() const { return static_cast<int>(m_labels.size()); }
-
-private:
-    std::vector<QLabel*> m_labels;
-};
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -96,8 +80,8 @@ public:
     bool firstIdleDone() const { return m_idleDone; }
 
     // --- controls, by their component names ---
-    QsciScintilla* RichEdit1 = nullptr; // the document
-    QsciScintilla* RichEdit2 = nullptr; // hidden second text area
+    NcEditor* RichEdit1 = nullptr;      // the document
+    NcEditor* RichEdit2 = nullptr;      // hidden second text area
     QWidget* RichEdit3 = nullptr;       // breakpoint gutter (zero width)
     QWidget* Panel3 = nullptr;
     QLabel* Label1 = nullptr;
@@ -106,8 +90,8 @@ public:
     QLabel* Label2 = nullptr;
     LabeledEdit* LabeledEdit1 = nullptr; // DSR lamp
     LabeledEdit* LabeledEdit2 = nullptr; // CTS lamp
-    PanelBar* StatusBar1 = nullptr;    // editing
-    PanelBar* StatusBar2 = nullptr;    // transfer
+    EditingStatusBar* StatusBar1 = nullptr;  // editing
+    TransferStatusBar* StatusBar2 = nullptr; // transfer
     QProgressBar* ProgressBar1 = nullptr;
     std::array<QToolButton*, 16> SpeedButton{}; // 1..15
     QTimer* Timer4 = nullptr;
@@ -153,6 +137,47 @@ public:
     void setCaption(int mode, const QString& fileName);
     QRect windowGeometryForStore() const;
 
+    // --- the document and its program-number index (TMainFormDocument.cpp) ---
+    ProgramIndex programIndex;
+    bool receivedPending = false; // received data waits to be loaded
+    quint32 documentSize = 0;     // bytes of the file last loaded
+    double sizeValue = 0;         // the number last shown in the size panel
+    int breakpointLine = -1;      // 1-based; -1 for none
+    bool logDisplayed = false;    // a transfer log is shown (Menu_log stays usable)
+    // The split-save dialog, given a copy of the program-number list.
+    std::function<void(const QStringList&)> splitSaveDialog;
+
+    // Loads a file into an editor; with asDocument the document state follows
+    // it. The bytes of the file, 4294967295 when it cannot be opened.
+    double load(NcEditor* editor, const QString& path, bool asDocument);
+    // The size text of a number of bytes into editing panel 0.
+    void showSize(double bytes);
+    // The save question before the document is replaced; the command that
+    // asks always goes on.
+    void askSave(const QString& fileName, const QString& title);
+    void open1Click();    // New
+    void FileOpenClick(); // Open
+    bool FileSaveClick(); // Save; true when the document was written
+    void opSaveClick();   // split save
+    void Timer4Timer();
+    void BitBtn1Click();
+    void ComboBox1Select(int index); // jump to a program
+    void RichEdit1Change();
+    void extract(int caretLine, int caretColumn);
+    void selectEntry(int line1);
+    void refreshCaretDisplay();
+
+    // --- status display ---
+    void setEditingPanel(int index, const QString& text);
+    void setTransferPanel(int index, const QString& text);
+    // Transfer mode on: back to editing; off: a transfer starts.
+    void setTransferMode(bool on);
+    // Busy mode on: idle again; off: the commands are held while the
+    // program-number list is rebuilt.
+    void setBusyMode(bool on);
+    void setDsrLamp(bool on);
+    void setCtsLamp(bool on);
+
     // --- commands whose behaviour comes with the transfer and editor work ---
     void SpeedButton9Click();  // receive
     void SpeedButton10Click(); // send
@@ -182,6 +207,12 @@ private:
     void applyProfileGeometry(const CommProfile& p);
     void reportSaveFailure(const QString& path, const QString& reason);
     void clearEditor();
+    void connectDocument();
+    // Writes the editor text to path after the unmappable-character check;
+    // false when nothing was written.
+    bool writeEditorText(const QString& path);
+    void switchCommands(bool enabled, bool includingLog);
+    void syncEntriesToList();
 
     // CommandLineHost
     bool fileExists(const QString& path) override;
@@ -199,6 +230,7 @@ private:
     bool m_shown = false;
     bool m_idleDone = false;
     bool m_closing = false;
+    bool m_forcedModified = false; // Save as marks the text modified before it saves
 };
 
 int runProgram(QApplication& app);

@@ -57,7 +57,7 @@ private:
     int m_fd = -1;
     QByteArray m_buffer;
     qsizetype m_bufferPos = 0;
-    LineParameters m_params;     // the values only this layer keeps
+    LineParameters m_params; // the values only this layer keeps
     bool m_paramsSet = false;
     Timeouts m_timeouts;
     QString m_error;

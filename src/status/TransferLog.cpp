@@ -3,22 +3,45 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
-#include <QLocale>
 #include <QSaveFile>
 
 namespace tornyx {
 
-TransferLog::TransferLog(Now now) : m_now(std::move(now)) {}
+TransferLog::TransferLog(Now now, QLocale locale) : m_now(std::move(now)), m_locale(std::move(locale)) {}
 
-QString TransferLog::stamp() const {
-    const QLocale loc = QLocale::system();
-    const QDateTime t = m_now();
-    return loc.toString(t.date(), QLocale::ShortFormat) + ' ' + loc.toString(t.time(), QLocale::LongFormat);
+QString TransferLog::longTimeFormat(const QLocale& locale) {
+    // Built from the short time, which every locale gives as hours and
+    // minutes with its own separator and AM/PM marker, by adding seconds.
+    QString f = locale.timeFormat(QLocale::ShortFormat);
+    if (f.contains(QLatin1String("ss")))
+        return f;
+    const qsizetype m = f.indexOf(QLatin1String("mm"));
+    if (m < 0)
+        return QStringLiteral("HH:mm:ss");
+    QString sep = QStringLiteral(":");
+    if (m > 0 && f.at(m - 1) != 'h' && f.at(m - 1) != 'H')
+        sep = f.at(m - 1);
+    f.insert(m + 2, sep + QLatin1String("ss"));
+    return f;
 }
+
+QString TransferLog::formatStamp(const QLocale& locale, const QDateTime& t) {
+    return locale.toString(t.date(), QLocale::ShortFormat) + ' ' + locale.toString(t.time(), longTimeFormat(locale));
+}
+
+QString TransferLog::stamp() const { return formatStamp(m_locale, m_now()); }
 
 void TransferLog::start(const QString& message) { m_text = stamp() + message; }
 
 void TransferLog::append(const QString& message) { m_text += stamp() + message; }
+
+QString TransferLog::lastLine() const {
+    QStringView v(m_text);
+    if (v.endsWith('\n'))
+        v.chop(1);
+    const qsizetype nl = v.lastIndexOf('\n');
+    return (nl < 0 ? v : v.mid(nl + 1)).toString();
+}
 
 QString TransferLog::filePath(int kind) {
     const char* suffix = kind == Receive ? "_R.log" : kind == Dnc ? "_D.log" : "_S.log";
@@ -29,8 +52,8 @@ bool TransferLog::write(int kind) const {
     if (m_text.isEmpty())
         return true;
     QString crlf = m_text;
-    crlf.replace("\r\n", "\n");
-    crlf.replace('\n', "\r\n");
+    crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    crlf.replace('\n', QLatin1String("\r\n"));
     const QByteArray bytes = platform::toSjis(crlf);
     QSaveFile f(filePath(kind));
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();

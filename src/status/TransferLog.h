@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -17,25 +18,40 @@ public:
     enum Kind { Send = 1, Receive = 2, Dnc = 3 };
 
     using Now = std::function<QDateTime()>;
-    explicit TransferLog(Now now = &QDateTime::currentDateTime);
+    explicit TransferLog(Now now = &QDateTime::currentDateTime, QLocale locale = QLocale::system());
 
     // Discards the previous account and starts a new one with message.
     void start(const QString& message);
     // Appends one time-stamped line.
     void append(const QString& message);
     const QString& text() const { return m_text; }
+    bool isEmpty() const { return m_text.isEmpty(); }
+    // The last line of the account without its line feed (for tests and
+    // diagnostics); empty when there is none.
+    QString lastLine() const;
 
-    // "Tornyx_S.log", "Tornyx_R.log", "Tornyx_D.log" in the settings home.
+    // "Tornyx_S.log", "Tornyx_R.log", "Tornyx_D.log" in the settings home;
+    // any kind other than 2 and 3 is the send log.
     static QString filePath(int kind);
-    // Stores the account (Shift-JIS, CR LF) in the file of its kind. An empty
-    // account writes nothing. Returns false when the file could not be written.
+    // Stores the account (Shift-JIS, CR LF) in the file of its kind,
+    // replacing the file as a whole. An empty account writes nothing and
+    // leaves the previous file alone. Returns false when the file could not
+    // be written (the previous file then stays as it was).
     bool write(int kind) const;
 
-    // The time stamp as the system formats it.
+    // The current time stamp.
     QString stamp() const;
+    // The stamp of t: the locale's short date, a blank, the long time.
+    static QString formatStamp(const QLocale& locale, const QDateTime& t);
+    // The long time as desktops show it: hours, minutes and seconds in the
+    // locale's order and separators, without a time zone. Qt's own long form
+    // adds the zone and, for Japanese, unit words ("12時05分33秒 JST"),
+    // which is not what an operator sees in the clock of the desktop.
+    static QString longTimeFormat(const QLocale& locale);
 
 private:
     Now m_now;
+    QLocale m_locale;
     QString m_text;
 };
 

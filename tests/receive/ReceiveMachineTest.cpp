@@ -58,15 +58,22 @@ public:
         }
     }
     QString slave() const { return m_slave; }
-    bool hasFinished() { return m_p.state() == QProcess::NotRunning || m_p.waitForFinished(0); }
+    // Whether the machine has printed the word yet (does not wait).
+    bool printed(const QString& word) {
+        m_p.waitForReadyRead(0);
+        m_out += QString::fromLocal8Bit(m_p.readAllStandardOutput());
+        return m_out.contains(word);
+    }
     QString result() {
         m_p.waitForFinished(10000);
-        return QString::fromLocal8Bit(m_p.readAllStandardOutput());
+        m_out += QString::fromLocal8Bit(m_p.readAllStandardOutput());
+        return m_out;
     }
 
 private:
     QProcess m_p;
     QString m_slave;
+    QString m_out;
 };
 
 int resultValue(const QString& result, const QString& key) {
@@ -209,7 +216,7 @@ TEST(ReceiveOverPty, HangUpMidProgramWaitsQuietlyUntilStopped) {
     r.onPump = [&](int) {
         if (r.host.panel2History.isEmpty() || r.host.panel2History.back() != "＜＜ 受信中 ＞＞")
             return;
-        if (hungAtUs == 0 && m.hasFinished()) {
+        if (hungAtUs == 0 && m.printed("hangup-injected")) {
             hungAtUs = r.clock.nowUs();
             cpuAtHangUs = cpuUs();
         } else if (hungAtUs != 0 && r.clock.nowUs() - hungAtUs > 1000000) {

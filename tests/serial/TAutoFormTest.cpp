@@ -76,6 +76,7 @@ TEST(TAutoForm, AskReturnsTheNumberOnOnAndNothingOnCancel) {
 }
 
 TEST(TAutoForm, CentresOnTheMainWindow) {
-    EXPECT_EQ(TAutoForm::centredOn(QRect(10, 10, 550, 470), QSize(210, 115)), QPoint(10 + 275 - 105, 10 + 235 - 57));
+    EXPECT_EQ(TAutoForm::centredOn(QRect(10, 10, 550, 470), QSize(210, 115)),
+              QPoint(10 + 275 - 105, 10 + 235 - 57));
     EXPECT_EQ(TAutoForm::centredOn(QRect(-200, -100, 100, 50), QSize(210, 115)), QPoint(-200, -100));
 }

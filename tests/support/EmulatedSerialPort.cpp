@@ -4,7 +4,9 @@
 
 namespace tornyx::test {
 
-std::int64_t EmulatedSerialPort::charUs() const { return std::max<std::int64_t>(1, m_params.characterTimeUs()); }
+std::int64_t EmulatedSerialPort::charUs() const {
+    return std::max<std::int64_t>(1, m_params.characterTimeUs());
+}
 
 bool EmulatedSerialPort::open(const QString& devicePath) {
     close();
@@ -75,14 +77,16 @@ int EmulatedSerialPort::queuedInput() {
     if (!m_open)
         return 0;
     const std::int64_t now = m_clock.nowUs();
-    return int(std::count_if(m_input.begin(), m_input.end(), [&](const Arrival& a) { return a.atUs <= now; }));
+    return int(
+        std::count_if(m_input.begin(), m_input.end(), [&](const Arrival& a) { return a.atUs <= now; }));
 }
 
 int EmulatedSerialPort::queuedOutput() {
     if (!m_open)
         return 0;
     const std::int64_t now = m_clock.nowUs();
-    return int(std::count_if(m_writtenAt.begin(), m_writtenAt.end(), [&](std::int64_t start) { return start > now; }));
+    return int(std::count_if(m_writtenAt.begin(), m_writtenAt.end(),
+                             [&](std::int64_t start) { return start > now; }));
 }
 
 std::optional<unsigned char> EmulatedSerialPort::readByte() {

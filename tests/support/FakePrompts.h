@@ -23,6 +23,7 @@ public:
     std::deque<int> answers;
     std::deque<QString> fileNames;
     QStringList fileDialogTitles;
+    QStringList fileDialogFolders; // the folder or proposed name each dialog was given
 
     int messageBox(QWidget*, Kind kind, const QString& title, const QString& text, int buttons) override {
         boxes.push_back({kind, title, text, buttons});
@@ -37,10 +38,12 @@ public:
             return No;
         return buttons & Ok ? Ok : Yes;
     }
-    QString openFileName(QWidget*, const QString& title, const QString&, const QString&) override {
+    QString openFileName(QWidget*, const QString& title, const QString& folder, const QString&) override {
+        fileDialogFolders << folder;
         return next(title);
     }
-    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString& title, const QString& proposal, const QString&) override {
+        fileDialogFolders << proposal;
         return next(title);
     }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -107,6 +108,16 @@ public:
     }
     std::int64_t lastArrival() const { return m_lastArrival; }
 
+    // Drops the line at once, as a pulled cable does; the descriptor number
+    // stays valid (on /dev/null) for whoever closes it later.
+    void hangUp() {
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, m_fd);
+            ::close(null);
+        }
+    }
+
     // Reads whatever has come every few milliseconds instead of waking for
     // every byte, so that the machine does not compete with the PC for the
     // processor. Arrival times are modelled: the bytes of one read came back
@@ -117,7 +128,8 @@ public:
             sleepUntil(std::min(deadline, m_lastFill + m_batchUs));
             const std::int64_t left = deadline - nowUs();
             pollfd p{m_fd, POLLIN, 0};
-            const int r = ::poll(&p, 1, left <= 0 ? 0 : int(std::min<std::int64_t>((left + 999) / 1000, 1000000)));
+            const int r =
+                ::poll(&p, 1, left <= 0 ? 0 : int(std::min<std::int64_t>((left + 999) / 1000, 1000000)));
             if (r < 0 && errno == EINTR)
                 continue;
             if (r <= 0) {
@@ -214,7 +226,9 @@ bool isControl(unsigned char d) {
 
 // The machine's decoding: in EIA the byte 0x13 is the digit 3 (the machine
 // does not take XOFF from a program it is reading).
-unsigned char decodeData(unsigned char b, CodeMode& mode) { return nc::decode(b, mode, nc::Dc3Parity); }
+unsigned char decodeData(unsigned char b, CodeMode& mode) {
+    return nc::decode(b, mode, nc::Dc3Parity);
+}
 
 void report(const Result& r, const Wire& w, const Config& c) {
     const std::int64_t first = r.times.empty() ? 0 : r.times.front();
@@ -226,7 +240,8 @@ void report(const Result& r, const Wire& w, const Config& c) {
     std::printf("result mode=%s end=%s bytes=%zu data=%zu sent=%ld after_xoff=%ld xoffs=%ld overflow=%ld "
                 "starved=%ld pauses=%ld max_fill=%d span_us=%lld rate=%.1f line_rate=%.1f\n",
                 r.mode.c_str(), r.end.c_str(), r.raw.size(), r.decoded.size(), r.sent, r.afterXoff, r.xoffs,
-                r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first), rate, lineRate);
+                r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first), rate,
+                lineRate);
     std::fflush(stdout);
     (void)c;
 }
@@ -399,11 +414,21 @@ public:
                 if (f.atByte != dataBytes)
                     continue;
                 switch (f.kind) {
-                case FaultKind::Can: m_wire.write(nc::Can); break;
-                case FaultKind::Dc4: m_wire.write(nc::Dc4); break;
-                case FaultKind::Noise: m_wire.write(f.noise); break;
-                case FaultKind::HangUp: r.end = "hangup-injected"; return r;
-                case FaultKind::None: break;
+                case FaultKind::Can:
+                    m_wire.write(nc::Can);
+                    break;
+                case FaultKind::Dc4:
+                    m_wire.write(nc::Dc4);
+                    break;
+                case FaultKind::Noise:
+                    m_wire.write(f.noise);
+                    break;
+                case FaultKind::HangUp:
+                    m_wire.hangUp();
+                    r.end = "hangup-injected";
+                    return r;
+                case FaultKind::None:
+                    break;
                 }
             }
             if (d == '%' && ++percents == 2 && m_c.endOnPercent) {
@@ -490,11 +515,22 @@ public:
                 if (f.atByte != long(i))
                     continue;
                 switch (f.kind) {
-                case FaultKind::Can: m_wire.write(nc::Can); r.end = "can-injected"; return r;
-                case FaultKind::Dc4: m_wire.write(nc::Dc4); break;
-                case FaultKind::Noise: m_wire.write(f.noise); break;
-                case FaultKind::HangUp: r.end = "hangup-injected"; return r;
-                case FaultKind::None: break;
+                case FaultKind::Can:
+                    m_wire.write(nc::Can);
+                    r.end = "can-injected";
+                    return r;
+                case FaultKind::Dc4:
+                    m_wire.write(nc::Dc4);
+                    break;
+                case FaultKind::Noise:
+                    m_wire.write(f.noise);
+                    break;
+                case FaultKind::HangUp:
+                    m_wire.hangUp();
+                    r.end = "hangup-injected";
+                    return r;
+                case FaultKind::None:
+                    break;
                 }
             }
             if (!m_wire.write(static_cast<unsigned char>(bytes[i]))) {
@@ -561,7 +597,9 @@ public:
             m_wire.write(nc::Dc1);
             bool served = false;
             for (;;) {
-                const std::int64_t until = served ? m_deadline : std::min(m_deadline, nowUs() + std::int64_t(m_c.punchAfterMs) * 1000);
+                const std::int64_t until =
+                    served ? m_deadline
+                           : std::min(m_deadline, nowUs() + std::int64_t(m_c.punchAfterMs) * 1000);
                 const int b = m_wire.read(until, false);
                 if (b == HungUp)
                     break;

@@ -131,12 +131,18 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--mode") {
             const std::string m = next();
-            c.mode = m == "receive" ? Mode::Receive : m == "punch" ? Mode::Punch : m == "dnc" ? Mode::Dnc
-                   : m == "controller" ? Mode::Controller : (usage("bad --mode " + m), Mode::Receive);
+            c.mode = m == "receive"      ? Mode::Receive
+                     : m == "punch"      ? Mode::Punch
+                     : m == "dnc"        ? Mode::Dnc
+                     : m == "controller" ? Mode::Controller
+                                         : (usage("bad --mode " + m), Mode::Receive);
         } else if (a == "--code") {
             const std::string m = next();
-            c.code = m == "iso" ? CodeMode::Iso : m == "eia" ? CodeMode::Eia : m == "raw" ? CodeMode::Raw
-                   : m == "auto" ? CodeMode::Undecided : (usage("bad --code " + m), CodeMode::Iso);
+            c.code = m == "iso"    ? CodeMode::Iso
+                     : m == "eia"  ? CodeMode::Eia
+                     : m == "raw"  ? CodeMode::Raw
+                     : m == "auto" ? CodeMode::Undecided
+                                   : (usage("bad --code " + m), CodeMode::Iso);
         } else if (a == "--baud") {
             c.baud = toInt(next(), "--baud");
         } else if (a == "--bits") {

@@ -24,7 +24,8 @@ TAutoForm::TAutoForm(QWidget* parent) : QDialog(parent) {
     LabeledEdit1->setGeometry(16, 26, 80, 22);
     LabeledEdit1->setMaxLength(3);
     // Typing is filtered below; the validator also keeps pasted text clean.
-    LabeledEdit1->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-5-]{0,3}"), LabeledEdit1));
+    LabeledEdit1->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-5-]{0,3}"), LabeledEdit1));
     LabeledEdit1->installEventFilter(this);
     EditLabel->setBuddy(LabeledEdit1);
 

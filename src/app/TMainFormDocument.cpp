@@ -1,0 +1,492 @@
+// The main window's document: New, Open, Save, Save as, drop and the recent
+// files, the program-number list in ComboBox1, and the status display.
+
+#include "app/Prompts.h"
+#include "app/TMainForm.h"
+#include "editor/DocumentFile.h"
+#include "editor/ui/NcEditor.h"
+#include "status/Caption.h"
+#include "status/ui/StatusBars.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTimer>
+#include <QToolButton>
+
+namespace tornyx {
+
+namespace {
+
+QString u(const char16_t* s) { return QString::fromUtf16(s); }
+
+const QString Untitled = QString::fromUtf16(u"無題");
+const QString SaveTitle = QString::fromUtf16(u"ﾃﾞｰﾀ保存");
+constexpr double CannotOpen = 4294967295.0;
+
+// The questions of reading a file, as warning boxes at the window's corner.
+class FormDocumentHost : public DocumentHost {
+public:
+    FormDocumentHost(Prompts& p, QWidget* owner) : m_p(p), m_owner(owner) {}
+    bool warningYesNo(const QString& text) override {
+        return m_p.messageBox(m_owner, Prompts::Warning, "Tornyx", text, Prompts::Yes | Prompts::No) ==
+               Prompts::Yes;
+    }
+    void warningYes(const QString& text) override {
+        m_p.messageBox(m_owner, Prompts::Warning, "Tornyx", text, Prompts::Yes);
+    }
+
+private:
+    Prompts& m_p;
+    QWidget* m_owner;
+};
+
+} // namespace
+
+void TMainForm::connectDocument() {
+    RichEdit1->setProgramIndex(&programIndex);
+    RichEdit1->setTextLimit(NcEditor::DefaultTextLimit);
+    RichEdit2->setTextLimit(NcEditor::DefaultTextLimit);
+    RichEdit1->setTextMargins(10);
+    connect(open1, &QAction::triggered, this, [this] { open1Click(); });
+    connect(FileOpen, &QAction::triggered, this, [this] { FileOpenClick(); });
+    connect(FileSave, &QAction::triggered, this, [this] { FileSaveClick(); });
+    connect(opSave, &QAction::triggered, this, [this] { opSaveClick(); });
+    connect(BitBtn1, &QToolButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(ComboBox1, &QComboBox::activated, this, [this](int i) { ComboBox1Select(i); });
+    connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+    connect(RichEdit1, &QsciScintilla::textChanged, this, [this] { RichEdit1Change(); });
+    // Every typed key holds the extraction off until a second after the last.
+    connect(RichEdit1, &NcEditor::typingKey, Timer4, &QTimer::stop);
+    connect(RichEdit1, &QsciScintilla::cursorPositionChanged, this, [this] { refreshCaretDisplay(); });
+    Timer4->setInterval(500);
+}
+
+// ---------------------------------------------------------------- state
+
+bool TMainForm::isModified() const { return m_forcedModified || RichEdit1->isModified(); }
+
+void TMainForm::setModified(bool modified) {
+    m_forcedModified = modified;
+    if (!modified)
+        RichEdit1->setModified(false);
+    StatusBar1->setText(4, modified ? u(u"<変更>") : QString());
+}
+
+void TMainForm::clearEditor() {
+    RichEdit1->clearQuietly();
+    setModified(false);
+}
+
+void TMainForm::setCaption(int mode, const QString& fileName) {
+    setWindowTitle(makeCaption(mode, fileName, options.isOn("op22"), versionText));
+}
+
+void TMainForm::showSize(double bytes) {
+    sizeValue = bytes;
+    setEditingPanel(0, sizeText(bytes, options.isOn("op3")));
+}
+
+void TMainForm::refreshCaretDisplay() {
+    StatusBar1->setText(1, QString::number(RichEdit1->caretLine() + 1) + " , " +
+                               QString::number(RichEdit1->caretColumn() + 1));
+}
+
+// ---------------------------------------------------------------- loading
+
+double TMainForm::load(NcEditor* editor, const QString& path, bool asDocument) {
+    FormDocumentHost host(*m_prompts, this);
+    const ReadResult r = editor->loadFile(path, receivedPending, host);
+    if (asDocument) {
+        editor->setTextMargins(10);
+        options.dirPath = folderOf(path);
+        documentSize = static_cast<quint32>(r.fileSize);
+        ComboBox1->clear();
+        programIndex.clear();
+    }
+    if (r.opened && r.fileSize != 0) {
+        Timer4->setInterval(1);
+        Timer4->start();
+    } else {
+        editor->clearQuietly();
+    }
+    breakpointLine = -1;
+    jump_bp->setEnabled(false);
+    return r.opened ? static_cast<double>(r.fileSize) : CannotOpen;
+}
+
+qint64 TMainForm::loadDocument(const QString& path) {
+    const double n = load(RichEdit1, path, true);
+    return n == CannotOpen ? -1 : static_cast<qint64>(n);
+}
+
+void TMainForm::askSave(const QString& fileName, const QString& title) {
+    const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"), text::saveChangesQuestion(fileName),
+                                        Prompts::Yes | Prompts::No);
+    if (r != Prompts::Yes)
+        return;
+    const QString name = m_prompts->saveFileName(this, title, saveDialogFileName, QString());
+    if (name.isEmpty() || !writeEditorText(name))
+        return;
+    setCaption(1, documentPath);
+    setModified(false);
+}
+
+bool TMainForm::askSaveBeforeReplace() {
+    if (isModified())
+        askSave(saveDialogFileName, SaveTitle);
+    return true;
+}
+
+void TMainForm::open1Click() {
+    RichEdit1->setTextMargins(10);
+    if (isModified())
+        askSave(saveDialogFileName, SaveTitle);
+    RichEdit1->clearQuietly();
+    documentPath = saveDialogFileName = Untitled;
+    setCaption(2, documentPath);
+    StatusBar1->setText(4, QString());
+    breakpointLine = -1;
+    jump_bp->setEnabled(false);
+    refreshCaretDisplay();
+    StatusBar1->setText(0, u(u"ｻｲｽﾞ"));
+    setModified(false);
+    ComboBox1->clear();
+    programIndex.clear();
+    programIndex.setKey(QString());
+}
+
+void TMainForm::FileOpenClick() {
+    if (isModified())
+        askSave(saveDialogFileName, SaveTitle);
+    QString folder = options.dirPath;
+    const QString own = profiles[activeProfile()].setting.dirPathSub;
+    if (!own.isEmpty()) {
+        if (QFileInfo(own).isDir())
+            folder = own;
+        else
+            m_prompts->messageBox(this, Prompts::Error, "Tornyx", text::folderMissing(own), Prompts::Yes);
+    }
+    const QString path = m_prompts->openFileName(this, u(u"開く"), folder, QString());
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        m_prompts->messageBox(this, Prompts::Error, "Tornyx", text::fileMissing(path), Prompts::Yes);
+        return;
+    }
+    const double size = load(RichEdit1, path, true);
+    showSize(size == CannotOpen ? 0 : size);
+    Timer4->setInterval(100);
+    saveDialogFileName = documentPath = path;
+    setCaption(1, path);
+    StatusBar1->setText(4, QString());
+    refreshCaretDisplay();
+    setModified(false);
+    addRecent(path);
+}
+
+void TMainForm::openFileAsDocument(const QString& path) {
+    askSaveBeforeReplace();
+    RichEdit1->clearQuietly();
+    const double size = load(RichEdit1, path, true);
+    showSize(size == CannotOpen ? 0 : size);
+    saveDialogFileName = documentPath = path;
+    setCaption(1, path);
+    StatusBar1->setText(4, QString());
+    refreshCaretDisplay();
+    addRecent(path);
+    setModified(false);
+}
+
+void TMainForm::dropFiles(const QStringList& paths) {
+    if (paths.isEmpty() || paths.size() > 2)
+        return;
+    openFileAsDocument(paths.front());
+}
+
+void TMainForm::openRecent(int tag) {
+    if (tag < 1 || tag > 5)
+        return;
+    const QString path = options.recentFiles[tag - 1];
+    if (path.isEmpty())
+        return;
+    askSaveBeforeReplace();
+    if (!QFileInfo(path).isFile())
+        return; // a vanished file is passed over; its entry stays
+    const double size = load(RichEdit1, path, true);
+    showSize(size == CannotOpen ? 0 : size);
+    Timer4->setInterval(100);
+    saveDialogFileName = documentPath = path;
+    setCaption(1, path);
+    StatusBar1->setText(4, QString());
+    refreshCaretDisplay();
+    setModified(false);
+    addRecent(path);
+}
+
+// ---------------------------------------------------------------- saving
+
+bool TMainForm::writeEditorText(const QString& path) {
+    const EncodedDocument doc = RichEdit1->encodeForFile();
+    if (doc.unmappable > 0 &&
+        m_prompts->messageBox(this, Prompts::Warning, "Tornyx", text::unmappableQuestion(doc.unmappable),
+                              Prompts::Yes | Prompts::No) != Prompts::Yes)
+        return false;
+    QString why;
+    if (!writeDocumentFile(path, doc.bytes, &why)) {
+        m_prompts->messageBox(this, Prompts::Error, "Tornyx", text::writeFailed(path, why), Prompts::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool TMainForm::FileSaveClick() {
+    if (!isModified())
+        return false;
+    // An untitled document has no file yet: the operator chooses where it goes.
+    if (documentPath == Untitled)
+        return saveAs();
+    if (!writeEditorText(documentPath))
+        return false;
+    setCaption(1, documentPath);
+    StatusBar1->setText(4, QString());
+    setModified(false);
+    showSize(static_cast<double>(QFileInfo(documentPath).size()));
+    Timer4->setInterval(1000);
+    Timer4->start();
+    return true;
+}
+
+bool TMainForm::saveAs() {
+    const QString name = m_prompts->saveFileName(this, SaveTitle, saveDialogFileName, QString());
+    if (name.isEmpty())
+        return false;
+    QApplication::processEvents();
+    const QString before = documentPath;
+    documentPath = saveDialogFileName = name;
+    setModified(true);
+    if (!FileSaveClick()) {
+        documentPath = before;
+        return false;
+    }
+    addRecent(name);
+    return true;
+}
+
+// ---------------------------------------------------------------- recent files
+
+void TMainForm::addRecent(const QString& path) {
+    tornyx::addRecent(options.recentFiles, path);
+    refreshRecentMenu();
+}
+
+void TMainForm::refreshRecentMenu() {
+    for (int i = 0; i < 5; ++i) {
+        const QString& e = options.recentFiles[i];
+        if (!e.isEmpty()) {
+            MenuFile[i]->setVisible(true);
+            MenuFile[i]->setEnabled(true);
+            MenuFile[i]->setText("&" + QString::number(i + 1) + " " + e);
+        } else if (i > 0) {
+            MenuFile[i]->setVisible(false);
+        } else {
+            MenuFile[i]->setVisible(true);
+            MenuFile[i]->setEnabled(false);
+            MenuFile[i]->setText(u(u"最近使ったﾌｧｲﾙ"));
+        }
+    }
+}
+
+// ---------------------------------------------------------------- program numbers
+
+void TMainForm::RichEdit1Change() {
+    if (!isModified())
+        return;
+    StatusBar1->setText(4, u(u"<変更>"));
+    if (!options.autoIndexOff) {
+        Timer4->setInterval(1000);
+        Timer4->start();
+    }
+}
+
+void TMainForm::Timer4Timer() {
+    if (options.autoIndexOff) {
+        Timer4->start(); // keeps ticking, so switching the option back takes effect
+        return;
+    }
+    Timer4->stop();
+    if (RichEdit1->length() == 0 || !hasProgramNumber(RichEdit1->indexedText()))
+        return;
+    BitBtn1->setEnabled(false);
+    StatusBar1->setText(6, u(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中"));
+    StatusBar1->repaint();
+    extract(RichEdit1->caretLine(), RichEdit1->caretColumn());
+    refreshCaretDisplay();
+    Timer4->setInterval(100);
+    programIndex.indexedLineCount = RichEdit1->lineCount();
+}
+
+void TMainForm::BitBtn1Click() {
+    if (RichEdit1->length() == 0 || !hasProgramNumber(RichEdit1->indexedText()))
+        return;
+    setBusyMode(false);
+    BitBtn1->setEnabled(false);
+    Timer4->stop();
+    StatusBar1->setText(6, u(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中"));
+    StatusBar1->repaint();
+    extract(1, 0);
+    refreshCaretDisplay();
+    Timer4->setInterval(100);
+    setBusyMode(true);
+}
+
+void TMainForm::extract(int caretLine, int /*caretColumn: the scan works on whole lines*/) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The list is what ComboBox1 shows; the transfer runs may have added to it.
+    QStringList items;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        items << ComboBox1->itemText(i);
+    programIndex.setEntries(items);
+    programIndex.extract(RichEdit1->indexedText(), caretLine, RichEdit1->firstChangedLine());
+    RichEdit1->resetFirstChangedLine();
+    syncEntriesToList();
+    selectEntry(caretLine + 1);
+    StatusBar1->setText(6, QString());
+    BitBtn1->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::syncEntriesToList() {
+    const QSignalBlocker quiet(ComboBox1);
+    ComboBox1->clear();
+    ComboBox1->addItems(programIndex.entries());
+}
+
+void TMainForm::selectEntry(int line1) {
+    QStringList items;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        items << ComboBox1->itemText(i);
+    programIndex.setEntries(items);
+    const int i = programIndex.entryForLine(line1);
+    if (i < 0)
+        return;
+    const QSignalBlocker quiet(ComboBox1);
+    ComboBox1->setCurrentIndex(i);
+}
+
+void TMainForm::ComboBox1Select(int index) {
+    if (ComboBox1->count() == 0 || index < 0 || index >= ComboBox1->count())
+        return;
+    const QString entry = ComboBox1->itemText(index);
+    const int line = entryLine(entry) - 1;
+    if (line < 0 || line >= RichEdit1->lineCount() || RichEdit1->lineText(line) != entryText(entry)) {
+        // The line was edited since the list was made.
+        {
+            const QSignalBlocker quiet(ComboBox1);
+            ComboBox1->removeItem(index);
+        }
+        RichEdit1->setFocus();
+        refreshCaretDisplay();
+        selectEntry(RichEdit1->caretLine() + 1);
+        return;
+    }
+    RichEdit1->showProgramLine(line);
+    RichEdit1->setFocus();
+    {
+        const QSignalBlocker quiet(ComboBox1);
+        ComboBox1->setCurrentIndex(index);
+    }
+    refreshCaretDisplay();
+}
+
+void TMainForm::opSaveClick() {
+    if (RichEdit1->length() == 0)
+        return;
+    QStringList items;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        items << ComboBox1->itemText(i);
+    if (splitSaveDialog)
+        splitSaveDialog(items);
+}
+
+// ---------------------------------------------------------------- status display
+
+void TMainForm::setEditingPanel(int index, const QString& text) { StatusBar1->setEditingPanel(index, text); }
+
+void TMainForm::setTransferPanel(int index, const QString& text) { StatusBar2->setTransferPanel(index, text); }
+
+void TMainForm::switchCommands(bool enabled, bool includingLog) {
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15})
+        SpeedButton[i]->setEnabled(enabled);
+    for (QMenu* m : {FileNew, EditMenu, FindMenu, SetMenu, OpMenu, Menu_help})
+        m->menuAction()->setEnabled(enabled);
+    Menu_ver->setEnabled(enabled);
+    RichEdit3->setEnabled(enabled);
+    if (includingLog)
+        Menu_log->menuAction()->setEnabled(enabled);
+}
+
+void TMainForm::setTransferMode(bool on) {
+    switchCommands(on, !logDisplayed);
+    if (on) {
+        SpeedButton[13]->setEnabled(false);
+        RichEdit1->setReadOnly(false);
+        RichEdit1->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0ul);
+        StatusBar1->setText(5, QString());
+        StatusBar2->hide();
+        StatusBar1->show();
+        LabeledEdit1->hide();
+        LabeledEdit2->hide();
+        return;
+    }
+    if (logDisplayed)
+        return;
+    SpeedButton[13]->setEnabled(true);
+    // What is being sent must not change under the run.
+    RichEdit1->setReadOnly(true);
+    StatusBar2->show();
+    StatusBar1->hide();
+    LabeledEdit1->show();
+    LabeledEdit2->show();
+    if (profiles[activeProfile()].send.dncSend) {
+        StatusBar2->showElapsed();
+        ProgressBar1 = nullptr;
+    } else {
+        ProgressBar1 = StatusBar2->startProgress();
+    }
+}
+
+void TMainForm::setBusyMode(bool on) {
+    switchCommands(on, true);
+    if (!on) {
+        SpeedButton[13]->setEnabled(true);
+        return;
+    }
+    SpeedButton[13]->setEnabled(false);
+    const bool canUndo = RichEdit1->isUndoAvailable();
+    const bool canCut = RichEdit1->hasSelectedText() && !SpeedButton[13]->isEnabled();
+    auto popup = [this](const char* name) { return PopupMenu1->findChild<QAction*>(name); };
+    for (QAction* a : {EditUndo, popup("EditUndo_s")})
+        if (a)
+            a->setEnabled(canUndo);
+    SpeedButton[7]->setEnabled(canUndo);
+    for (QAction* a : {EditCut, popup("EditCut_s"), EditCopy, popup("EditCopy_s"), EditDelete,
+                       popup("EditDelete_s")})
+        if (a)
+            a->setEnabled(canCut);
+    SpeedButton[4]->setEnabled(canCut);
+    SpeedButton[5]->setEnabled(canCut);
+    BitBtn1->setEnabled(true);
+    StatusBar1->setText(5, QString());
+    StatusBar1->setText(6, QString());
+}
+
+void TMainForm::setDsrLamp(bool on) { LabeledEdit1->setTextColor(on ? QColor(Qt::blue) : QColor(Qt::red)); }
+
+void TMainForm::setCtsLamp(bool on) { LabeledEdit2->setText(on ? u(u" ●") : u(u" ○")); }
+
+} // namespace tornyx

@@ -1,0 +1,192 @@
+#include "platform/SystemCommands.h"
+
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <QSysInfo>
+
+#include <cstdio>
+
+namespace tornyx::platform {
+
+namespace {
+
+const QString Section = QStringLiteral("Commands");
+
+// Header values are single lines of printable text.
+QString headerSafe(const QString& v) {
+    QString out;
+    out.reserve(v.size());
+    for (QChar c : v)
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
+            out += c;
+    return out.trimmed();
+}
+
+bool isPlainAtomText(const QString& s) {
+    for (QChar c : s) {
+        const ushort u = c.unicode();
+        if (u >= 0x7F || u < 0x20 || QStringLiteral("\"()<>@,;:\\[]=?_").contains(c))
+            return false;
+    }
+    return true;
+}
+
+void warn(const QString& what) { std::fprintf(stderr, "tornyx: %s\n", what.toLocal8Bit().constData()); }
+
+} // namespace
+
+SystemCommands SystemCommands::load(const IniFile& ini) {
+    SystemCommands c;
+    const auto pick = [&ini](const char* key, QString& field) {
+        const QString v = ini.readString(Section, QString::fromLatin1(key), QString()).trimmed();
+        if (!v.isEmpty())
+            field = v;
+    };
+    pick("Mail", c.mail);
+    pick("MailFrom", c.mailFrom);
+    pick("Shutdown", c.shutdown);
+    return c;
+}
+
+SystemCommands SystemCommands::loadFromOptionFile() {
+    IniFile ini(optionFilePath());
+    ini.load();
+    return load(ini);
+}
+
+QString defaultMailFrom() {
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = QStringLiteral("tornyx");
+    QString host = QSysInfo::machineHostName();
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    return user + '@' + host;
+}
+
+QByteArray encodeHeaderWord(const QString& text) {
+    bool ascii = true;
+    for (QChar c : text)
+        ascii = ascii && c.unicode() >= 0x20 && c.unicode() < 0x7F;
+    // An encoded word must not look like one by accident either.
+    if (ascii && !text.contains(QLatin1String("=?")))
+        return text.toLatin1();
+    // "=?UTF-8?B?" + base64 + "?=" is 12 characters around the data; 45
+    // bytes of UTF-8 give 60 base64 characters, 72 in all.
+    constexpr qsizetype MaxBytes = 45;
+    QList<QByteArray> words;
+    QByteArray chunk;
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QByteArray piece = text.mid(i, n).toUtf8();
+        if (chunk.size() + piece.size() > MaxBytes) {
+            words << chunk;
+            chunk.clear();
+        }
+        chunk += piece;
+        i += n;
+    }
+    if (!chunk.isEmpty())
+        words << chunk;
+    QByteArray out;
+    for (const QByteArray& w : words) {
+        if (!out.isEmpty())
+            out += "\n ";
+        out += "=?UTF-8?B?" + w.toBase64() + "?=";
+    }
+    return out;
+}
+
+QByteArray composeMail(const MailMessage& m) {
+    const QByteArray to = headerSafe(m.to).toLatin1();
+    const QByteArray fromAddr = headerSafe(m.fromAddress).toLatin1();
+    const QString name = headerSafe(m.fromName);
+    QByteArray out;
+    out += "To: " + to + "\n";
+    QByteArray display;
+    bool ascii = true;
+    for (QChar c : name)
+        ascii = ascii && c.unicode() < 0x80;
+    if (name.isEmpty())
+        display.clear();
+    else if (!ascii)
+        display = encodeHeaderWord(name) + ' ';
+    else if (isPlainAtomText(name))
+        display = name.toLatin1() + ' ';
+    else
+        display = '"' + name.toLatin1().replace('\\', "\\\\").replace('"', "\\\"") + "\" ";
+    out += "From: " + display + "<" + fromAddr + ">\n";
+    out += "Subject: " + encodeHeaderWord(headerSafe(m.subject)) + "\n";
+    if (m.readReceipt)
+        out += "Disposition-Notification-To: <" + fromAddr + ">\n";
+    out += "MIME-Version: 1.0\n";
+    out += "Content-Type: text/plain; charset=UTF-8\n";
+    out += "Content-Transfer-Encoding: 8bit\n";
+    out += "\n";
+    QString body = m.body;
+    body.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    out += body.toUtf8();
+    if (!out.endsWith('\n'))
+        out += '\n';
+    return out;
+}
+
+bool runCommand(const QString& commandLine, const QByteArray& input, int timeoutMs, QString* error) {
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QStringList args = QProcess::splitCommand(commandLine);
+    if (args.isEmpty())
+        return fail(QStringLiteral("no command given"));
+    const QString program = args.takeFirst();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(program, args);
+    if (!p.waitForStarted(timeoutMs))
+        return fail(program + QStringLiteral(": ") + p.errorString());
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return fail(program + QStringLiteral(": did not finish in time"));
+    }
+    if (p.exitStatus() != QProcess::NormalExit)
+        return fail(program + QStringLiteral(": crashed"));
+    if (p.exitCode() != 0)
+        return fail(program + QStringLiteral(": exit status ") + QString::number(p.exitCode()));
+    return true;
+}
+
+bool sendMail(const SystemCommands& commands, const MailMessage& message, int timeoutMs) {
+    MailMessage m = message;
+    if (m.fromAddress.isEmpty())
+        m.fromAddress = commands.mailFrom.isEmpty() ? defaultMailFrom() : commands.mailFrom;
+    QString error;
+    if (runCommand(commands.mail, composeMail(m), timeoutMs, &error))
+        return true;
+    warn(QStringLiteral("completion mail not sent: ") + error);
+    return false;
+}
+
+bool powerOff(const SystemCommands& commands) {
+    QStringList args = QProcess::splitCommand(commands.shutdown);
+    if (args.isEmpty()) {
+        warn(QStringLiteral("power-off: no command given"));
+        return false;
+    }
+    const QString program = args.takeFirst();
+    if (!QProcess::startDetached(program, args)) {
+        warn(QStringLiteral("power-off: cannot start ") + program);
+        return false;
+    }
+    return true;
+}
+
+} // namespace tornyx::platform

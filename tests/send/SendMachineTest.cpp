@@ -1,0 +1,176 @@
+// Whole send runs over a real pseudo-terminal against the simulated machine.
+#include "send/SendRun.h"
+
+#include "platform/PosixSerialPort.h"
+#include "platform/TextCodec.h"
+
+#include "support/QtPrinters.h"
+#include "support/TempHome.h"
+#include "send/SendFakes.h"
+
+#include <QMap>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace tornyx;
+using namespace tornyx::test;
+using platform::PosixSerialPort;
+using platform::SystemClock;
+
+namespace {
+
+// Real time, running `factor` times faster: the 4000 ms before the port
+// closes take 100 ms. The machine reads without pacing so nothing waits on
+// the line rate the run believes in.
+class FastClock final : public platform::Clock {
+public:
+    explicit FastClock(int factor) : m_factor(factor) {}
+    std::int64_t nowUs() override { return m_base + (m_real.nowUs() - m_base) * m_factor; }
+    void sleepUs(std::int64_t us) override { m_real.sleepUs(std::max<std::int64_t>(us / m_factor, 1)); }
+
+private:
+    SystemClock m_real;
+    std::int64_t m_base = m_real.nowUs();
+    int m_factor;
+};
+
+class Machine {
+public:
+    explicit Machine(QStringList args) {
+        m_p.setProgram(TORNYX_MACHINE);
+        m_p.setArguments(QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30", "--timeout", "15000", "--idle", "500"} +
+                         args);
+        m_p.start();
+        if (m_p.waitForReadyRead(5000))
+            m_slave = QString::fromLocal8Bit(m_p.readLine()).trimmed();
+    }
+    ~Machine() {
+        if (m_p.state() != QProcess::NotRunning) {
+            m_p.kill();
+            m_p.waitForFinished(2000);
+        }
+    }
+    QString slave() const { return m_slave; }
+    QMap<QString, QString> result() {
+        m_p.waitForFinished(10000);
+        QMap<QString, QString> out;
+        for (const QString& line : QString::fromLocal8Bit(m_p.readAllStandardOutput()).split('\n'))
+            if (line.startsWith("result "))
+                for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts))
+                    out[kv.section('=', 0, 0)] = kv.section('=', 1);
+        return out;
+    }
+
+private:
+    QProcess m_p;
+    QString m_slave;
+};
+
+// A send run wired to the pty: the real termios port, a fast real clock.
+struct Rig {
+    TempHome home;
+    PosixSerialPort port;
+    ScriptedLineHost lineHost;
+    FastClock clock;
+    TransferSession session{port, lineHost, clock};
+    FakeEditor editor{{"O1", "M30"}};
+    FakeSendHost host;
+    TransferState state;
+    SendRun run{session, editor, host, state};
+    SendContext ctx;
+
+    Rig(const QString& device, int factor = 40) : clock(factor) {
+        session.setPortResolver([device](const QString&) { return device; });
+        ctx.profile = defaultProfile(1);
+        ctx.profile.send.speed = 5; // 19200
+        ctx.profile.send.signal = 0; // the machine's DC1 starts the data
+        ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+        ctx.documentPath = "/work/progs/PART1.nc";
+    }
+    void send() { run.SendButtonPressed(1, ctx); }
+    QString lastLogLine() const {
+        QString t = platform::fromSjis(home.read("Tornyx_S.log"));
+        t.chop(2);
+        t = t.mid(t.lastIndexOf('\n') + 1);
+        return t.mid(t.indexOf("  "));
+    }
+};
+
+} // namespace
+
+TEST(SendOverPty, WorkedStreamsReachTheMachineByteExact) {
+    struct Case {
+        int code;
+        const char* machineCode;
+        const char* bytes;
+    };
+    for (const Case& c : {Case{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"}, Case{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
+        TempHome out;
+        Machine m({"--code", c.machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
+        ASSERT_FALSE(m.slave().isEmpty());
+        Rig r(m.slave());
+        r.ctx.profile.send.code = c.code;
+        r.send();
+        EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了")) << r.session.log().text().toStdString();
+        const auto res = m.result();
+        EXPECT_EQ(hex(out.read("raw.bin")), c.bytes) << c.machineCode;
+        EXPECT_TRUE(r.session.log().text().contains(QStringLiteral(u"  NC機より送信開始信号を受信\n")));
+        EXPECT_FALSE(r.port.isOpen());
+    }
+}
+
+TEST(SendOverPty, CanDuringThePauseStopsWithTheDataStage) {
+    Machine m({"--xoff-at", "6", "--xoff-ms", "5000", "--fault", "can@6", "--no-pace"});
+    Rig r(m.slave());
+    r.editor.lines = {"O1", "G01X100.Y200.", "G01X0Y0", "M30"};
+    r.send();
+    EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1014")) << r.session.log().text().toStdString();
+    EXPECT_FALSE(r.session.log().text().contains(QStringLiteral(u"書込み不良"))) << "CAN is no write failure";
+    EXPECT_TRUE(r.state.dataSent);
+    EXPECT_FALSE(r.state.success);
+    m.result();
+}
+
+TEST(SendOverPty, VanishingDeviceStopsAndClosesThePort) {
+    Machine m({"--fault", "hangup@8", "--no-pace"});
+    Rig r(m.slave());
+    r.editor.lines = {"O1", "G01X100.Y200.", "G01X0Y0", "M30"};
+    r.send();
+    const QString log = r.session.log().text();
+    EXPECT_TRUE(log.contains(QStringLiteral(u"  通信ﾎﾟｰﾄ書込み不良の為中止\n"))) << log.toStdString();
+    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10"))) << r.lastLogLine().toStdString();
+    EXPECT_FALSE(r.port.isOpen());
+    EXPECT_EQ(r.host.timer1Starts, 1);
+}
+
+TEST(SendOverPty, StopButtonMidLine) {
+    TempHome out;
+    Machine m({"--no-pace", "--raw-out", out.file("raw.bin")});
+    Rig r(m.slave());
+    r.ctx.profile.send.code = 2; // bytes as written
+    r.editor.lines = {"O1", "G01X100.Y200.Z300.", "M30"};
+    r.lineHost.onPump = [&](int) {
+        if (r.state.dataSent && r.session.log().text().contains(QStringLiteral(u"送信開始\n")) && r.host.statusLabel.contains("O1"))
+            r.run.StopPressed();
+    };
+    r.send();
+    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10"))) << r.lastLogLine().toStdString();
+    m.result();
+    const QByteArray got = out.read("raw.bin");
+    EXPECT_TRUE(QByteArray("\nO1\nG01X100.Y200.Z300.\nM30\n\n%").startsWith(got.left(got.size() - 1)))
+        << "only a prefix of the program, then at most the stop DC4: " << hex(got).toStdString();
+    EXPECT_LT(got.size(), 20);
+}
+
+TEST(SendOverPty, AtMostThreeBytesAfterTheMachinesXoff) {
+    // Real line timing: the machine paces at 19200 and pauses the run.
+    Machine m({"--xoff-at", "20", "--xoff-ms", "150"});
+    Rig r(m.slave(), 1);
+    r.editor.lines = {"O1", "G01X100.Y200.", "G01X0Y0", "G01X10.Y20.", "M30"};
+    r.send();
+    EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了"));
+    const auto res = m.result();
+    EXPECT_EQ(res.value("xoffs"), "1");
+    EXPECT_LE(res.value("after_xoff").toInt(), 3);
+}

@@ -1,0 +1,129 @@
+#include "status/TransferLog.h"
+
+#include "support/QtPrinters.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+using tornyx::TransferLog;
+using tornyx::test::hex;
+using tornyx::test::TempHome;
+
+namespace {
+
+// A clock that advances one second per reading, starting at 2010-07-09 12:05:33.
+struct StepClock {
+    QDateTime t{QDate(2010, 7, 9), QTime(12, 5, 33)};
+    QDateTime operator()() {
+        const QDateTime now = t;
+        t = t.addSecs(1);
+        return now;
+    }
+};
+
+TransferLog japaneseLog(StepClock& clock) {
+    return TransferLog([&clock] { return clock(); }, QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+} // namespace
+
+TEST(TransferLogStamp, UsesShortDateAndLongTimeOfTheLocale) {
+    const QDateTime t(QDate(2010, 7, 9), QTime(12, 5, 33));
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), t), "2010/07/09 12:05:33");
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::German, QLocale::Germany), t), "09.07.10 12:05:33");
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::English, QLocale::UnitedStates), t), "7/9/10 12:05:33 PM")
+        << "US time keeps its AM/PM marker";
+    // Early morning: hours without a leading zero where the locale says so.
+    const QDateTime early(QDate(2010, 1, 2), QTime(3, 4, 5));
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), early), "2010/01/02 3:04:05");
+}
+
+TEST(TransferLogStamp, NeverCarriesATimeZone) {
+    const QDateTime t(QDate(2010, 7, 9), QTime(12, 5, 33), QTimeZone::utc());
+    for (const QLocale& loc : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom), QLocale::system()}) {
+        const QString s = TransferLog::formatStamp(loc, t);
+        EXPECT_FALSE(s.contains("UTC")) << s.toStdString();
+        EXPECT_TRUE(s.contains("05:33")) << s.toStdString();
+    }
+}
+
+TEST(TransferLogText, StartDiscardsAndAppendAddsStampedLines) {
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.start(QStringLiteral(u"  受信\n"));
+    log.append(QStringLiteral(u"  受信ﾃﾞｰﾀ待ち\n"));
+    EXPECT_EQ(log.text(), QStringLiteral(u"2010/07/09 12:05:33  受信\n2010/07/09 12:05:34  受信ﾃﾞｰﾀ待ち\n"));
+    EXPECT_EQ(log.lastLine(), QStringLiteral(u"2010/07/09 12:05:34  受信ﾃﾞｰﾀ待ち"));
+    log.start(QStringLiteral(u"  送信\n"));
+    EXPECT_EQ(log.text(), QStringLiteral(u"2010/07/09 12:05:35  送信\n"));
+}
+
+TEST(TransferLogFile, NamesPerKindInTheSettingsHome) {
+    TempHome home;
+    EXPECT_EQ(TransferLog::filePath(TransferLog::Send), home.file("Tornyx_S.log"));
+    EXPECT_EQ(TransferLog::filePath(TransferLog::Receive), home.file("Tornyx_R.log"));
+    EXPECT_EQ(TransferLog::filePath(TransferLog::Dnc), home.file("Tornyx_D.log"));
+}
+
+TEST(TransferLogFile, WritesShiftJisWithCrLfByteExact) {
+    TempHome home;
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.start(QStringLiteral(u"  送信完了\n"));
+    log.append(QStringLiteral(u"  ﾌｨｰﾄﾞ出力\n"));
+    log.append(QStringLiteral(u"  送信中止　ｴﾗｰ番号 1033\n"));
+    ASSERT_TRUE(log.write(TransferLog::Send));
+    const QByteArray stamp0 = "2010/07/09 12:05:33";
+    const QByteArray expected = stamp0 + QByteArray::fromHex("20209197904d8aae97b9") + "\r\n" +
+                                "2010/07/09 12:05:34" + QByteArray::fromHex("2020cca8b0c4de8f6f97cd") + "\r\n" +
+                                "2010/07/09 12:05:35" +
+                                QByteArray::fromHex("20209197904d92868e7e8140b4d7b094d48d862031303333") + "\r\n";
+    EXPECT_EQ(hex(home.read("Tornyx_S.log")), hex(expected));
+}
+
+TEST(TransferLogFile, EachFileHoldsOnlyTheLastTransferOfItsKind) {
+    TempHome home;
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.start("  first receive with a long account\n");
+    for (int i = 0; i < 50; ++i)
+        log.append("  line\n");
+    ASSERT_TRUE(log.write(TransferLog::Receive));
+    log.start("  second\n");
+    ASSERT_TRUE(log.write(TransferLog::Receive));
+    EXPECT_EQ(home.read("Tornyx_R.log"), "2010/07/09 12:06:24  second\r\n");
+    EXPECT_FALSE(QFile::exists(home.file("Tornyx_S.log")));
+    EXPECT_FALSE(QFile::exists(home.file("Tornyx_D.log")));
+}
+
+TEST(TransferLogFile, EmptyAccountLeavesThePreviousFile) {
+    TempHome home;
+    home.write("Tornyx_D.log", "old\r\n");
+    const TransferLog empty;
+    EXPECT_TRUE(empty.write(TransferLog::Dnc));
+    EXPECT_EQ(home.read("Tornyx_D.log"), "old\r\n");
+}
+
+TEST(TransferLogFile, CarriageReturnsAreNotDoubled) {
+    TempHome home;
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.start("  a\r\n");
+    log.append("  b\n");
+    ASSERT_TRUE(log.write(TransferLog::Send));
+    EXPECT_EQ(home.read("Tornyx_S.log"), "2010/07/09 12:05:33  a\r\n2010/07/09 12:05:34  b\r\n");
+}
+
+TEST(TransferLogFile, UnwritableFolderAnswersFalse) {
+    TempHome home;
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.start("  x\n");
+    // A folder in the place of the file cannot be replaced.
+    ASSERT_TRUE(QDir(home.path()).mkdir("Tornyx_S.log"));
+    EXPECT_FALSE(log.write(TransferLog::Send));
+}
