@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
     const double raw = median(rawOpen);
     auto row = [&](const char* name, const char* key, double goal) {
         const double m = median(ours[key]);
-        std::printf("%-34s median %7.3f s  (%5.2f x raw load)  goal <= %.3f s\n", name, m, raw > 0 ? m / raw : 0,
+        std::printf("%-34s median %8.4f s  (%6.3f x raw load)  goal <= %.3f s\n", name, m, raw > 0 ? m / raw : 0,
                     goal);
     };
     std::printf("runs: %d\n", runs);

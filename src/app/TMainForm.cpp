@@ -6,6 +6,7 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
+#include "app/TransferWiring.h"
 #include "status/ui/StatusBars.h"
 
 #include <QAction>
@@ -99,10 +100,11 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildToolbar();
     buildClient();
     connectDocument();
+    setUpTransfers(services);
     FormCreate(arguments);
 }
 
-TMainForm::~TMainForm() = default;
+
 
 QString TMainForm::transferListFile() { return platform::transferListPath(); }
 
@@ -481,7 +483,6 @@ void TMainForm::AppIdle() {
 }
 
 void TMainForm::SpeedButton9Click() {}
-void TMainForm::SpeedButton10Click() {}
 void TMainForm::startReceive(const QString&) {}
 
 // ---------------------------------------------------------------- profiles
@@ -657,6 +658,13 @@ void TMainForm::openPlainPath(const QString& path) { openFileAsDocument(path); }
 // ---------------------------------------------------------------- closing
 
 void TMainForm::closeEvent(QCloseEvent* e) {
+    // Closing while a transfer runs is a stop request; the run closes the
+    // window once it has ended through its stop path and closed the port.
+    if (isTransferRunning()) {
+        sendRun().requestClose();
+        e->ignore();
+        return;
+    }
     if (!FormCloseQuery()) {
         e->ignore();
         return;
@@ -738,14 +746,12 @@ void TMainForm::FormClose() {
 
     // Open and close every port that is not excluded, so that a port a
     // transfer left in a strange state is reset for the next program.
-    if (m_portProbe) {
-        for (int n = 1; n <= 30; ++n) {
-            const QString name = "COM" + QString::number(n);
-            if (name.compare(options.modemePort1.trimmed(), Qt::CaseInsensitive) == 0 ||
-                name.compare(options.modemePort2.trimmed(), Qt::CaseInsensitive) == 0)
-                continue;
-            m_portProbe(n);
-        }
+    for (int n = 1; n <= 30; ++n) {
+        const QString name = "COM" + QString::number(n);
+        if (name.compare(options.modemePort1.trimmed(), Qt::CaseInsensitive) == 0 ||
+            name.compare(options.modemePort2.trimmed(), Qt::CaseInsensitive) == 0)
+            continue;
+        probeAllPorts(n);
     }
 }
 

@@ -4,7 +4,10 @@
 #include "app/Options.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
+#include "platform/SystemCommands.h"
 #include "profiles/CommProfile.h"
+#include "serial/LineOptions.h"
+#include "status/TransferState.h"
 #include "status/ui/StatusBars.h"
 
 #include <QMainWindow>
@@ -27,9 +30,23 @@ class QTimer;
 class QToolButton;
 class QsciScintilla;
 
+namespace tornyx::platform {
+class Clock;
+class SerialPort;
+} // namespace tornyx::platform
+
 namespace tornyx {
 
 class Prompts;
+class SendRun;
+class TransferSession;
+class TransferWiring;
+struct SendContext;
+struct SendOptions;
+
+// The options the serial line and the send run obey, from Tornyx.INI.
+LineOptions lineOptionsFrom(const Options& o);
+SendOptions sendOptionsFrom(const Options& o);
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -52,6 +69,12 @@ struct MainFormServices {
     // Opens port "COM"n exclusively and closes it again; false when it could
     // not be opened. Called at close for every port that is not excluded.
     std::function<bool(int)> portProbe;
+    // The serial port and clock of the transfers; nullptr: the termios port
+    // and the system clock.
+    platform::SerialPort* port = nullptr;
+    platform::Clock* clock = nullptr;
+    // The mail and power-off commands; empty: from Tornyx.INI.
+    std::optional<platform::SystemCommands> commands;
 };
 
 class TMainForm : public QMainWindow, private CommandLineHost {
@@ -152,9 +175,10 @@ public:
     double load(NcEditor* editor, const QString& path, bool asDocument);
     // The size text of a number of bytes into editing panel 0.
     void showSize(double bytes);
-    // The save question before the document is replaced; the command that
-    // asks always goes on.
-    void askSave(const QString& fileName, const QString& title);
+    // The save question before the document is replaced. False only when the
+    // operator wanted the changes saved and they were not (dialog cancelled,
+    // write failed): the command that asked must then leave the text alone.
+    bool askSave(const QString& fileName, const QString& title);
     void open1Click();    // New
     void FileOpenClick(); // Open
     bool FileSaveClick(); // Save; true when the document was written
@@ -178,15 +202,38 @@ public:
     void setDsrLamp(bool on);
     void setCtsLamp(bool on);
 
-    // --- commands whose behaviour comes with the transfer and editor work ---
+    // --- transfers (TMainFormTransfer.cpp) ---
+    TransferState transferState;
+    QTimer* Timer1 = nullptr; // the post-transfer step, 2 s after every run
+    QTimer* Timer2 = nullptr; // remaining-time estimate during a send
+    bool stopPending = false; // the stop button was pressed; cleared when idle again
+    bool caretUpdatesSuspended = false;
+    bool closeAfterTransfer = false;
+    bool shiftForNextTransfer = false; // as if Shift were held on the next Send/Receive
+    // Seams for the dialogs and runs that come with their own pieces.
+    std::function<std::optional<QString>()> switchNumberDialog;
+    std::function<void()> dncRun;
+    std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
+
+    TransferSession& session();
+    SendRun& sendRun();
+    Prompts& prompts();
+    bool isTransferRunning() const;
+    SendContext sendContext() const;
     void SpeedButton9Click();  // receive
     void SpeedButton10Click(); // send
+    void SpeedButton13Click(); // stop
+    void SpeedButton14Click(); // step
+    void SpeedButton15Click(); // repeat
+    void Timer1Timer();
     void startReceive(const QString& path);
+    void loadReceived(const QString& path);
 
     // The seam through which the transfer list file grows; a test reads it.
     static QString transferListFile();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -199,6 +246,8 @@ private:
     bool FormCloseQuery();
     void FormClose();
     void FileExit1Click();
+    void setUpTransfers(MainFormServices& services);
+    bool probeAllPorts(int n);
 
     void buildMenus();
     void buildToolbar();
@@ -225,6 +274,7 @@ private:
     Prompts* m_prompts;
     std::unique_ptr<Prompts> m_ownPrompts;
     std::function<bool(int)> m_portProbe;
+    std::unique_ptr<TransferWiring> m_transfer;
     QActionGroup* m_profileGroup = nullptr;
     QRect m_rememberedGeometry;
     bool m_shown = false;

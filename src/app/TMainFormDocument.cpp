@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace tornyx {
 
 namespace {
@@ -62,7 +64,11 @@ void TMainForm::connectDocument() {
     connect(RichEdit1, &QsciScintilla::textChanged, this, [this] { RichEdit1Change(); });
     // Every typed key holds the extraction off until a second after the last.
     connect(RichEdit1, &NcEditor::typingKey, Timer4, &QTimer::stop);
-    connect(RichEdit1, &QsciScintilla::cursorPositionChanged, this, [this] { refreshCaretDisplay(); });
+    // The list always shows the program under the caret.
+    connect(RichEdit1, &QsciScintilla::cursorPositionChanged, this, [this] {
+        refreshCaretDisplay();
+        selectEntry(RichEdit1->caretLine() + 1);
+    });
     Timer4->setInterval(500);
 }
 
@@ -124,28 +130,27 @@ qint64 TMainForm::loadDocument(const QString& path) {
     return n == CannotOpen ? -1 : static_cast<qint64>(n);
 }
 
-void TMainForm::askSave(const QString& fileName, const QString& title) {
+bool TMainForm::askSave(const QString& fileName, const QString& title) {
     const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"), text::saveChangesQuestion(fileName),
                                         Prompts::Yes | Prompts::No);
     if (r != Prompts::Yes)
-        return;
+        return true;
     const QString name = m_prompts->saveFileName(this, title, saveDialogFileName, QString());
+    // Changes the operator asked to keep are not thrown away because the
+    // dialog was closed or the file could not be written.
     if (name.isEmpty() || !writeEditorText(name))
-        return;
+        return false;
     setCaption(1, documentPath);
     setModified(false);
-}
-
-bool TMainForm::askSaveBeforeReplace() {
-    if (isModified())
-        askSave(saveDialogFileName, SaveTitle);
     return true;
 }
 
+bool TMainForm::askSaveBeforeReplace() { return !isModified() || askSave(saveDialogFileName, SaveTitle); }
+
 void TMainForm::open1Click() {
     RichEdit1->setTextMargins(10);
-    if (isModified())
-        askSave(saveDialogFileName, SaveTitle);
+    if (!askSaveBeforeReplace())
+        return;
     RichEdit1->clearQuietly();
     documentPath = saveDialogFileName = Untitled;
     setCaption(2, documentPath);
@@ -161,8 +166,8 @@ void TMainForm::open1Click() {
 }
 
 void TMainForm::FileOpenClick() {
-    if (isModified())
-        askSave(saveDialogFileName, SaveTitle);
+    if (!askSaveBeforeReplace())
+        return;
     QString folder = options.dirPath;
     const QString own = profiles[activeProfile()].setting.dirPathSub;
     if (!own.isEmpty()) {
@@ -190,7 +195,8 @@ void TMainForm::FileOpenClick() {
 }
 
 void TMainForm::openFileAsDocument(const QString& path) {
-    askSaveBeforeReplace();
+    if (!askSaveBeforeReplace())
+        return;
     RichEdit1->clearQuietly();
     const double size = load(RichEdit1, path, true);
     showSize(size == CannotOpen ? 0 : size);
@@ -214,7 +220,8 @@ void TMainForm::openRecent(int tag) {
     const QString path = options.recentFiles[tag - 1];
     if (path.isEmpty())
         return;
-    askSaveBeforeReplace();
+    if (!askSaveBeforeReplace())
+        return;
     if (!QFileInfo(path).isFile())
         return; // a vanished file is passed over; its entry stays
     const double size = load(RichEdit1, path, true);
@@ -267,10 +274,12 @@ bool TMainForm::saveAs() {
         return false;
     QApplication::processEvents();
     const QString before = documentPath;
+    const QString beforeName = saveDialogFileName;
     documentPath = saveDialogFileName = name;
     setModified(true);
     if (!FileSaveClick()) {
         documentPath = before;
+        saveDialogFileName = beforeName;
         return false;
     }
     addRecent(name);
@@ -315,7 +324,9 @@ void TMainForm::RichEdit1Change() {
 
 void TMainForm::Timer4Timer() {
     if (options.autoIndexOff) {
-        Timer4->start(); // keeps ticking, so switching the option back takes effect
+        // Keeps ticking, so that switching the option back takes effect, but
+        // never at the 1 ms of a fresh load.
+        Timer4->start(std::max(Timer4->interval(), 500));
         return;
     }
     Timer4->stop();

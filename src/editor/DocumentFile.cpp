@@ -60,11 +60,45 @@ namespace {
 // exists as a 200 MB UTF-16 string.
 constexpr qsizetype ChunkBytes = 4 << 20;
 
-bool isAscii(const char* p, qsizetype n) {
-    unsigned char acc = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        acc |= static_cast<unsigned char>(p[i]);
-    return acc < 0x80;
+// Address of the first byte >= 0x80 in [p, end), or end.
+const char* firstNonAscii(const char* p, const char* end) {
+    while (p + 8 <= end) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        if (w & 0x8080808080808080ull)
+            break;
+        p += 8;
+    }
+    while (p < end && static_cast<unsigned char>(*p) < 0x80)
+        ++p;
+    return p;
+}
+
+// Splits text into runs of whole lines that are plain ASCII (ascii) and
+// single lines that hold other bytes (other), so that only the few lines
+// with Japanese text go through a converter. A line feed is never part of a
+// multi-byte character in Shift-JIS or UTF-8, so every cut is at a character
+// boundary.
+template <class Ascii, class Other>
+void forEachRun(QByteArrayView text, Ascii ascii, Other other) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* q = firstNonAscii(p, end);
+        if (q == end) {
+            ascii(QByteArrayView(p, end - p));
+            return;
+        }
+        const char* lineStart = q;
+        while (lineStart > p && lineStart[-1] != '\n')
+            --lineStart;
+        if (lineStart > p)
+            ascii(QByteArrayView(p, lineStart - p));
+        const void* lf = std::memchr(q, '\n', end - q);
+        const char* lineEnd = lf ? static_cast<const char*>(lf) + 1 : end;
+        other(QByteArrayView(lineStart, lineEnd - lineStart));
+        p = lineEnd;
+    }
 }
 
 // CR LF and a lone CR become LF, in place.
@@ -112,7 +146,11 @@ qsizetype feedSjis(QByteArrayView sjis, TextSink& sink) {
     while (pos < sjis.size()) {
         const qsizetype cut = sjisCut(sjis.data(), pos, sjis.size());
         const QByteArrayView piece = sjis.sliced(pos, cut - pos);
-        QByteArray utf8 = isAscii(piece.data(), piece.size()) ? piece.toByteArray() : fromSjis(piece).toUtf8();
+        QByteArray utf8;
+        utf8.reserve(piece.size() + piece.size() / 8);
+        forEachRun(
+            piece, [&](QByteArrayView a) { utf8.append(a); },
+            [&](QByteArrayView line) { utf8.append(fromSjis(line).toUtf8()); });
         toLfInPlace(utf8);
         sink.append(utf8);
         fed += utf8.size();
@@ -327,6 +365,19 @@ EncodedDocument encodeDocument(QByteArrayView utf8) {
     auto appendCrLf = [&out](QByteArrayView sjis) {
         const char* p = sjis.data();
         const char* end = p + sjis.size();
+        if (!std::memchr(p, '\r', end - p)) {
+            // The usual case: line feeds only.
+            while (p < end) {
+                const void* lf = std::memchr(p, '\n', end - p);
+                const char* q = lf ? static_cast<const char*>(lf) : end;
+                out.bytes.append(p, q - p);
+                if (q == end)
+                    break;
+                out.bytes.append("\r\n", 2);
+                p = q + 1;
+            }
+            return;
+        }
         while (p < end) {
             const char* q = p;
             while (q < end && *q != '\n' && *q != '\r')
@@ -357,15 +408,11 @@ EncodedDocument encodeDocument(QByteArrayView utf8) {
                     ++cut;
             }
         }
-        const QByteArrayView piece = utf8.sliced(pos, cut - pos);
-        if (isAscii(piece.data(), piece.size())) {
-            appendCrLf(piece);
-        } else {
+        forEachRun(utf8.sliced(pos, cut - pos), appendCrLf, [&](QByteArrayView line) {
             qsizetype bad = 0;
-            const QByteArray sjis = toSjis(QString::fromUtf8(piece), &bad);
+            appendCrLf(toSjis(QString::fromUtf8(line), &bad));
             out.unmappable += bad;
-            appendCrLf(sjis);
-        }
+        });
         pos = cut;
     }
     return out;

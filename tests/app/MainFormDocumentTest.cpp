@@ -2,6 +2,7 @@
 #include "editor/DocumentFile.h"
 #include "platform/TextCodec.h"
 #include "support/FakePrompts.h"
+#include "support/SafeServices.h"
 #include "support/TempHome.h"
 
 #include <QAction>
@@ -56,10 +57,10 @@ struct Document : ::testing::Test {
     std::unique_ptr<TMainForm> form;
     QString caption(const QString& middle) const { return middle + " - Tornyx" + form->versionText; }
 
+    test::SafeServices safe{home, &prompts};
+
     void start() {
-        MainFormServices s;
-        s.prompts = &prompts;
-        form = std::make_unique<TMainForm>(QStringList{}, s);
+        form = std::make_unique<TMainForm>(QStringList{}, safe.services);
         form->show();
         QApplication::processEvents();
         prompts.boxes.clear();
@@ -248,6 +249,23 @@ TEST_F(Document, NewAsksWithoutCancelAndStartsUntitled) {
     EXPECT_EQ(home.read("P1.NC"), QByteArray("O0001\r\nM30\r\n"));
 }
 
+TEST_F(Document, ChangesToSaveSurviveACancelledDialog) {
+    home.write("P1.NC", "O0001\r\n");
+    home.write("P2.NC", "O0002\r\n");
+    start();
+    open("P1.NC");
+    typeText(form->RichEdit1, "n1\n");
+    prompts.fileDialogTitles.clear();
+    prompts.answers = {Prompts::Yes}; // save? yes; the save dialog is cancelled
+    prompts.fileNames = {QString(), home.file("P2.NC")};
+    form->FileOpenClick();
+    EXPECT_EQ(prompts.fileDialogTitles, QStringList{u(u"ﾃﾞｰﾀ保存")}) << "no open dialog";
+    EXPECT_EQ(form->RichEdit1->text(), "N1\nO0001\n");
+    EXPECT_TRUE(form->isModified());
+    form->open1Click(); // answered No: the changes go as asked
+    EXPECT_TRUE(form->RichEdit1->text().isEmpty());
+}
+
 TEST_F(Document, AskSaveYesWritesTheChosenFileButKeepsTheDocumentPath) {
     home.write("P1.NC", "O0001\r\n");
     start();
@@ -317,6 +335,14 @@ TEST_F(Document, IndexFollowsEditsAndJumps) {
     EXPECT_EQ(form->RichEdit1->selectedText(), "O30");
     EXPECT_EQ(form->StatusBar1->text(1), "30 , 4");
 
+    // Moving the caret selects the program it is in.
+    form->RichEdit1->setCursorPosition(10, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
+    form->RichEdit1->setCursorPosition(50, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+
     // The line of an entry edited since: choosing it removes the entry.
     form->RichEdit1->setCursorPosition(29, 0);
     typeText(form->RichEdit1, "x");
@@ -353,8 +379,10 @@ TEST_F(Document, AutoIndexOffLeavesTheListToTheButton) {
     form->RichEdit1->setCursorPosition(2, 0);
     typeText(form->RichEdit1, "o2\n");
     EXPECT_FALSE(form->Timer4->isActive()) << "the change does not start the timer";
+    form->Timer4->setInterval(1);
     form->Timer4Timer();
     EXPECT_EQ(items(form->ComboBox1), QStringList{"00001-O1"});
+    EXPECT_EQ(form->Timer4->interval(), 500) << "idle ticks never spin at 1 ms";
     form->BitBtn1Click();
     EXPECT_EQ(items(form->ComboBox1), (QStringList{"00001-O1", "00003-O2"}));
     EXPECT_FALSE(form->SpeedButton[13]->isEnabled()) << "idle again";
@@ -424,4 +452,22 @@ TEST_F(Document, LampsShowTheLines) {
     EXPECT_EQ(form->LabeledEdit2->text(), u(u" ○"));
     form->setCtsLamp(true);
     EXPECT_EQ(form->LabeledEdit2->text(), u(u" ●"));
+}
+
+TEST_F(Document, SplitSaveGetsACopyOfTheList) {
+    home.write("P.NC", "O1\r\nM30\r\nO2\r\nM30\r\n");
+    start();
+    QStringList handed;
+    int calls = 0;
+    form->splitSaveDialog = [&](const QStringList& l) {
+        handed = l;
+        ++calls;
+    };
+    form->opSave->trigger();
+    EXPECT_EQ(calls, 0) << "an empty editor hands nothing over";
+    open("P.NC");
+    form->Timer4Timer();
+    form->opSave->trigger();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(handed, (QStringList{"00001-O1", "00003-O2"}));
 }

@@ -1,6 +1,7 @@
 #include "app/TMainForm.h"
 #include "platform/TextCodec.h"
 #include "support/FakePrompts.h"
+#include "support/SafeServices.h"
 #include "support/TempHome.h"
 
 #include <QAction>
@@ -28,17 +29,12 @@ QByteArray sj(const char16_t* s) { return platform::toSjis(u(s)); }
 struct MainForm : ::testing::Test {
     TempHome home;
     FakePrompts prompts;
-    std::vector<int> probed;
+    test::SafeServices safe{home, &prompts};
+    std::vector<int>& probed = safe.probed;
     std::unique_ptr<TMainForm> form;
 
     void start(const QStringList& args = {}) {
-        MainFormServices s;
-        s.prompts = &prompts;
-        s.portProbe = [this](int n) {
-            probed.push_back(n);
-            return false;
-        };
-        form = std::make_unique<TMainForm>(args, s);
+        form = std::make_unique<TMainForm>(args, safe.services);
         form->show();
         QApplication::processEvents(); // first idle
     }
@@ -139,8 +135,11 @@ TEST_F(MainForm, RecentFileThatVanishedIsPassedOverSilently) {
 TEST_F(MainForm, SendOrderFromTheCommandLineIsTakenAtFirstIdle) {
     home.write("PROG.NC", "O1\r\nM30\r\n");
     home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    safe.port.deliver("\x11"); // the machine is ready at once
     start({"/S=PROG.NC", "/END"});
     EXPECT_EQ(form->transferPath, home.file("PROG.NC"));
+    // ISO with even parity: LF, "O1" LF, "M30" LF, then the end code LF "%".
+    EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
     EXPECT_EQ(form->RichEdit1->text(), "O1\nM30\n");
     EXPECT_TRUE(form->exitAfterTransfer);
     EXPECT_TRUE(form->firstIdleDone());

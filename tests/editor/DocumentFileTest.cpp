@@ -196,6 +196,8 @@ TEST(DocumentEncode, EveryLineEndBecomesCrLfAndUnmappablesAreCounted) {
     e = encodeDocument(u8(u8"O1(é😀)\nあ"));
     EXPECT_EQ(e.unmappable, 2);
     EXPECT_EQ(hex(e.bytes), "4F 31 28 3F 3F 29 0D 0A 82 A0");
+    e = encodeDocument(u8(u8"N1\nあ\r\nい\rう\nN2"));
+    EXPECT_EQ(hex(e.bytes), "4E 31 0D 0A 82 A0 0D 0A 82 A2 0D 0A 82 A4 0D 0A 4E 32");
 }
 
 TEST(DocumentEncode, TenMegabyteLineWithoutBreakSurvivesThePieces) {

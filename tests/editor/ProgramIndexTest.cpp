@@ -163,3 +163,22 @@ TEST(ProgramIndexKey, FirstTypedSetsTheKeyLaterOnesFollowIt) {
     EXPECT_EQ(index.typedAtLineStart(u':'), u'O');
     EXPECT_EQ(index.typedAtLineStart(u'O'), u'O');
 }
+
+TEST(ProgramIndex, HitsOfBothCasesAcrossSearchWindowsAndTheGap) {
+    // About 900 KB: the searches go window by window over it.
+    QByteArray t = "O0001\n";
+    for (int i = 0; i < 40'000; ++i)
+        t += "N1 G01 X10.0 Y20.0\n";
+    t += "(tool o)\n:0002 (o)\n";
+    for (int i = 0; i < 10'000; ++i)
+        t += "N2 G01 X10.0 Y20.0\n";
+    t += "O0003\n";
+    const int colonLine = 40'003;
+    for (qsizetype gap : {qsizetype(-1), qsizetype(300'000), t.size() - 3}) {
+        const QStringList e = extractAll(t, gap);
+        ASSERT_EQ(e.size(), 3) << gap;
+        EXPECT_EQ(e[1], makeEntry(colonLine, ":0002 (o)"));
+        EXPECT_EQ(entryLine(e[2]), 50'004);
+        EXPECT_TRUE(hasProgramNumber(PlainIndexedText(t.mid(6), gap > 6 ? gap - 6 : -1)));
+    }
+}

@@ -94,7 +94,8 @@ TEST(IniFile, JunkBinaryAndHugeLinesDoNotHurt) {
     QByteArray junk(10 * 1024 * 1024, 'x');
     const char tail[] = "\n[Main]\nLeft=\x81\xff\x00\x01\nTop=77\n";
     junk += QByteArray(tail, sizeof tail - 1);
-    junk += QByteArray("\x00\x00\xff\xfe[\n=\n==\n[]\n", 16);
+    const char binary[] = "\x00\x00\xff\xfe[\n=\n==\n[]\n";
+    junk += QByteArray(binary, sizeof binary - 1);
     home.write("X.INI", junk);
     IniFile ini(home.file("X.INI"));
     ASSERT_TRUE(ini.load());

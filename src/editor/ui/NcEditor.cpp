@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 namespace tornyx {
@@ -34,7 +35,12 @@ public:
         const long e = m_e.SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
         if (b < 0 || e <= b)
             return QByteArray();
-        return range(b, e - b).toByteArray();
+        // Copied around the gap: moving it would invalidate pieces a caller
+        // still holds.
+        QByteArray out(e - b + 1, Qt::Uninitialized);
+        m_e.SendScintilla(SCI_GETTEXTRANGE, b, e, out.data());
+        out.chop(1);
+        return out;
     }
     std::vector<Piece> pieces(qsizetype from) const override {
         const qsizetype len = length();
@@ -121,7 +127,11 @@ public:
         m_e.SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
         m_e.SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
         m_e.SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, QsciScintillaBase::SC_MODEVENTMASKALL);
-        m_e.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0ul);
+        // Caret and view to the start without asking for the caret's pixel
+        // position: on a line of megabytes that alone takes many seconds.
+        m_e.SendScintilla(QsciScintillaBase::SCI_SETEMPTYSELECTION, 0ul);
+        m_e.SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, 0ul);
+        m_e.SendScintilla(QsciScintillaBase::SCI_SETXOFFSET, 0ul);
         m_e.SendScintilla(QsciScintillaBase::SCI_SETREADONLY, m_readOnly ? 1 : 0);
         m_e.blockSignals(m_blocked);
     }
@@ -195,6 +205,29 @@ void NcEditor::showProgramLine(int line) {
     SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), end);
 }
 
+void NcEditor::selectLinePrefix(int line, int sjisBytes) {
+    const QString text = lineText(line);
+    qsizetype unit = 0;
+    int characters = 0;
+    int bytes = 0;
+    while (unit < text.size() && bytes < sjisBytes) {
+        const char16_t c = text[unit].unicode();
+        const bool pair = QChar::isHighSurrogate(c) && unit + 1 < text.size();
+        // ASCII and half-width katakana take one byte; a character Shift-JIS
+        // cannot hold is sent as one '?'.
+        const bool single = c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F) || pair;
+        bytes += single ? 1 : 2;
+        unit += pair ? 2 : 1;
+        ++characters;
+    }
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    long end = start;
+    for (int i = 0; i < characters; ++i)
+        end = SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(end));
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), end);
+    SendScintilla(SCI_SCROLLCARET);
+}
+
 void NcEditor::setTextMargins(int px) {
     SendScintilla(SCI_SETMARGINLEFT, 0ul, static_cast<long>(px));
     SendScintilla(SCI_SETMARGINRIGHT, 0ul, static_cast<long>(px));
@@ -259,6 +292,27 @@ void NcEditor::keyPressEvent(QKeyEvent* e) {
     QKeyEvent changed(e->type(), e->key(), e->modifiers(), text, e->isAutoRepeat(), static_cast<ushort>(e->count()));
     QsciScintilla::keyPressEvent(&changed);
     e->setAccepted(changed.isAccepted());
+}
+
+} // namespace tornyx
+
+namespace tornyx {
+
+void NcEditor::inputMethodEvent(QInputMethodEvent* e) {
+    // Letters committed by an input method are upper case as well.
+    const QString upper = e->commitString().toUpper();
+    if (!fits(upper.toUtf8().size())) {
+        QApplication::beep();
+        e->ignore();
+        return;
+    }
+    if (upper == e->commitString()) {
+        QsciScintilla::inputMethodEvent(e);
+        return;
+    }
+    QInputMethodEvent changed(e->preeditString(), e->attributes());
+    changed.setCommitString(upper, e->replacementStart(), e->replacementLength());
+    QsciScintilla::inputMethodEvent(&changed);
 }
 
 } // namespace tornyx

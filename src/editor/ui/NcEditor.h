@@ -55,6 +55,9 @@ public:
     // 0-based line of the caret and its column in characters.
     int caretLine() const;
     int caretColumn() const;
+    // Selects the first sjisBytes bytes of line as the transfer runs count
+    // them (a double-byte character is two) and scrolls them into view.
+    void selectLinePrefix(int line, int sjisBytes);
     // Puts the caret at the start of line, makes line the second visible
     // line and selects the line's text.
     void showProgramLine(int line);
@@ -76,6 +79,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
 
 private:
     class Text;

@@ -57,6 +57,12 @@ public:
     // Panel 0 shows the elapsed time of a DNC run instead of a progress bar.
     void showElapsed(const QString& text = QStringLiteral(u"経過時間 00:00:00"));
     QProgressBar* progressBar() const { return m_progress; }
+    // The progress bar of the last transfer goes away.
+    void removeProgress() {
+        if (m_progress)
+            m_progress->deleteLater();
+        m_progress = nullptr;
+    }
 
 private:
     QPointer<QProgressBar> m_progress;

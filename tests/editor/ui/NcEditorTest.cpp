@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QSignalSpy>
 
@@ -164,4 +166,36 @@ TEST_F(Editor, IndexReadsTheBufferAroundItsGapAndSeesTheFirstChangedLine) {
     EXPECT_EQ(fromEditor.entries(), fromPlain.entries());
     EXPECT_EQ(fromEditor.entries().size(), 5);
     EXPECT_EQ(fromEditor.entries()[3], "00026-O99");
+}
+
+TEST_F(Editor, InputMethodLettersBecomeUpperCase) {
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf16(u"ｇ０１ｘあ"));
+    QApplication::sendEvent(&e, &commit);
+    EXPECT_EQ(e.text(), QString::fromUtf16(u"Ｇ０１Ｘあ"));
+}
+
+TEST_F(Editor, TenMegabyteLineWithoutBreakLoadsShowsAndSavesWhole) {
+    QByteArray line;
+    line.reserve(10 << 20);
+    while (line.size() < (10 << 20))
+        line += QByteArray("G01X1.\x82\xA0", 8);
+    // Not painted: the first display of such a line measures every character
+    // and takes many seconds.
+    e.hide();
+    load(line);
+    EXPECT_EQ(e.lineCount(), 1);
+    EXPECT_TRUE(e.encodeForFile().bytes == line);
+    EXPECT_EQ(e.lineSjis(0).size(), line.size());
+}
+
+TEST_F(Editor, LinePrefixIsCountedInShiftJisBytes) {
+    load(QByteArray("N1\r\nO1(\x82\xA0\xB1)X\r\n", 15));
+    e.selectLinePrefix(1, 6); // "O1(" 3, "あ" 2, "ｱ" 1
+    EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"O1(あｱ"));
+    e.selectLinePrefix(1, 100);
+    EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"O1(あｱ)X"));
+    e.setTextQuietly(QByteArray("(\xF0\x9F\x98\x80)X"));
+    e.selectLinePrefix(0, 3);
+    EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"(\U0001F600)"));
 }

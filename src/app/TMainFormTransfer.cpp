@@ -1,0 +1,170 @@
+// The main window's side of the transfers: the serial line's host, the send
+// run's editor and host, the post-transfer step (Timer1) and the
+// remaining-time ticks (Timer2).
+#include "app/TMainForm.h"
+#include "app/TransferWiring.h"
+
+#include "app/Prompts.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/PosixSerialPort.h"
+#include "platform/ScreenSaver.h"
+#include "platform/TextCodec.h"
+#include "send/PostTransfer.h"
+#include "send/SendRun.h"
+#include "send/TSendTime.h"
+#include "serial/TransferSession.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QTimer>
+#include <QToolButton>
+
+namespace tornyx {
+
+namespace {
+
+} // namespace
+
+LineOptions lineOptionsFrom(const Options& o) {
+    LineOptions l;
+    l.dc3Is93 = o.dc3 == "Y";
+    l.skipSpaces = o.isOn("op4");
+    l.dtrAlwaysOn = o.isOn("op5");
+    l.autoSwitch = o.isOn("op6");
+    l.noLineCheck = o.isOn("op13");
+    l.dsrCheck = o.isOn("op14");
+    l.excludedPort1 = o.modemePort1;
+    l.excludedPort2 = o.modemePort2;
+    return l;
+}
+
+SendOptions sendOptionsFrom(const Options& o) {
+    SendOptions s;
+    s.selectPrograms = o.isOn("op1");
+    s.metres = o.isOn("op3");
+    s.sendAfterComment = o.isOn("op7");
+    s.ignoreMachineStop = o.isOn("op9");
+    s.punchCompletion = o.isOn("op12");
+    s.noLeadingLf = o.isOn("op17");
+    s.noLineCheck = o.isOn("op13");
+    s.powerOff = o.isOn("Power_Off");
+    s.dc3Is93 = o.dc3 == "Y";
+    s.stepSendEnabled = o.stepSendEnabled;
+    s.autoIndexOff = o.autoIndexOff;
+    return s;
+}
+
+// ---------------------------------------------------------------- the main window's part
+
+void TMainForm::setUpTransfers(MainFormServices& services) {
+    m_transfer = std::make_unique<TransferWiring>(*this, services);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(2000);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName("Timer2");
+    Timer2->setInterval(TSendTime::TickMs);
+    connect(Timer2, &QTimer::timeout, this, [this] { TSendTime::tick(transferState.counters); });
+    connect(SpeedButton[13], &QToolButton::clicked, this, [this] { SpeedButton13Click(); });
+    connect(SpeedButton[14], &QToolButton::clicked, this, [this] { SpeedButton14Click(); });
+    connect(SpeedButton[15], &QToolButton::clicked, this, [this] { SpeedButton15Click(); });
+    qApp->installEventFilter(this);
+}
+
+TMainForm::~TMainForm() {
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+TransferSession& TMainForm::session() { return m_transfer->session(); }
+SendRun& TMainForm::sendRun() { return m_transfer->send(); }
+Prompts& TMainForm::prompts() { return *m_prompts; }
+
+bool TMainForm::isTransferRunning() const { return m_transfer && m_transfer->send().isRunning(); }
+
+SendContext TMainForm::sendContext() const {
+    SendContext c;
+    c.profile = profiles[options.setNo];
+    c.profileNumber = options.setNo;
+    c.options = sendOptionsFrom(options);
+    c.lineOptions = lineOptionsFrom(options);
+    c.documentPath = documentPath;
+    return c;
+}
+
+void TMainForm::SpeedButton10Click() {
+    transferState.exitAfterTransfer = exitAfterTransfer;
+    transferState.transferPath = transferPath;
+    sendRun().SendButtonPressed(1, sendContext());
+    exitAfterTransfer = transferState.exitAfterTransfer;
+    shiftForNextTransfer = false;
+}
+
+void TMainForm::SpeedButton15Click() {
+    transferState.exitAfterTransfer = exitAfterTransfer;
+    sendRun().SendButtonPressed(2, sendContext());
+    exitAfterTransfer = transferState.exitAfterTransfer;
+}
+
+void TMainForm::SpeedButton13Click() {
+    stopPending = true;
+    sendRun().StopPressed();
+    session().requestStop();
+}
+
+void TMainForm::SpeedButton14Click() { m_transfer->step(); }
+
+void TMainForm::Timer1Timer() {
+    PostTransferOptions o;
+    o.closeSelection = options.isOn("op1");
+    o.splitAfterReceive = options.isOn("op2");
+    transferState.receivedPending = transferState.receivedPending || receivedPending;
+    runPostTransfer(*m_transfer, transferState, profiles[options.setNo], o, session().log().stamp());
+    receivedPending = transferState.receivedPending;
+    stopPending = false;
+}
+
+void TMainForm::loadReceived(const QString& path) {
+    const double size = load(RichEdit1, path, true);
+    if (size >= 4294967295.0)
+        return;
+    showSize(size);
+    saveDialogFileName = documentPath = path;
+    setCaption(1, path);
+    setEditingPanel(4, QString());
+    setEditingPanel(1, QString());
+    setModified(false);
+    addRecent(path);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && SpeedButton[13] && SpeedButton[13]->isEnabled()) {
+        auto* k = static_cast<QKeyEvent*>(event);
+        // While a transfer runs, Esc and F3 stop it and the space bar steps.
+        if (k->key() == Qt::Key_Escape || k->key() == Qt::Key_F3) {
+            SpeedButton13Click();
+            return true;
+        }
+        if (k->key() == Qt::Key_Space && isTransferRunning()) {
+            m_transfer->step();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TMainForm::probeAllPorts(int n) {
+    if (m_portProbe)
+        return m_portProbe(n);
+    platform::PosixSerialPort port;
+    return probePort(n, port, lineOptionsFrom(options));
+}
+
+} // namespace tornyx

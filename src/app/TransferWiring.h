@@ -1,0 +1,224 @@
+#pragma once
+
+// The main window's side of the transfers: the serial line's host, the send
+// run's editor and host and the post-transfer step's host, in one object the
+// main window owns.
+
+#include "app/Prompts.h"
+#include "app/TMainForm.h"
+#include "platform/PosixSerialPort.h"
+#include "platform/ScreenSaver.h"
+#include "platform/TextCodec.h"
+#include "send/PostTransfer.h"
+#include "send/SendRun.h"
+#include "send/TSendTime.h"
+#include "serial/TransferSession.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+namespace tornyx {
+
+namespace transfer_detail {
+inline Prompts::Kind promptKind(LineHost::Kind k) {
+    switch (k) {
+    case LineHost::Kind::Error: return Prompts::Error;
+    case LineHost::Kind::Warning: return Prompts::Warning;
+    case LineHost::Kind::Question: return Prompts::Question;
+    case LineHost::Kind::Stop: return Prompts::Error;
+    default: return Prompts::Information;
+    }
+}
+} // namespace transfer_detail
+
+// Everything a transfer needs from the main window, in one place.
+class TransferWiring : public LineHost, public SendEditor, public SendHost, public PostTransferHost {
+public:
+    TransferWiring(TMainForm& w, MainFormServices& s)
+        : m_w(w), m_ownPort(s.port ? nullptr : std::make_unique<platform::PosixSerialPort>()),
+          m_ownClock(s.clock ? nullptr : std::make_unique<platform::SystemClock>()),
+          m_port(s.port ? *s.port : *m_ownPort), m_clock(s.clock ? *s.clock : *m_ownClock),
+          m_commands(s.commands ? *s.commands : platform::SystemCommands::loadFromOptionFile()),
+          m_session(m_port, *this, m_clock), m_send(m_session, *this, *this, m_w.transferState) {}
+
+    TransferSession& session() { return m_session; }
+    SendRun& send() { return m_send; }
+    platform::SerialPort& port() { return m_port; }
+    const platform::SystemCommands& commands() const { return m_commands; }
+    bool takeStep() {
+        const bool s = m_step;
+        m_step = false;
+        return s;
+    }
+    void step() { m_step = true; }
+
+    // ---- LineHost
+    Answer showMessage(Kind kind, const QString& text, Buttons buttons, const QString& caption) override {
+        int b = Prompts::Ok;
+        switch (buttons) {
+        case Buttons::Ok: b = Prompts::Ok; break;
+        case Buttons::OkCancel: b = Prompts::Ok | Prompts::Cancel; break;
+        case Buttons::YesNo: b = Prompts::Yes | Prompts::No; break;
+        case Buttons::YesNoCancel: b = Prompts::Yes | Prompts::No | Prompts::Cancel; break;
+        }
+        const int r = m_w.prompts().messageBox(&m_w, transfer_detail::promptKind(kind), caption, text, b);
+        switch (r) {
+        case Prompts::Yes: return Answer::Yes;
+        case Prompts::No: return Answer::No;
+        case Prompts::Ok: return Answer::Ok;
+        default: return Answer::Cancel;
+        }
+    }
+    void processEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }
+    void setDsrLamp(bool on) override { m_w.setDsrLamp(on); }
+    void setCtsLamp(bool on) override { m_w.setCtsLamp(on); }
+    std::optional<QString> askSwitchNumber() override {
+        if (m_w.switchNumberDialog)
+            return m_w.switchNumberDialog();
+        return std::nullopt;
+    }
+
+    // ---- SendEditor
+    int lineCount() const override {
+        // The control counts a last line even when it is empty.
+        return m_w.RichEdit1->lineCount();
+    }
+    QByteArray line(int index) const override { return m_w.RichEdit1->lineSjis(index); }
+    bool isEmpty() const override { return m_w.RichEdit1->length() == 0; }
+    void selectLine(int index, int length) override {
+        NcEditor* e = m_w.RichEdit1;
+        const QByteArray bytes = e->lineSjis(index);
+        const int chars = platform::fromSjis(bytes.left(qMax(0, length))).size();
+        e->setSelection(index, 0, index, chars);
+        e->ensureLineVisible(index);
+    }
+    void caretToStart() override { m_w.RichEdit1->setCursorPosition(0, 0); }
+    void setFocus() override { m_w.RichEdit1->setFocus(); }
+    void setReadOnly(bool readOnly) override { m_w.RichEdit1->setReadOnly(readOnly); }
+    bool isModified() const override { return m_w.isModified(); }
+    void setModified(bool modified) override { m_w.setModified(modified); }
+    int breakpointLine() const override { return m_w.breakpointLine; }
+
+    // ---- SendHost (and PostTransferHost where they share a name)
+    void showBreakpoint(const QString& text) override {
+        m_w.prompts().messageBox(&m_w, Prompts::Warning, QString(), text, Prompts::Yes);
+    }
+    void setTransferPanel(int index, const QString& text) override { m_w.setTransferPanel(index, text); }
+    void setEditPanel(int index, const QString& text) override { m_w.setEditingPanel(index, text); }
+    void setStatusLabel(const QString& text) override { m_w.Label2->setText(text); }
+    void setProgressRange(int maximum) override {
+        if (auto* p = m_w.StatusBar2->progressBar())
+            p->setRange(0, qMax(0, maximum));
+    }
+    void setProgress(int position) override {
+        if (auto* p = m_w.StatusBar2->progressBar())
+            p->setValue(position);
+    }
+    void refreshCaption() override {
+        m_w.setCaption(m_w.isModified() ? 4 : 1, m_w.saveDialogFileName);
+    }
+    void setTransferMode(bool editing) override { m_w.setTransferMode(editing); }
+    void showSendDisplay(bool on) override {
+        m_w.Label1->setVisible(!on);
+        m_w.ComboBox1->setVisible(!on);
+        m_w.BitBtn1->setVisible(!on);
+        m_w.Label2->setVisible(on);
+        m_w.LabeledEdit1->setVisible(on);
+        m_w.LabeledEdit2->setVisible(on);
+    }
+    void setStepButtonEnabled(bool enabled) override { m_w.SpeedButton[14]->setEnabled(enabled); }
+    void setEditorContextMenuEnabled(bool enabled) override {
+        m_w.RichEdit1->setContextMenuPolicy(enabled ? Qt::CustomContextMenu : Qt::NoContextMenu);
+    }
+    void setScreenSaverInhibited(bool inhibited) override {
+        if (inhibited)
+            m_screenSaver.inhibit(QString::fromUtf16(u"NCﾃﾞｰﾀ転送中"));
+        else
+            m_screenSaver.release();
+    }
+    void setCaretUpdatesSuspended(bool suspended) override { m_w.caretUpdatesSuspended = suspended; }
+    void startTimer1() override { m_w.Timer1->start(); }
+    void setTimer2(bool on) override {
+        if (on)
+            m_w.Timer2->start(TSendTime::TickMs);
+        else
+            m_w.Timer2->stop();
+    }
+    bool isShiftHeld() override {
+        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier) || m_w.shiftForNextTransfer;
+    }
+    bool takeStepEvent() override { return takeStep(); }
+    bool isIndexEmpty() override { return m_w.ComboBox1->count() == 0; }
+    bool isIndexExtractionFinished() override { return !m_w.Timer4->isActive() && m_w.BitBtn1->isEnabled(); }
+    void stopIndexExtraction() override {
+        m_w.Timer4->stop();
+        m_w.BitBtn1->setEnabled(true);
+        m_w.setEditingPanel(6, QString());
+    }
+    void markIndexNotExtracted() override { m_w.programIndex.ready = false; }
+    void addIndexEntry(const QString& entry) override {
+        if (m_w.ComboBox1->findText(entry) < 0)
+            m_w.ComboBox1->addItem(entry);
+    }
+    QStringList indexEntries() override {
+        QStringList items;
+        for (int i = 0; i < m_w.ComboBox1->count(); ++i)
+            items << m_w.ComboBox1->itemText(i);
+        return items;
+    }
+    void openFile() override { m_w.FileOpenClick(); }
+    bool isLogViewOpen() override { return m_w.logDisplayed; }
+    void startDncRun() override {
+        if (m_w.dncRun)
+            m_w.dncRun();
+        else
+            m_w.setTransferMode(true);
+    }
+    void showSelectionDialog(const QString& caption, const QStringList& entries, const QString& note) override {
+        if (m_w.selectionDialog)
+            m_w.selectionDialog(caption, entries, note);
+        else
+            m_w.setTransferMode(true);
+    }
+    void closeMainWindow() override {
+        m_w.closeAfterTransfer = true;
+        QTimer::singleShot(0, &m_w, [w = &m_w] { w->close(); });
+    }
+    bool powerOff() override { return platform::powerOff(m_commands); }
+
+    // ---- PostTransferHost
+    void stopTimer1() override { m_w.Timer1->stop(); }
+    void closeSelectionDialog() override {}
+    void enableCommands() override { m_w.setTransferMode(true); }
+    void loadReceivedFile(const QString& path) override { m_w.loadReceived(path); }
+    void openSplitSave() override { m_w.opSaveClick(); }
+    void showProgramControls() override { showSendDisplay(false); }
+    void scheduleIndexRebuild(int ms) override {
+        m_w.programIndex.ready = false;
+        m_w.Timer4->start(ms);
+    }
+    void destroyProgressBar() override { m_w.StatusBar2->removeProgress(); }
+    void sendCompletionMail(const platform::MailMessage& mail) override {
+        // The mail waits a few seconds so the operator sees the end first.
+        const platform::SystemCommands commands = m_commands;
+        QTimer::singleShot(5000, &m_w, [commands, mail] { platform::sendMail(commands, mail); });
+    }
+
+private:
+    TMainForm& m_w;
+    std::unique_ptr<platform::SerialPort> m_ownPort;
+    std::unique_ptr<platform::Clock> m_ownClock;
+    platform::SerialPort& m_port;
+    platform::Clock& m_clock;
+    platform::SystemCommands m_commands;
+    platform::ScreenSaver m_screenSaver;
+    TransferSession m_session;
+    SendRun m_send;
+    bool m_step = false;
+};
+
+} // namespace tornyx
