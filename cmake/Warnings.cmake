@@ -22,5 +22,5 @@ function(tornyx_add_test name)
     target_link_libraries(${name} PRIVATE ${T_LIBS} tornyx_test_support ${main} GTest::gtest)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL}"
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" TIMEOUT 180)
 endfunction()

@@ -13,6 +13,7 @@
 #include "send/SendRun.h"
 #include "send/TSendTime.h"
 #include "serial/TransferSession.h"
+#include "serial/ui/TAutoForm.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -79,7 +80,7 @@ public:
     std::optional<QString> askSwitchNumber() override {
         if (m_w.switchNumberDialog)
             return m_w.switchNumberDialog();
-        return std::nullopt;
+        return m_w.AutoForm->askSwitchNumber(m_w.frameGeometry());
     }
 
     // ---- SendEditor
@@ -90,11 +91,7 @@ public:
     QByteArray line(int index) const override { return m_w.RichEdit1->lineSjis(index); }
     bool isEmpty() const override { return m_w.RichEdit1->length() == 0; }
     void selectLine(int index, int length) override {
-        NcEditor* e = m_w.RichEdit1;
-        const QByteArray bytes = e->lineSjis(index);
-        const int chars = platform::fromSjis(bytes.left(qMax(0, length))).size();
-        e->setSelection(index, 0, index, chars);
-        e->ensureLineVisible(index);
+        m_w.RichEdit1->selectLinePrefix(index, length);
     }
     void caretToStart() override { m_w.RichEdit1->setCursorPosition(0, 0); }
     void setFocus() override { m_w.RichEdit1->setFocus(); }

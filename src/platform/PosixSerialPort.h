@@ -61,6 +61,7 @@ private:
     bool m_paramsSet = false;
     Timeouts m_timeouts;
     QString m_error;
+    long m_savedTimerSlack = 0;
 };
 
 // Speeds outside the POSIX B-constants need termios2; kept apart because

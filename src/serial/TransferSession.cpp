@@ -121,7 +121,6 @@ bool TransferSession::openLine(int kind, const CommProfile& profile, const LineO
     m_rawNext = false;
     m_writeFailed = false;
     m_writeErrorLogged = false;
-    m_lineFreeUs = 0;
     try {
         return openLineSteps(kind, profile);
     } catch (...) {
@@ -346,7 +345,6 @@ bool TransferSession::writeChar(unsigned char c) {
             m_rawNext = false;
             if (!m_port.writeByte(c))
                 return writeFailure();
-            m_lineFreeUs = std::max(m_clock.nowUs(), m_lineFreeUs) + m_params.characterTimeUs();
             return false;
         }
         const std::optional<unsigned char> encoded = nc::encode(c, m_mode);
@@ -419,19 +417,14 @@ bool TransferSession::pauseUntilXon() {
     }
 }
 
-// The driver's queue must be empty and the line must have taken the byte: a
-// pseudo-terminal reports an empty queue at once, and a writer that trusted
-// it would run far ahead of the machine's pause request. The line is
-// modelled like a UART with a holding register: a byte goes on the line when
-// the one before has left it, one character time later, and the writer comes
-// back as soon as its byte is on the line, so that its own wake-up latency
-// (milliseconds on a loaded machine) leaves no gaps. At most one byte waits
-// behind the one on the line when the machine's XOFF arrives.
+// The byte has left when the driver's queue is empty and one character time
+// of the line settings has passed since it was written: a pseudo-terminal
+// reports an empty queue at once, and a writer that trusted it would run far
+// ahead of the machine's pause request. The next call honours an XOFF that
+// came in meanwhile before it writes, so at most one byte follows an XOFF.
 bool TransferSession::drainAfterWrite(std::int64_t writtenAtUs) {
     const std::int64_t charUs = std::max<std::int64_t>(1, m_params.characterTimeUs());
-    const std::int64_t start = std::max(writtenAtUs, m_lineFreeUs);
-    m_lineFreeUs = start + charUs;
-    const std::int64_t deadline = start;
+    const std::int64_t deadline = writtenAtUs + charUs;
     for (;;) {
         const int queued = m_port.queuedOutput();
         const std::int64_t now = m_clock.nowUs();
