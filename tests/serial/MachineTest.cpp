@@ -3,6 +3,7 @@
 #include "serial/TransferSession.h"
 
 #include "support/FakeLineHost.h"
+#include "support/MachineProcess.h"
 #include "support/TempHome.h"
 
 #include <QFile>
@@ -20,37 +21,10 @@ using tornyx::test::TempHome;
 
 namespace {
 
-class Machine {
+class Machine : public test::MachineProcess {
 public:
-    explicit Machine(QStringList args) {
-        m_p.setProgram(TORNYX_MACHINE);
-        // Defaults first: a later option of the test wins.
-        m_p.setArguments(QStringList{"--start-delay", "30", "--timeout", "10000"} + args);
-        m_p.start();
-        if (m_p.waitForReadyRead(5000))
-            m_slave = QString::fromLocal8Bit(m_p.readLine()).trimmed();
-    }
-    ~Machine() {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.kill();
-            m_p.waitForFinished(2000);
-        }
-    }
-    QString slave() const { return m_slave; }
-    // The key=value pairs of the machine's result line.
-    QMap<QString, QString> result() {
-        m_p.waitForFinished(8000);
-        QMap<QString, QString> out;
-        for (const QString& line : QString::fromLocal8Bit(m_p.readAllStandardOutput()).split('\n'))
-            if (line.startsWith("result "))
-                for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts))
-                    out[kv.section('=', 0, 0)] = kv.section('=', 1);
-        return out;
-    }
-
-private:
-    QProcess m_p;
-    QString m_slave;
+    explicit Machine(const QStringList& args)
+        : MachineProcess(TORNYX_MACHINE, QStringList{"--start-delay", "30", "--timeout", "10000"}, args) {}
 };
 
 struct Rig {
