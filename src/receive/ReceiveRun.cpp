@@ -260,6 +260,10 @@ bool ReceiveRun::receive(bool& keep) {
     const ReceiveOptions& options = m_setup.options;
     for (;;) {
         const int queued = m_session.queuedInput();
+        // Every pass, not only the idle ones: a port that keeps reporting
+        // input it cannot deliver must not lock out the stop button.
+        if (queued > 0)
+            m_session.pumpEvents();
         if (queued <= 0 || m_session.isStopRequested()) {
             if (queued <= 0)
                 idle();
