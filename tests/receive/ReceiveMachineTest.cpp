@@ -9,6 +9,7 @@
 
 #include "receive/FakeReceiveHost.h"
 #include "support/FakeLineHost.h"
+#include "support/MachineProcess.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -42,38 +43,11 @@ private:
     std::int64_t m_offsetUs = 0;
 };
 
-class Machine {
+class Machine : public test::MachineProcess {
 public:
-    explicit Machine(const QStringList& args) {
-        m_p.setProgram(TORNYX_MACHINE);
-        m_p.setArguments(QStringList{"--start-delay", "100", "--timeout", "60000"} + args);
-        m_p.start();
-        if (m_p.waitForReadyRead(5000))
-            m_slave = QString::fromLocal8Bit(m_p.readLine()).trimmed();
-    }
-    ~Machine() {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.kill();
-            m_p.waitForFinished(2000);
-        }
-    }
-    QString slave() const { return m_slave; }
-    // Whether the machine has printed the word yet (does not wait).
-    bool printed(const QString& word) {
-        m_p.waitForReadyRead(0);
-        m_out += QString::fromLocal8Bit(m_p.readAllStandardOutput());
-        return m_out.contains(word);
-    }
-    QString result() {
-        m_p.waitForFinished(10000);
-        m_out += QString::fromLocal8Bit(m_p.readAllStandardOutput());
-        return m_out;
-    }
-
-private:
-    QProcess m_p;
-    QString m_slave;
-    QString m_out;
+    explicit Machine(const QStringList& args)
+        : MachineProcess(TORNYX_MACHINE, QStringList{"--start-delay", "100", "--timeout", "60000"}, args) {}
+    QString result() { return output(); }
 };
 
 int resultValue(const QString& result, const QString& key) {

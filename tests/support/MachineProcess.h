@@ -31,11 +31,24 @@ public:
     // The pty's slave device, empty when the machine did not start.
     QString slave() const { return m_slave; }
 
+    // Whether the machine has printed the word yet (does not wait).
+    bool printed(const QString& word) {
+        m_p.waitForReadyRead(0);
+        m_out += QString::fromLocal8Bit(m_p.readAllStandardOutput());
+        return m_out.contains(word);
+    }
+
+    // Everything the machine printed after its first line, once it has ended.
+    QString output(int waitMs = 10000) {
+        m_p.waitForFinished(waitMs);
+        m_out += QString::fromLocal8Bit(m_p.readAllStandardOutput());
+        return m_out;
+    }
+
     // The key=value pairs of the machine's result line, once it has ended.
     QMap<QString, QString> result(int waitMs = 10000) {
-        m_p.waitForFinished(waitMs);
         QMap<QString, QString> out;
-        for (const QString& line : QString::fromLocal8Bit(m_p.readAllStandardOutput()).split('\n'))
+        for (const QString& line : output(waitMs).split('\n'))
             if (line.startsWith("result "))
                 for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts))
                     out[kv.section('=', 0, 0)] = kv.section('=', 1);
@@ -45,6 +58,7 @@ public:
 private:
     QProcess m_p;
     QString m_slave;
+    QString m_out;
 };
 
 } // namespace tornyx::test
