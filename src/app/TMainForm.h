@@ -158,6 +158,9 @@ public:
     void setModified(bool modified);
     // Opens a dropped or command-line file (save question, load, announce).
     void openFileAsDocument(const QString& path);
+    // Loads path as the document and announces it: size, save dialog name,
+    // DocumentPath, caption, change mark, caret, recent files.
+    void loadAsDocument(const QString& path);
     // The save question before the editor's text is replaced: true to go on.
     bool askSaveBeforeReplace();
     void dropFiles(const QStringList& paths);

@@ -183,29 +183,26 @@ void TMainForm::FileOpenClick() {
         m_prompts->messageBox(this, Prompts::Error, "Tornyx", text::fileMissing(path), Prompts::Yes);
         return;
     }
-    const double size = load(RichEdit1, path, true);
-    showSize(size == CannotOpen ? 0 : size);
-    Timer4->setInterval(100);
-    saveDialogFileName = documentPath = path;
-    setCaption(1, path);
-    StatusBar1->setText(4, QString());
-    refreshCaretDisplay();
-    setModified(false);
-    addRecent(path);
+    loadAsDocument(path);
+    Timer4->setInterval(100); // the index follows the new text soon
 }
 
 void TMainForm::openFileAsDocument(const QString& path) {
     if (!askSaveBeforeReplace())
         return;
     RichEdit1->clearQuietly();
+    loadAsDocument(path);
+}
+
+void TMainForm::loadAsDocument(const QString& path) {
     const double size = load(RichEdit1, path, true);
     showSize(size == CannotOpen ? 0 : size);
     saveDialogFileName = documentPath = path;
     setCaption(1, path);
     StatusBar1->setText(4, QString());
     refreshCaretDisplay();
-    addRecent(path);
     setModified(false);
+    addRecent(path);
 }
 
 void TMainForm::dropFiles(const QStringList& paths) {
@@ -224,15 +221,8 @@ void TMainForm::openRecent(int tag) {
         return;
     if (!QFileInfo(path).isFile())
         return; // a vanished file is passed over; its entry stays
-    const double size = load(RichEdit1, path, true);
-    showSize(size == CannotOpen ? 0 : size);
-    Timer4->setInterval(100);
-    saveDialogFileName = documentPath = path;
-    setCaption(1, path);
-    StatusBar1->setText(4, QString());
-    refreshCaretDisplay();
-    setModified(false);
-    addRecent(path);
+    loadAsDocument(path);
+    Timer4->setInterval(100); // the index follows the new text soon
 }
 
 // ---------------------------------------------------------------- saving

@@ -168,18 +168,7 @@ void TMainForm::Timer1Timer() {
     stopPending = false;
 }
 
-void TMainForm::loadReceived(const QString& path) {
-    const double size = load(RichEdit1, path, true);
-    if (size >= 4294967295.0)
-        return;
-    showSize(size);
-    saveDialogFileName = documentPath = path;
-    setCaption(1, path);
-    setEditingPanel(4, QString());
-    setEditingPanel(1, QString());
-    setModified(false);
-    addRecent(path);
-}
+void TMainForm::loadReceived(const QString& path) { loadAsDocument(path); }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && SpeedButton[13] && SpeedButton[13]->isEnabled()) {
