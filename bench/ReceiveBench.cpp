@@ -10,6 +10,7 @@
 #include "platform/PosixSerialPort.h"
 #include "receive/ReceiveRun.h"
 #include "serial/TransferSession.h"
+#include "support/SkippingClock.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -101,17 +102,6 @@ public:
     int flushes = 0;
 };
 
-// The 4000 ms before closing are no part of the measurement.
-class SkippingClock final : public platform::Clock {
-public:
-    std::int64_t nowUs() override { return m_real.nowUs() + m_offsetUs; }
-    void sleepUs(std::int64_t us) override { m_real.sleepUs(us); }
-    void skip(std::int64_t us) { m_offsetUs += us; }
-
-private:
-    platform::SystemClock m_real;
-    std::int64_t m_offsetUs = 0;
-};
 
 void writeProgram(const QString& path, qint64 bytes, QByteArray& expected) {
     QByteArray text = "O1000(BENCH)\n";
@@ -149,7 +139,7 @@ void runOnce(const char* title, qint64 bytes, const QStringList& machineArgs) {
 
     platform::PosixSerialPort port;
     QuietLine line;
-    SkippingClock clock;
+    test::SkippingClock clock;
     TransferSession session(port, line, clock);
     session.setPortResolver([&](const QString&) { return slave; });
     QuietHost host;

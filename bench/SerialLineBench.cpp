@@ -4,6 +4,7 @@
 // 20 Hz UI timer gets during each.
 #include "platform/PosixSerialPort.h"
 #include "serial/TransferSession.h"
+#include "support/MachineProcess.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -72,35 +73,11 @@ struct Meter {
     int ticksAtStop = 0;
 };
 
-class Machine {
+class Machine : public test::MachineProcess {
 public:
-    explicit Machine(QStringList args) {
-        m_p.setProgram(TORNYX_MACHINE);
-        m_p.setArguments(QStringList{"--start-delay", "50", "--timeout", "30000"} + args);
-        m_p.start();
-        if (m_p.waitForReadyRead(5000))
-            m_slave = QString::fromLocal8Bit(m_p.readLine()).trimmed();
-    }
-    ~Machine() {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.kill();
-            m_p.waitForFinished(2000);
-        }
-    }
-    QString slave() const { return m_slave; }
-    QMap<QString, QString> result() {
-        m_p.waitForFinished(30000);
-        QMap<QString, QString> out;
-        for (const QString& line : QString::fromLocal8Bit(m_p.readAllStandardOutput()).split('\n'))
-            if (line.startsWith("result "))
-                for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts))
-                    out[kv.section('=', 0, 0)] = kv.section('=', 1);
-        return out;
-    }
-
-private:
-    QProcess m_p;
-    QString m_slave;
+    explicit Machine(const QStringList& args)
+        : MachineProcess(TORNYX_MACHINE, QStringList{"--start-delay", "50", "--timeout", "30000"}, args) {}
+    QMap<QString, QString> result() { return MachineProcess::result(30000); }
 };
 
 QByteArray program(int bytes) {

@@ -10,6 +10,7 @@
 #include "receive/FakeReceiveHost.h"
 #include "support/FakeLineHost.h"
 #include "support/MachineProcess.h"
+#include "support/SkippingClock.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -30,18 +31,6 @@ using Outcome = tornyx::ReceiveResult::Outcome;
 
 namespace {
 
-// Real time, except that the run's 4000 ms before closing the line can be
-// skipped once the receive is saved: the machine is done by then.
-class SkippingClock final : public platform::Clock {
-public:
-    std::int64_t nowUs() override { return m_real.nowUs() + m_offsetUs; }
-    void sleepUs(std::int64_t us) override { m_real.sleepUs(us); }
-    void skip(std::int64_t us) { m_offsetUs += us; }
-
-private:
-    platform::SystemClock m_real;
-    std::int64_t m_offsetUs = 0;
-};
 
 class Machine : public test::MachineProcess {
 public:
@@ -67,7 +56,7 @@ struct PtyRig {
     TempHome home;
     PosixSerialPort port;
     FakeLineHost line;
-    SkippingClock clock;
+    test::SkippingClock clock;
     TransferSession session{port, line, clock};
     FakeReceiveHost host;
     ReceiveRun::Setup setup;
