@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
@@ -323,4 +324,25 @@ TEST_F(MainForm, LogViewShowsTheLastAccountAndComesBack) {
     EXPECT_FALSE(form->RichEdit2->isVisible());
     EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
     EXPECT_TRUE(form->ComboBox1->isEnabled());
+}
+
+TEST_F(MainForm, CompletionMailAfterASendGoesToTheMailCommand) {
+    home.write("P.NC", "O1\r\nM30\r\n");
+    home.write("Setting.ini", "[Setting1]\r\nMail_Flg=Y\r\nMail_Address=op@shop.example\r\nMail_Subject=" +
+                                  sj(u"送信結果") + "\r\n");
+    safe.port.deliver("\x11");
+    start({home.file("P.NC")});
+    form->SpeedButton[10]->click();
+    EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
+    // Timer1 two seconds after the run, the mail a few seconds after that.
+    QElapsedTimer t;
+    t.start();
+    while (!QFile::exists(safe.mailLog) && t.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QByteArray mail = home.read("mail.log");
+    EXPECT_TRUE(mail.contains("To: op@shop.example")) << mail.constData();
+    EXPECT_TRUE(mail.contains("Disposition-Notification-To:"));
+    EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"\n送信無事完了しました｡"))) << mail.constData();
+    EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"開始 "))) << "the body starts with the run's start line";
+    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
 }
