@@ -486,21 +486,7 @@ ReceiveResult ReceiveRun::abort() {
     m_session.log().write(TransferLog::Receive);
     m_session.closeLine();
     m_host.setTransferPanel(2, Stopped);
-    m_host.repaintTransferBar();
-    m_host.clearEditor();
-    m_host.setModified(false);
-    m_host.setCaption(5, QString());
-    m_host.setEditingPanel(4, QString());
-    m_host.setTransferPanel(1, QString());
-    m_host.setProgress(0);
-
-    ReceiveResult result;
-    result.outcome = ReceiveResult::Outcome::Aborted;
-    result.errorNumber = m_errorNumber;
-    result.receiveFile = m_receiveFile;
-    m_host.startPostTransfer(result);
-    m_host.newDocument();
-    return result;
+    return endStopped(ReceiveResult::Outcome::Aborted);
 }
 
 ReceiveResult ReceiveRun::unexpectedError(const QString& fileError) {
@@ -512,6 +498,12 @@ ReceiveResult ReceiveRun::unexpectedError(const QString& fileError) {
     m_session.log().write(TransferLog::Receive);
     if (!fileError.isEmpty())
         m_session.host().showMessage(LineHost::Kind::Error, "受信ﾌｧｲﾙに書込めません｡\n" + fileError);
+    return endStopped(ReceiveResult::Outcome::Failed);
+}
+
+// What every ending without a program does to the window after the log is
+// written: an empty, unmodified editor, and the post-transfer step.
+ReceiveResult ReceiveRun::endStopped(ReceiveResult::Outcome outcome) {
     m_host.repaintTransferBar();
     m_host.clearEditor();
     m_host.setModified(false);
@@ -521,7 +513,7 @@ ReceiveResult ReceiveRun::unexpectedError(const QString& fileError) {
     m_host.setProgress(0);
 
     ReceiveResult result;
-    result.outcome = ReceiveResult::Outcome::Failed;
+    result.outcome = outcome;
     result.errorNumber = m_errorNumber;
     result.receiveFile = m_receiveFile;
     m_host.startPostTransfer(result);

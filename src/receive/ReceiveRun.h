@@ -62,6 +62,7 @@ private:
     ReceiveResult complete();
     ReceiveResult abort();
     ReceiveResult unexpectedError(const QString& fileError);
+    ReceiveResult endStopped(ReceiveResult::Outcome outcome);
     // Waits for input until the next pump is due, then pumps.
     void idle();
     // One control byte straight to the line (not through the character
