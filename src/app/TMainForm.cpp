@@ -511,10 +511,17 @@ void TMainForm::applyProfilePresentation(const CommProfile& p) {
         e->SendScintilla(QsciScintilla::SCI_STYLESETFONT, QsciScintilla::STYLE_DEFAULT,
                          font.family().toUtf8().constData());
         e->SendScintilla(QsciScintilla::SCI_STYLESETSIZE, QsciScintilla::STYLE_DEFAULT, font.pointSize());
+        // Scintilla takes colours as 0x00BBGGRR, the profile's own form. The
+        // default style is set first and copied to every style, so no style
+        // keeps the control's black text.
+        e->SendScintilla(QsciScintilla::SCI_STYLESETFORE, QsciScintilla::STYLE_DEFAULT,
+                         static_cast<long>(p.setting.fontColor & 0xFFFFFF));
+        e->SendScintilla(QsciScintilla::SCI_STYLESETBACK, QsciScintilla::STYLE_DEFAULT,
+                         static_cast<long>(p.setting.screenColor & 0xFFFFFF));
+        e->SendScintilla(QsciScintilla::SCI_STYLECLEARALL);
         e->setColor(text);
         e->setPaper(paper);
         e->setCaretForegroundColor(text);
-        e->SendScintilla(QsciScintilla::SCI_STYLECLEARALL);
     }
     RichEdit3->setFont(font);
     QPalette pal = Panel3->palette();

@@ -39,6 +39,7 @@ namespace tornyx {
 
 class Prompts;
 class SendRun;
+class TAutoForm;
 class TransferSession;
 class TransferWiring;
 struct SendContext;
@@ -210,7 +211,9 @@ public:
     bool caretUpdatesSuspended = false;
     bool closeAfterTransfer = false;
     bool shiftForNextTransfer = false; // as if Shift were held on the next Send/Receive
-    // Seams for the dialogs and runs that come with their own pieces.
+    TAutoForm* AutoForm = nullptr; // the line-switch dialog
+    // Seams for the dialogs and runs that come with their own pieces (a test
+    // may set switchNumberDialog to answer for TAutoForm).
     std::function<std::optional<QString>()> switchNumberDialog;
     std::function<void()> dncRun;
     std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
@@ -226,6 +229,9 @@ public:
     void SpeedButton14Click(); // step
     void SpeedButton15Click(); // repeat
     void Timer1Timer();
+    // Log view (TMainFormLog.cpp): tags 1 send, 2 receive, 3 DNC, 4 end.
+    void Menu_sendClick(int tag);
+    void endLogView();
     void startReceive(const QString& path);
     void loadReceived(const QString& path);
 
@@ -247,6 +253,7 @@ private:
     void FormClose();
     void FileExit1Click();
     void setUpTransfers(MainFormServices& services);
+    void connectLogMenu();
     bool probeAllPorts(int n);
 
     void buildMenus();

@@ -63,6 +63,8 @@ SendOptions sendOptionsFrom(const Options& o) {
 
 void TMainForm::setUpTransfers(MainFormServices& services) {
     m_transfer = std::make_unique<TransferWiring>(*this, services);
+    AutoForm = new TAutoForm(this);
+    connectLogMenu();
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(2000);

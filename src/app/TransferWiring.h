@@ -13,6 +13,7 @@
 #include "send/SendRun.h"
 #include "send/TSendTime.h"
 #include "serial/TransferSession.h"
+#include "serial/ui/TAutoForm.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -79,7 +80,7 @@ public:
     std::optional<QString> askSwitchNumber() override {
         if (m_w.switchNumberDialog)
             return m_w.switchNumberDialog();
-        return std::nullopt;
+        return m_w.AutoForm->askSwitchNumber(m_w.frameGeometry());
     }
 
     // ---- SendEditor

@@ -57,10 +57,11 @@ private:
     int m_fd = -1;
     QByteArray m_buffer;
     qsizetype m_bufferPos = 0;
-    LineParameters m_params;     // the values only this layer keeps
+    LineParameters m_params; // the values only this layer keeps
     bool m_paramsSet = false;
     Timeouts m_timeouts;
     QString m_error;
+    long m_savedTimerSlack = 0;
 };
 
 // Speeds outside the POSIX B-constants need termios2; kept apart because

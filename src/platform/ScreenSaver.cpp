@@ -13,9 +13,12 @@ const QString Interface = QStringLiteral("org.freedesktop.ScreenSaver");
 constexpr int CallTimeoutMs = 500;
 } // namespace
 
-ScreenSaver::ScreenSaver(QString service, QString path) : m_service(std::move(service)), m_path(std::move(path)) {}
+ScreenSaver::ScreenSaver(QString service, QString path)
+    : m_service(std::move(service)), m_path(std::move(path)) {}
 
-ScreenSaver::~ScreenSaver() { release(); }
+ScreenSaver::~ScreenSaver() {
+    release();
+}
 
 void ScreenSaver::inhibit(const QString& reason) {
     if (m_cookie != 0)

@@ -34,7 +34,9 @@ bool isPlainAtomText(const QString& s) {
     return true;
 }
 
-void warn(const QString& what) { std::fprintf(stderr, "tornyx: %s\n", what.toLocal8Bit().constData()); }
+void warn(const QString& what) {
+    std::fprintf(stderr, "tornyx: %s\n", what.toLocal8Bit().constData());
+}
 
 } // namespace
 

@@ -16,7 +16,7 @@ class IniFile;
 //   Shutdown=systemctl poweroff
 struct SystemCommands {
     QString mail = QStringLiteral("/usr/sbin/sendmail -t -oi");
-    QString mailFrom;   // empty: the login name at this host
+    QString mailFrom; // empty: the login name at this host
     QString shutdown = QStringLiteral("systemctl poweroff");
 
     // Missing keys keep the defaults above; an empty value counts as missing.

@@ -39,7 +39,7 @@ public:
 };
 
 struct PostTransferOptions {
-    bool closeSelection = false; // op1
+    bool closeSelection = false;    // op1
     bool splitAfterReceive = false; // op2
 };
 
@@ -48,7 +48,7 @@ struct PostTransferOptions {
 // it ended before any data was sent. endStamp: the current date and time in
 // the log's format.
 std::optional<platform::MailMessage> completionMail(const TransferState& state, const SettingGroup& setting,
-                                                     const QString& endStamp);
+                                                    const QString& endStamp);
 
 // The post-transfer step.
 void runPostTransfer(PostTransferHost& host, TransferState& state, const CommProfile& active,

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-
 namespace tornyx {
 
 // The editor as the run sees it: lines as Shift-JIS bytes without their
@@ -78,7 +77,8 @@ public:
     virtual bool isLogViewOpen() = 0;
     // Seams for the runs and dialogs that come with their own pieces.
     virtual void startDncRun() = 0;
-    virtual void showSelectionDialog(const QString& caption, const QStringList& entries, const QString& note) = 0;
+    virtual void showSelectionDialog(const QString& caption, const QStringList& entries,
+                                     const QString& note) = 0;
     // d = 1 set-up of a DNC run; answers 100 to stop.
     virtual int dncSetUp() { return 0; }
 

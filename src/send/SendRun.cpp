@@ -19,8 +19,8 @@ const QString Remaining = QStringLiteral(u"残り ");
 // Message boxes.
 const QString NoData = QStringLiteral(u"送信ﾃﾞｰﾀが有りません｡");
 const QString IndexBusy = QStringLiteral(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中です｡\n再度､送信ﾎﾞﾀﾝを押して下さい｡");
-const QString ConfirmStart =
-    QStringLiteral(u"NC装置側の準備を行ってください｡\n準備が出来ましたら「はい(Y)」を\n押すと送信が開始します｡");
+const QString ConfirmStart = QStringLiteral(
+    u"NC装置側の準備を行ってください｡\n準備が出来ましたら「はい(Y)」を\n押すと送信が開始します｡");
 const QString BreakpointText = QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n");
 
 // Log lines.
@@ -123,7 +123,8 @@ void SendRun::SendButtonPressed(int kind, const SendContext& context) {
     m_log.start(LogComm);
     m_log.append(LogSelected);
     m_log.append(fileLine);
-    m_host.showSelectionDialog(QStringLiteral(u"選択送信"), entries, QStringLiteral(u"ﾁｪｯｸが外れたﾃﾞｰﾀは送信されません"));
+    m_host.showSelectionDialog(QStringLiteral(u"選択送信"), entries,
+                               QStringLiteral(u"ﾁｪｯｸが外れたﾃﾞｰﾀは送信されません"));
 }
 
 void SendRun::SendSelected(const QStringList& excludedHeaders) {
@@ -206,10 +207,11 @@ int SendRun::SendSetUp(int d) {
     }
     static const char* const speeds[] = {": 1200,", ": 2400,", ": 4800,", ": 9600,", ":14400,", ":19200,"};
     const QString speedText = s.speed >= 0 && s.speed <= 5 ? QString::fromLatin1(speeds[s.speed])
-                              : s.speed == 6                ? QStringLiteral(u": 機器,")
-                                                            : QString();
-    const QString stopText = s.stopBits == 0 ? QStringLiteral(" 1") : s.stopBits == 1 ? QStringLiteral(" 2")
-                                                                                       : QStringLiteral(" 1.5");
+                              : s.speed == 6               ? QStringLiteral(u": 機器,")
+                                                           : QString();
+    const QString stopText = s.stopBits == 0   ? QStringLiteral(" 1")
+                             : s.stopBits == 1 ? QStringLiteral(" 2")
+                                               : QStringLiteral(" 1.5");
     m_host.setTransferPanel(3, codeText + speedText + stopText);
     m_host.setTransferPanel(4, m_session.settings().port);
     m_host.setTransferPanel(5, s.signal == 0 ? QStringLiteral("Y") : QStringLiteral("N"));
@@ -273,17 +275,30 @@ int SendRun::SendStartCodes(int d) {
     m_state.errorNumber = err(1010, d);
     bool failed = false;
     switch (s.startChar) {
-    case 1: failed = writeGroup("%"); break;
-    case 2: failed = writeGroup("%%"); break;
-    case 3: failed = writeGroup("% *"); break;
-    case 4: failed = writeGroup(QByteArray(200, ' ')); break;
-    case 5: wait(1000); break;
-    case 6: failed = writeGroup(QByteArray(200, ' ')) || writeGroup("%"); break;
+    case 1:
+        failed = writeGroup("%");
+        break;
+    case 2:
+        failed = writeGroup("%%");
+        break;
+    case 3:
+        failed = writeGroup("% *");
+        break;
+    case 4:
+        failed = writeGroup(QByteArray(200, ' '));
+        break;
+    case 5:
+        wait(1000);
+        break;
+    case 6:
+        failed = writeGroup(QByteArray(200, ' ')) || writeGroup("%");
+        break;
     case 7:
         wait(1000);
         failed = writeGroup("%");
         break;
-    default: break;
+    default:
+        break;
     }
     if (failed)
         return 100;
@@ -304,17 +319,26 @@ int SendRun::SendEndCodes(int d) {
     };
     bool failed = false;
     switch (s.endChar) {
-    case 0: failed = step(1013, eob) || step(1015, "%"); break;
+    case 0:
+        failed = step(1013, eob) || step(1015, "%");
+        break;
     case 1:
         if (isPunch())
             failed = step(1017, eob) || step(1021, "%");
         else
             failed = step(1022, QByteArray(1, char(nc::Dc4)));
         break;
-    case 2: failed = step(1023, eob) || step(1024, "%%"); break;
-    case 3: failed = step(1015, "%"); break;
-    case 4: failed = step(1024, "%%"); break;
-    default: break; // no end code the machine would understand: send none
+    case 2:
+        failed = step(1023, eob) || step(1024, "%%");
+        break;
+    case 3:
+        failed = step(1015, "%");
+        break;
+    case 4:
+        failed = step(1024, "%%");
+        break;
+    default:
+        break; // no end code the machine would understand: send none
     }
     return failed ? 100 : 0;
 }
@@ -519,8 +543,8 @@ bool SendRun::sendOspHeader() {
     for (char c : bytes) {
         if (write(static_cast<unsigned char>(c)))
             return true;
-        if (s.invTime > 0)
-            wait(s.invTime);
+        if (s.invTime > 0 && m_session.waitMs(s.invTime, true))
+            return true;
     }
     m_state.errorNumber = 1008;
     if (writeGroup(endOfBlock(s.crlfType)))
@@ -589,7 +613,7 @@ bool SendRun::sendLineLoop() {
                         return true;
                     }
                     if (s.invTime > 0) {
-                        wait(s.invTime);
+                        m_session.waitMs(s.invTime, true);
                         // A stop pressed during the pause: not one more
                         // character of the program.
                         if (m_session.isStopRequested()) {
@@ -646,7 +670,9 @@ void SendRun::progressText() {
 
 // ---------------------------------------------------------------- helpers
 
-bool SendRun::write(unsigned char c) { return m_session.writeChar(c); }
+bool SendRun::write(unsigned char c) {
+    return m_session.writeChar(c);
+}
 
 bool SendRun::writeGroup(const QByteArray& bytes) {
     for (char c : bytes)
@@ -660,7 +686,9 @@ bool SendRun::writeFeed() {
     return writeGroup(QByteArray(feed * 20, ' '));
 }
 
-void SendRun::wait(int ms) { m_session.waitMs(ms, false); }
+void SendRun::wait(int ms) {
+    m_session.waitMs(ms, false);
+}
 
 void SendRun::showError(const QString& text) {
     m_session.host().showMessage(LineHost::Kind::Error, text, LineHost::Buttons::Ok);

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "profiles/CommProfile.h"
-#include "serial/LineOptions.h"
-#include "serial/TransferSession.h"
 #include "send/SendInterfaces.h"
 #include "send/SendText.h"
+#include "serial/LineOptions.h"
+#include "serial/TransferSession.h"
 #include "status/TransferLog.h"
 #include "status/TransferState.h"
 
@@ -18,13 +18,13 @@ struct SendOptions {
     bool metres = false;            // op3  (共通)ﾒｰﾄﾙ表示
     bool sendAfterComment = false;  // op7  (送信)ﾃﾞｰﾀの注釈(；か’)以降も送信を行う
     bool ignoreMachineStop = false; // op9  (共通)NC機側からの中止信号は無効にする
-    bool punchCompletion = false;   // op12 (送信)ﾃｰﾌﾟﾊﾟﾝﾁｬを使用する場合に完了信号を出力する
-    bool noLineCheck = false;       // op13 (共通)回線ﾁｪｯｸを行わない (also in LineOptions)
-    bool noLeadingLf = false;       // op17 (送信)送信開始時に改行コードを送信しない
-    bool powerOff = false;          // Power_Off
-    bool dc3Is93 = true;            // DC3(0X93)
-    bool stepSendEnabled = false;   // op11, menu send_step
-    bool autoIndexOff = false;      // op18, menu ono_op
+    bool punchCompletion = false; // op12 (送信)ﾃｰﾌﾟﾊﾟﾝﾁｬを使用する場合に完了信号を出力する
+    bool noLineCheck = false;     // op13 (共通)回線ﾁｪｯｸを行わない (also in LineOptions)
+    bool noLeadingLf = false;     // op17 (送信)送信開始時に改行コードを送信しない
+    bool powerOff = false;        // Power_Off
+    bool dc3Is93 = true;          // DC3(0X93)
+    bool stepSendEnabled = false; // op11, menu send_step
+    bool autoIndexOff = false;    // op18, menu ono_op
 };
 
 // What a send works on, taken when Send is pressed.
@@ -61,6 +61,9 @@ public:
     // must wait for that.
     bool requestClose();
     bool isRunning() const { return m_inRun; }
+
+    // The DNC run sets its context before it calls the shared steps.
+    void setContext(const SendContext& context) { m_ctx = context; }
 
     // The shared steps; 100 = stop the run, 0 = go on.
     void InitSendDisplay();

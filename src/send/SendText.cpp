@@ -9,7 +9,9 @@ namespace tornyx {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length in bytes of the character that starts at i.
 qsizetype charLength(QByteArrayView s, qsizetype i) {
@@ -41,10 +43,14 @@ QByteArray blankOut(QByteArrayView line, const QByteArray& msg) {
 
 QByteArray endOfBlock(int crlfType) {
     switch (crlfType) {
-    case 1: return QByteArray("\r\n");
-    case 2: return QByteArray("\r\n\n");
-    case 3: return QByteArray("\r");
-    default: return QByteArray("\n");
+    case 1:
+        return QByteArray("\r\n");
+    case 2:
+        return QByteArray("\r\n\n");
+    case 3:
+        return QByteArray("\r");
+    default:
+        return QByteArray("\n");
     }
 }
 
@@ -156,15 +162,17 @@ QString amountText(int64_t characters, bool metres) {
 QString timeText(int32_t s) {
     const auto two = [](int v) { return QString::number(v).rightJustified(2, '0'); };
     if (s >= 3600)
-        return QStringLiteral(u"(約 ") + QString::number(s / 3600) + QStringLiteral(u"時") + two((s % 3600) / 60) +
-               QStringLiteral(u"分)");
+        return QStringLiteral(u"(約 ") + QString::number(s / 3600) + QStringLiteral(u"時") +
+               two((s % 3600) / 60) + QStringLiteral(u"分)");
     if (s >= 60)
         return QStringLiteral(u"(約 ") + QString::number(s / 60) + QStringLiteral(u"分") + two(s % 60) +
                QStringLiteral(u"秒)");
     return QStringLiteral(u"(約 ") + QString::number(s) + QStringLiteral(u"秒)");
 }
 
-QString repeatText(int count) { return QStringLiteral(u"送信:") + QString::number(count).rightJustified(3, '0'); }
+QString repeatText(int count) {
+    return QStringLiteral(u"送信:") + QString::number(count).rightJustified(3, '0');
+}
 
 bool endsProgramOrSubprogram(QByteArrayView line) {
     return line.contains("M99") || line.contains("M02") || line.contains("M2") || line.contains("M30");

@@ -15,7 +15,7 @@ QByteArray endOfBlock(int crlfType);
 
 // How a line is filtered before it is sent.
 struct LineFilter {
-    QByteArray sendMsg;          // Shift-JIS; blanked out wherever it occurs
+    QByteArray sendMsg;               // Shift-JIS; blanked out wherever it occurs
     bool dropSequenceNumbers = false; // profile N_non = "Y"
     bool dropFeedPoint = false;       // profile F_non = "Y"
     bool sendAfterComment = false;    // option op7: ";" and "'" do not end the line

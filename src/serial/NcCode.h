@@ -20,14 +20,16 @@ constexpr unsigned char Lf = 0x0A;
 constexpr unsigned char Cr = 0x0D;
 constexpr unsigned char Dc1 = 0x11; // XON: the machine may send again / start
 constexpr unsigned char Dc2 = 0x12;
-constexpr unsigned char Dc3 = 0x13; // XOFF: pause
+constexpr unsigned char Dc3 = 0x13;       // XOFF: pause
 constexpr unsigned char Dc3Parity = 0x93; // DC3 with the ISO parity bit set
-constexpr unsigned char Dc4 = 0x14; // end of transfer
-constexpr unsigned char Can = 0x18; // cancel
+constexpr unsigned char Dc4 = 0x14;       // end of transfer
+constexpr unsigned char Can = 0x18;       // cancel
 constexpr unsigned char EiaEndOfBlock = 0x80;
 
 // The pause (XOFF) character: 0x93 when the option says so, else 0x13.
-constexpr unsigned char pauseCharacter(bool dc3Is93) { return dc3Is93 ? Dc3Parity : Dc3; }
+constexpr unsigned char pauseCharacter(bool dc3Is93) {
+    return dc3Is93 ? Dc3Parity : Dc3;
+}
 
 // Number of 1-bits is odd.
 constexpr bool hasOddBits(unsigned char b) {
@@ -38,7 +40,9 @@ constexpr bool hasOddBits(unsigned char b) {
 }
 
 // ISO: bit 7 set when the 8-bit value has an odd number of 1-bits.
-constexpr unsigned char encodeIso(unsigned char c) { return hasOddBits(c) ? static_cast<unsigned char>(c | 0x80) : c; }
+constexpr unsigned char encodeIso(unsigned char c) {
+    return hasOddBits(c) ? static_cast<unsigned char>(c | 0x80) : c;
+}
 
 // EIA byte of a text character; nullopt for a character without an EIA code
 // (CR, TAB, lower case, most punctuation), which is not sent at all.

@@ -30,12 +30,18 @@ struct Limits {
     int xoff;
 };
 constexpr std::array<Limits, 20> SendLimits = {{
-    {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {4, 8}, {4, 9}, {5, 10}, {5, 20},
-    {5, 30}, {10, 40}, {10, 50}, {20, 100}, {40, 150}, {60, 200}, {80, 250}, {100, 300},
-    {150, 400}, {200, 500},
+    {0, 2},    {0, 3},    {0, 4},    {0, 5},     {0, 6},     {0, 7},     {4, 8},
+    {4, 9},    {5, 10},   {5, 20},   {5, 30},    {10, 40},   {10, 50},   {20, 100},
+    {40, 150}, {60, 200}, {80, 250}, {100, 300}, {150, 400}, {200, 500},
 }};
 constexpr std::array<Limits, 7> ReceiveLimits = {{
-    {128, 512}, {256, 1024}, {512, 2048}, {1024, 3072}, {2048, 4096}, {3072, 5120}, {4096, 6144},
+    {128, 512},
+    {256, 1024},
+    {512, 2048},
+    {1024, 3072},
+    {2048, 4096},
+    {3072, 5120},
+    {4096, 6144},
 }};
 
 // Send codes: 0 ISO, 1 EIA, 2 ASCII, 3 user framing.
@@ -45,47 +51,64 @@ enum class Framing { Eight, SevenEven, User, AsRead };
 Framing framingOf(int kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
-        case 0: case 2: case 3: return Framing::Eight;
-        case 1: return Framing::SevenEven;
-        case 4: return Framing::User;
-        default: return Framing::AsRead;
+        case 0:
+        case 2:
+        case 3:
+            return Framing::Eight;
+        case 1:
+            return Framing::SevenEven;
+        case 4:
+            return Framing::User;
+        default:
+            return Framing::AsRead;
         }
     }
     switch (code) {
-    case 0: case 1: return Framing::Eight;
-    case 2: return Framing::SevenEven;
-    case 3: return Framing::User;
-    default: return Framing::AsRead;
+    case 0:
+    case 1:
+        return Framing::Eight;
+    case 2:
+        return Framing::SevenEven;
+    case 3:
+        return Framing::User;
+    default:
+        return Framing::AsRead;
     }
 }
 
 CodeMode codeModeOf(int kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
-        case 0: return CodeMode::Undecided;
-        case 2: return CodeMode::Eia;
-        case 3: return CodeMode::Iso;
-        default: return CodeMode::Raw;
+        case 0:
+            return CodeMode::Undecided;
+        case 2:
+            return CodeMode::Eia;
+        case 3:
+            return CodeMode::Iso;
+        default:
+            return CodeMode::Raw;
         }
     }
     switch (code) {
-    case 0: return CodeMode::Iso;
-    case 1: return CodeMode::Eia;
-    default: return CodeMode::Raw;
+    case 0:
+        return CodeMode::Iso;
+    case 1:
+        return CodeMode::Eia;
+    default:
+        return CodeMode::Raw;
     }
 }
 
-QString hexByte(unsigned char b) { return QString("0x%1").arg(b, 2, 16, QChar('0')); }
+QString hexByte(unsigned char b) {
+    return QString("0x%1").arg(b, 2, 16, QChar('0'));
+}
 
 } // namespace
 
 TransferSession::TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
                                  TransferLog::Now now)
-    : m_port(port),
-      m_host(host),
-      m_clock(clock),
-      m_resolve([](const QString& name) { return platform::portDevicePath(name); }),
-      m_log(std::move(now)) {}
+    : m_port(port), m_host(host), m_clock(clock),
+      m_resolve([](const QString& name) { return platform::portDevicePath(name); }), m_log(std::move(now)) {}
 
 bool TransferSession::fail(const QString& message, const QString& logLine) {
     m_host.showMessage(Kind::Error, message);
@@ -98,7 +121,6 @@ bool TransferSession::openLine(int kind, const CommProfile& profile, const LineO
     m_rawNext = false;
     m_writeFailed = false;
     m_writeErrorLogged = false;
-    m_lineFreeUs = 0;
     try {
         return openLineSteps(kind, profile);
     } catch (...) {
@@ -132,7 +154,8 @@ bool TransferSession::openLineSteps(int kind, const CommProfile& profile) {
     if (speed < 0 || speed > 6)
         return fail("通信設定（速度）を確認してください!!", "  通信速度設定不良の為中止\n");
     p.baud = Speeds[std::size_t(speed)];
-    m_log.append(speed == 6 ? QString("  通信機器で固定4800\n") : "  通信速度は " + QString::number(p.baud) + "\n");
+    m_log.append(speed == 6 ? QString("  通信機器で固定4800\n")
+                            : "  通信速度は " + QString::number(p.baud) + "\n");
 
     const SendGroup& s = profile.send;
     const ReadGroup& r = profile.read;
@@ -322,7 +345,6 @@ bool TransferSession::writeChar(unsigned char c) {
             m_rawNext = false;
             if (!m_port.writeByte(c))
                 return writeFailure();
-            m_lineFreeUs = std::max(m_clock.nowUs(), m_lineFreeUs) + m_params.characterTimeUs();
             return false;
         }
         const std::optional<unsigned char> encoded = nc::encode(c, m_mode);
@@ -342,7 +364,8 @@ bool TransferSession::writeChar(unsigned char c) {
         }
 
         if (const std::optional<platform::ModemLines> m = m_port.modemStatus()) {
-            if (!m->carrier && m_settings.signal == 0 && m_settings.kind == SendKind && !m_options.noLineCheck) {
+            if (!m->carrier && m_settings.signal == 0 && m_settings.kind == SendKind &&
+                !m_options.noLineCheck) {
                 m_log.append("  回線ﾁｪｯｸ異常の為送信中止\n");
                 m_log.append("  ※回線ﾁｪｯｸを行わない:N→Y\n");
                 return true;
@@ -395,17 +418,13 @@ bool TransferSession::pauseUntilXon() {
 }
 
 // The byte has left when the driver's queue is empty and one character time
-// has passed since it went on the line: a pseudo-terminal reports an empty
-// queue at once, and a writer that trusted it would run far ahead of the
-// machine's pause request. The line is modelled like a UART with a holding
-// register: a byte starts when the previous one has left, and the writer may
-// come back a quarter character early so that its own wake-up latency does
-// not leave gaps on the line. At most one byte is ever waiting.
+// of the line settings has passed since it was written: a pseudo-terminal
+// reports an empty queue at once, and a writer that trusted it would run far
+// ahead of the machine's pause request. The next call honours an XOFF that
+// came in meanwhile before it writes, so at most one byte follows an XOFF.
 bool TransferSession::drainAfterWrite(std::int64_t writtenAtUs) {
     const std::int64_t charUs = std::max<std::int64_t>(1, m_params.characterTimeUs());
-    const std::int64_t start = std::max(writtenAtUs, m_lineFreeUs);
-    m_lineFreeUs = start + charUs;
-    const std::int64_t deadline = m_lineFreeUs - charUs / 4;
+    const std::int64_t deadline = writtenAtUs + charUs;
     for (;;) {
         const int queued = m_port.queuedOutput();
         const std::int64_t now = m_clock.nowUs();
@@ -414,8 +433,14 @@ bool TransferSession::drainAfterWrite(std::int64_t writtenAtUs) {
         pumpEvents();
         if (m_stop)
             return true;
-        std::int64_t step = queued > 0 ? std::max<std::int64_t>(charUs / 8, 50) : deadline - now;
-        step = std::clamp<std::int64_t>(step, 1, std::max<std::int64_t>(1, m_lastPumpUs + PumpIntervalUs - now));
+        // A queue that does not drain (CTS held off) is re-checked less and
+        // less often, up to the pump interval, instead of 8 times a character.
+        std::int64_t step =
+            queued > 0 ? std::clamp<std::int64_t>((now - writtenAtUs) / 4,
+                                                  std::max<std::int64_t>(charUs / 8, 50), PumpIntervalUs)
+                       : deadline - now;
+        step =
+            std::clamp<std::int64_t>(step, 1, std::max<std::int64_t>(1, m_lastPumpUs + PumpIntervalUs - now));
         // Unread input would wake the poll at once; sleep instead.
         if (m_port.queuedInput() > 0)
             m_clock.sleepUs(step);
@@ -431,10 +456,16 @@ unsigned char TransferSession::readChar() {
     return nc::decode(*b, m_mode, pauseCharacter());
 }
 
-int TransferSession::queuedInput() { return m_port.queuedInput(); }
-int TransferSession::queuedOutput() { return m_port.queuedOutput(); }
+int TransferSession::queuedInput() {
+    return m_port.queuedInput();
+}
+int TransferSession::queuedOutput() {
+    return m_port.queuedOutput();
+}
 
-void TransferSession::closeLine() { m_port.close(); }
+void TransferSession::closeLine() {
+    m_port.close();
+}
 
 void TransferSession::pumpEvents() {
     const std::int64_t now = m_clock.nowUs();
@@ -458,8 +489,8 @@ bool TransferSession::waitMs(std::int64_t ms, bool stopOnRequest) {
 }
 
 bool TransferSession::waitForInput(std::int64_t timeoutMs) {
-    const std::int64_t deadline = timeoutMs < 0 ? std::numeric_limits<std::int64_t>::max()
-                                                : m_clock.nowUs() + timeoutMs * 1000;
+    const std::int64_t deadline =
+        timeoutMs < 0 ? std::numeric_limits<std::int64_t>::max() : m_clock.nowUs() + timeoutMs * 1000;
     for (;;) {
         if (m_port.queuedInput() > 0)
             return true;
@@ -469,7 +500,8 @@ bool TransferSession::waitForInput(std::int64_t timeoutMs) {
         const std::int64_t now = m_clock.nowUs();
         if (now >= deadline)
             return false;
-        m_port.waitForInput(std::max<std::int64_t>(1, std::min(deadline, m_lastPumpUs + PumpIntervalUs) - now));
+        m_port.waitForInput(
+            std::max<std::int64_t>(1, std::min(deadline, m_lastPumpUs + PumpIntervalUs) - now));
     }
 }
 

@@ -157,7 +157,6 @@ private:
     bool m_dataPhase = false;
     bool m_writeErrorLogged = false;
     std::int64_t m_lastPumpUs = 0;
-    std::int64_t m_lineFreeUs = 0; // when the last byte written has left the line
 };
 
 // True when "COM"n is not one of the excluded ports (compared in upper case)

@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
+#include <QFile>
 #include <QSaveFile>
 
 namespace tornyx {
@@ -26,14 +27,21 @@ QString TransferLog::longTimeFormat(const QLocale& locale) {
 }
 
 QString TransferLog::formatStamp(const QLocale& locale, const QDateTime& t) {
-    return locale.toString(t.date(), QLocale::ShortFormat) + ' ' + locale.toString(t.time(), longTimeFormat(locale));
+    return locale.toString(t.date(), QLocale::ShortFormat) + ' ' +
+           locale.toString(t.time(), longTimeFormat(locale));
 }
 
-QString TransferLog::stamp() const { return formatStamp(m_locale, m_now()); }
+QString TransferLog::stamp() const {
+    return formatStamp(m_locale, m_now());
+}
 
-void TransferLog::start(const QString& message) { m_text = stamp() + message; }
+void TransferLog::start(const QString& message) {
+    m_text = stamp() + message;
+}
 
-void TransferLog::append(const QString& message) { m_text += stamp() + message; }
+void TransferLog::append(const QString& message) {
+    m_text += stamp() + message;
+}
 
 QString TransferLog::lastLine() const {
     QStringView v(m_text);
@@ -46,6 +54,21 @@ QString TransferLog::lastLine() const {
 QString TransferLog::filePath(int kind) {
     const char* suffix = kind == Receive ? "_R.log" : kind == Dnc ? "_D.log" : "_S.log";
     return platform::homeFile(QString(platform::ProgramName) + suffix);
+}
+
+std::optional<QString> TransferLog::readFile(int kind) {
+    QFile f(filePath(kind));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QString text = platform::fromSjis(f.readAll());
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
+
+QString TransferLog::missingFileText(int kind) {
+    return kind == Receive ? QStringLiteral(u"受信ﾛｸﾞﾌｧｲﾙが見つかりません｡")
+           : kind == Dnc   ? QStringLiteral(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡")
+                           : QStringLiteral(u"送信ﾛｸﾞﾌｧｲﾙが見つかりません｡");
 }
 
 bool TransferLog::write(int kind) const {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace tornyx {
 
@@ -38,6 +39,13 @@ public:
     // leaves the previous file alone. Returns false when the file could not
     // be written (the previous file then stays as it was).
     bool write(int kind) const;
+
+    // For the log view: the stored account of a kind as text (Shift-JIS
+    // decoded, CR LF as LF); nullopt when there is no such file.
+    static std::optional<QString> readFile(int kind);
+    // The error box when it is missing: "送信ﾛｸﾞﾌｧｲﾙが見つかりません｡",
+    // "受信ﾛｸﾞﾌｧｲﾙが見つかりません｡", "DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡".
+    static QString missingFileText(int kind);
 
     // The current time stamp.
     QString stamp() const;

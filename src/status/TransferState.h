@@ -30,16 +30,16 @@ struct SendCounters {
 // TransferSession keeps (stop request, write-failure and data-phase flags,
 // the log text). The main window owns one.
 struct TransferState {
-    int kind = 0;               // 1 send and DNC, 2 receive (3 selects the DNC log)
-    int errorNumber = 0;        // stage reached, logged when a run stops
-    bool running = false;       // set by the set-up, cleared by the post-transfer step
-    bool success = false;       // the run ended normally
-    bool dataSent = false;      // the run reached the sending of its data (mail)
+    int kind = 0;                 // 1 send and DNC, 2 receive (3 selects the DNC log)
+    int errorNumber = 0;          // stage reached, logged when a run stops
+    bool running = false;         // set by the set-up, cleared by the post-transfer step
+    bool success = false;         // the run ended normally
+    bool dataSent = false;        // the run reached the sending of its data (mail)
     bool receivedPending = false; // a received file waits to be loaded
     bool exitAfterTransfer = false;
-    bool stepFlag = false;      // the run used step mode
+    bool stepFlag = false; // the run used step mode
     QString transferPath;
-    QString startLine;          // "開始 " + date and time + "\n"
+    QString startLine; // "開始 " + date and time + "\n"
     SendCounters counters;
 };
 

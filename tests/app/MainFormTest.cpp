@@ -5,6 +5,7 @@
 #include "support/TempHome.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
@@ -190,6 +191,9 @@ TEST_F(MainForm, SwitchingProfilesFromTheMenu) {
     EXPECT_FALSE(form->Set[1]->isChecked());
     EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(横型ＭＣ)"));
     EXPECT_EQ(form->RichEdit1->color(), QColor(255, 0, 0)) << "0x000000FF is red";
+    // What is drawn: the text style itself carries the colours.
+    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETFORE, 0), 0x0000FFL);
+    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETBACK, 0), 0x000000L);
     EXPECT_FALSE(form->isModified()) << "applying fonts must not mark the document";
     closeForm();
     EXPECT_TRUE(ini().contains("SetNo=4"));
@@ -290,4 +294,33 @@ TEST_F(MainForm, UnwritableSettingsAreReportedNotSwallowed) {
     ASSERT_FALSE(prompts.boxes.empty());
     EXPECT_EQ(prompts.boxes.back().kind, Prompts::Error);
     EXPECT_TRUE(prompts.boxes.back().text.contains(home.file("Tornyx.INI")));
+}
+
+TEST_F(MainForm, LogViewShowsTheLastAccountAndComesBack) {
+    start();
+    form->Menu_sendClick(3); // no DNC run yet
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].text, u(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_FALSE(form->logDisplayed);
+    EXPECT_TRUE(form->RichEdit1->isVisible());
+    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+
+    home.write("Tornyx_R.log", sj(u"2026/12/08 10:00:00  受信\r\n2026/12/08 10:00:05  受信完了\r\n"));
+    form->Menu_sendClick(2);
+    EXPECT_TRUE(form->logDisplayed);
+    EXPECT_TRUE(form->RichEdit2->isVisible());
+    EXPECT_FALSE(form->RichEdit1->isVisible());
+    EXPECT_EQ(form->RichEdit2->text(), u(u"2026/12/08 10:00:00  受信\n2026/12/08 10:00:05  受信完了\n"));
+    EXPECT_TRUE(form->RichEdit2->isReadOnly());
+    EXPECT_FALSE(form->SpeedButton[10]->isEnabled()) << "commands are held as during a transfer";
+    EXPECT_TRUE(form->Menu_log->menuAction()->isEnabled()) << "but the log menu stays usable";
+    EXPECT_FALSE(form->StatusBar2->isVisible()) << "and no transfer bar appears";
+    EXPECT_FALSE(form->ComboBox1->isEnabled());
+
+    form->Menu_log_e->trigger();
+    EXPECT_FALSE(form->logDisplayed);
+    EXPECT_TRUE(form->RichEdit1->isVisible());
+    EXPECT_FALSE(form->RichEdit2->isVisible());
+    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+    EXPECT_TRUE(form->ComboBox1->isEnabled());
 }

@@ -70,8 +70,10 @@ TEST_F(PrivateBus, InhibitsOnceAndReleasesWithTheCookie) {
     }
     bus.unregisterObject("/ScreenSaver");
     bus.unregisterService("org.example.TestSaver");
-    EXPECT_EQ(saver.calls.join(" | ").toStdString(),
-              QStringLiteral(u"Inhibit Tornyx 送信中 | UnInhibit 42 | Inhibit Tornyx second run | UnInhibit 42").toStdString());
+    EXPECT_EQ(
+        saver.calls.join(" | ").toStdString(),
+        QStringLiteral(u"Inhibit Tornyx 送信中 | UnInhibit 42 | Inhibit Tornyx second run | UnInhibit 42")
+            .toStdString());
 }
 
 TEST_F(PrivateBus, WithoutTheServiceNothingHappens) {

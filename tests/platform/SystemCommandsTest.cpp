@@ -1,5 +1,5 @@
-#include "platform/IniFile.h"
 #include "platform/SystemCommands.h"
+#include "platform/IniFile.h"
 
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
@@ -74,7 +74,8 @@ TEST(SystemCommands, DefaultsAndOverridesFromTheOptionFile) {
     const SystemCommands def = SystemCommands::loadFromOptionFile();
     EXPECT_EQ(def.mail, "/usr/sbin/sendmail -t -oi");
     EXPECT_EQ(def.shutdown, "systemctl poweroff");
-    home.write("Tornyx.INI", "[Commands]\r\nMail=/opt/mail/submit -t\r\nShutdown=\r\nMailFrom=cell7@example.com\r\n");
+    home.write("Tornyx.INI",
+               "[Commands]\r\nMail=/opt/mail/submit -t\r\nShutdown=\r\nMailFrom=cell7@example.com\r\n");
     const SystemCommands c = SystemCommands::loadFromOptionFile();
     EXPECT_EQ(c.mail, "/opt/mail/submit -t");
     EXPECT_EQ(c.shutdown, "systemctl poweroff") << "an empty value keeps the default";
@@ -110,7 +111,8 @@ TEST(CompletionMailText, LongSubjectsSplitIntoWordsOnCharacterBoundaries) {
         EXPECT_LE(word.trimmed().size(), 75);
         // Each word decodes on its own: no character is cut in two.
         const QByteArray w = word.trimmed();
-        EXPECT_FALSE(QString::fromUtf8(QByteArray::fromBase64(w.mid(10, w.size() - 12))).contains(QChar(0xFFFD)));
+        EXPECT_FALSE(
+            QString::fromUtf8(QByteArray::fromBase64(w.mid(10, w.size() - 12))).contains(QChar(0xFFFD)));
     }
     EXPECT_EQ(encodeHeaderWord("Cell 7 done"), "Cell 7 done");
 }
@@ -130,7 +132,8 @@ TEST(CompletionMailCommand, StandInReceivesTheMessageAndArguments) {
     ASSERT_TRUE(sendMail(c, completionMail(), 10000));
     EXPECT_EQ(home.read("sendmail.args"), "-t\n-oi\n");
     EXPECT_EQ(home.read("sendmail.stdin"), composeMail(completionMail()));
-    EXPECT_TRUE(QString::fromUtf8(home.read("sendmail.stdin")).contains(QStringLiteral(u"送信無事完了しました｡")));
+    EXPECT_TRUE(
+        QString::fromUtf8(home.read("sendmail.stdin")).contains(QStringLiteral(u"送信無事完了しました｡")));
 }
 
 TEST(CompletionMailCommand, FailuresAnswerFalseWithoutThrowing) {

@@ -3,11 +3,11 @@
 
 #include "platform/TextCodec.h"
 
+#include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
-#include "send/SendFakes.h"
 
 #include <QFile>
 
@@ -70,7 +70,8 @@ TEST(CompletionMail, BodyTellsHowTheSendEnded) {
     const CommProfile p = mailingProfile();
     const auto ok = completionMail(SendState(true, true), p.setting, "2010/07/09 12:07:01");
     ASSERT_TRUE(ok.has_value());
-    EXPECT_EQ(ok->body, QStringLiteral(u"開始 2010/07/09 12:05:33\n終了 2010/07/09 12:07:01\n送信無事完了しました｡"));
+    EXPECT_EQ(ok->body,
+              QStringLiteral(u"開始 2010/07/09 12:05:33\n終了 2010/07/09 12:07:01\n送信無事完了しました｡"));
     EXPECT_EQ(ok->to, "foreman@example.com");
     EXPECT_EQ(ok->subject, QStringLiteral(u"送信結果"));
     EXPECT_EQ(ok->fromName, QStringLiteral(u"testです"));
@@ -98,8 +99,9 @@ TEST(PostTransferStep, AfterASendReleasesTheWindowAndMails) {
     SendState s(true, true);
     s.stepFlag = true;
     runPostTransfer(host, s, mailingProfile(), {true, false}, "2010/07/09 12:07:01");
-    EXPECT_EQ(host.calls.join(","), "panel6=,panel2=,stopTimer1,closeSelection,enable,saverOn,programControls,stepOff,"
-                                    "menuOn,dropProgress");
+    EXPECT_EQ(host.calls.join(","),
+              "panel6=,panel2=,stopTimer1,closeSelection,enable,saverOn,programControls,stepOff,"
+              "menuOn,dropProgress");
     EXPECT_EQ(host.mails.size(), 1u);
     EXPECT_FALSE(s.running);
     EXPECT_FALSE(s.stepFlag);
@@ -113,8 +115,9 @@ TEST(PostTransferStep, AfterAReceiveLoadsThenOffersTheSplit) {
     CommProfile dnc = mailingProfile();
     dnc.send.dncSend = 1;
     runPostTransfer(host, s, dnc, {false, true}, "x");
-    EXPECT_EQ(host.calls.join(","), "panel6=,panel2=,stopTimer1,enable,load /work/in/O0001.nc,split,programControls,"
-                                    "index 100,saverOn,stepOff,menuOn")
+    EXPECT_EQ(host.calls.join(","),
+              "panel6=,panel2=,stopTimer1,enable,load /work/in/O0001.nc,split,programControls,"
+              "index 100,saverOn,stepOff,menuOn")
         << "a DNC profile keeps its elapsed-time panel";
     EXPECT_TRUE(host.mails.empty());
 }
@@ -154,7 +157,9 @@ TEST(PostTransferStep, StandInSendmailGetsTheStoppedSendsMail) {
     platform::SystemCommands commands;
     commands.mail = script + " -t -oi";
     commands.mailFrom = "cell7@example.com";
-    post.onMail = [&](const platform::MailMessage& m) { EXPECT_TRUE(platform::sendMail(commands, m, 10000)); };
+    post.onMail = [&](const platform::MailMessage& m) {
+        EXPECT_TRUE(platform::sendMail(commands, m, 10000));
+    };
     runPostTransfer(post, state, ctx.profile, {}, session.log().stamp());
     const QString mail = QString::fromUtf8(home.read("sendmail.stdin"));
     EXPECT_TRUE(mail.contains(QStringLiteral(u"\n送信中断しました｡"))) << mail.toStdString();

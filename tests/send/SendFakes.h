@@ -114,7 +114,9 @@ public:
     void openFile() override {}
     bool isLogViewOpen() override { return logView; }
     void startDncRun() override { ++dncStarts; }
-    void showSelectionDialog(const QString&, const QStringList& e, const QString&) override { selectionEntries = e; }
+    void showSelectionDialog(const QString&, const QStringList& e, const QString&) override {
+        selectionEntries = e;
+    }
     void closeMainWindow() override {
         ++closes;
         if (onClose)

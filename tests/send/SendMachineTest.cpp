@@ -4,9 +4,9 @@
 #include "platform/PosixSerialPort.h"
 #include "platform/TextCodec.h"
 
+#include "send/SendFakes.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
-#include "send/SendFakes.h"
 
 #include <QMap>
 #include <QProcess>
@@ -39,7 +39,8 @@ class Machine {
 public:
     explicit Machine(QStringList args) {
         m_p.setProgram(TORNYX_MACHINE);
-        m_p.setArguments(QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30", "--timeout", "15000", "--idle", "500"} +
+        m_p.setArguments(QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30",
+                                     "--timeout", "15000", "--idle", "500"} +
                          args);
         m_p.start();
         if (m_p.waitForReadyRead(5000))
@@ -83,7 +84,7 @@ struct Rig {
     Rig(const QString& device, int factor = 40) : clock(factor) {
         session.setPortResolver([device](const QString&) { return device; });
         ctx.profile = defaultProfile(1);
-        ctx.profile.send.speed = 5; // 19200
+        ctx.profile.send.speed = 5;  // 19200
         ctx.profile.send.signal = 0; // the machine's DC1 starts the data
         ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
         ctx.documentPath = "/work/progs/PART1.nc";
@@ -105,9 +106,11 @@ TEST(SendOverPty, WorkedStreamsReachTheMachineByteExact) {
         const char* machineCode;
         const char* bytes;
     };
-    for (const Case& c : {Case{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"}, Case{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
+    for (const Case& c :
+         {Case{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"}, Case{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
         TempHome out;
-        Machine m({"--code", c.machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
+        Machine m(
+            {"--code", c.machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
         ASSERT_FALSE(m.slave().isEmpty());
         Rig r(m.slave());
         r.ctx.profile.send.code = c.code;
@@ -125,7 +128,8 @@ TEST(SendOverPty, CanDuringThePauseStopsWithTheDataStage) {
     Rig r(m.slave());
     r.editor.lines = {"O1", "G01X100.Y200.", "G01X0Y0", "M30"};
     r.send();
-    EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1014")) << r.session.log().text().toStdString();
+    EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1014"))
+        << r.session.log().text().toStdString();
     EXPECT_FALSE(r.session.log().text().contains(QStringLiteral(u"書込み不良"))) << "CAN is no write failure";
     EXPECT_TRUE(r.state.dataSent);
     EXPECT_FALSE(r.state.success);
@@ -139,7 +143,8 @@ TEST(SendOverPty, VanishingDeviceStopsAndClosesThePort) {
     r.send();
     const QString log = r.session.log().text();
     EXPECT_TRUE(log.contains(QStringLiteral(u"  通信ﾎﾟｰﾄ書込み不良の為中止\n"))) << log.toStdString();
-    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10"))) << r.lastLogLine().toStdString();
+    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10")))
+        << r.lastLogLine().toStdString();
     EXPECT_FALSE(r.port.isOpen());
     EXPECT_EQ(r.host.timer1Starts, 1);
 }
@@ -151,11 +156,13 @@ TEST(SendOverPty, StopButtonMidLine) {
     r.ctx.profile.send.code = 2; // bytes as written
     r.editor.lines = {"O1", "G01X100.Y200.Z300.", "M30"};
     r.lineHost.onPump = [&](int) {
-        if (r.state.dataSent && r.session.log().text().contains(QStringLiteral(u"送信開始\n")) && r.host.statusLabel.contains("O1"))
+        if (r.state.dataSent && r.session.log().text().contains(QStringLiteral(u"送信開始\n")) &&
+            r.host.statusLabel.contains("O1"))
             r.run.StopPressed();
     };
     r.send();
-    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10"))) << r.lastLogLine().toStdString();
+    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10")))
+        << r.lastLogLine().toStdString();
     m.result();
     const QByteArray got = out.read("raw.bin");
     EXPECT_TRUE(QByteArray("\nO1\nG01X100.Y200.Z300.\nM30\n\n%").startsWith(got.left(got.size() - 1)))

@@ -2,11 +2,13 @@
 
 #include "platform/TextCodec.h"
 
-#include "support/QtPrinters.h"
+#include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/QtPrinters.h"
 #include "support/TempHome.h"
-#include "send/SendFakes.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -27,8 +29,9 @@ protected:
     FakeClock clock;
     EmulatedSerialPort port{clock};
     ScriptedLineHost lineHost;
-    TransferSession session{port, lineHost, clock,
-                            [this] { return QDateTime(QDate(2010, 7, 9), QTime(12, 5, 33)).addMSecs(clock.nowMs() - 1000); }};
+    TransferSession session{
+        port, lineHost, clock,
+        [this] { return QDateTime(QDate(2010, 7, 9), QTime(12, 5, 33)).addMSecs(clock.nowMs() - 1000); }};
     FakeEditor editor{{"O1", "M30"}};
     FakeSendHost host;
     TransferState state;
@@ -75,8 +78,10 @@ TEST_F(SendRunFixture, WorkedStreamIsoForO1M30) {
     EXPECT_EQ(hex(sent()), "0A CF B1 0A 4D 33 30 0A 0A A5");
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信完了"));
     EXPECT_EQ(host.panels[2], QStringLiteral(u"送信完了"));
-    EXPECT_EQ(lineHost.texts(), QStringList{QStringLiteral(
-                                    u"NC装置側の準備を行ってください｡\n準備が出来ましたら「はい(Y)」を\n押すと送信が開始します｡")});
+    EXPECT_EQ(
+        lineHost.texts(),
+        QStringList{QStringLiteral(
+            u"NC装置側の準備を行ってください｡\n準備が出来ましたら「はい(Y)」を\n押すと送信が開始します｡")});
     EXPECT_TRUE(state.success);
     EXPECT_EQ(host.timer1Starts, 1);
     EXPECT_FALSE(port.isOpen());
@@ -109,7 +114,8 @@ TEST_F(SendRunFixture, WorkedStreamEiaForO1M30) {
 TEST_F(SendRunFixture, LogTimeStampsComeFromTheSessionClock) {
     send();
     const QStringList lines = text().split('\n', Qt::SkipEmptyParts);
-    const QString first = TransferLog::formatStamp(QLocale::system(), QDateTime(QDate(2010, 7, 9), QTime(12, 5, 33)));
+    const QString first =
+        TransferLog::formatStamp(QLocale::system(), QDateTime(QDate(2010, 7, 9), QTime(12, 5, 33)));
     EXPECT_TRUE(lines.first().startsWith(first)) << lines.first().toStdString();
     EXPECT_FALSE(lines.last().startsWith(first)) << "the 4000 ms wait moved the clock";
 }
@@ -164,7 +170,7 @@ TEST_F(SendRunFixture, StopDuringStartWait) {
     EXPECT_TRUE(text().contains(QStringLiteral(u"  送信待機中に手動操作にて中止\n")));
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
     ctx.options.noLineCheck = true;
-        lineHost.pumps = 0;
+    lineHost.pumps = 0;
     send();
     EXPECT_EQ(hex(sent()), "");
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1033"));
@@ -208,7 +214,8 @@ TEST_F(SendRunFixture, StopButtonDuringTheCharacterPause) {
     // Pressed during the pause after a character: no further data byte,
     // the stop DC4 instead.
     lineHost.onPump = [this](int) {
-        if (sent().endsWith("G0"))
+        // Well after the "0" has left: inside the 50 ms pause.
+        if (sent().endsWith("G0") && clock.nowUs() > port.writtenAt().back() + 10000)
             run.StopPressed();
     };
     send();
@@ -224,7 +231,8 @@ TEST_F(SendRunFixture, DeviceVanishingMidLine) {
     send();
     EXPECT_EQ(hex(sent()), hex("\nO1\n"));
     EXPECT_TRUE(text().contains(QStringLiteral(u"  通信ﾎﾟｰﾄ書込み不良の為中止\n")));
-    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1014")) << "no stop DC4 after a failed write";
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1014"))
+        << "no stop DC4 after a failed write";
     EXPECT_FALSE(port.isOpen());
 }
 
@@ -251,7 +259,8 @@ TEST_F(SendRunFixture, MachineStopCodeDuringData) {
     };
     send();
     EXPECT_EQ(hex(sent()), "0A CF B1") << "nothing after the pause";
-    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1016")) << "the end-of-block after O1 waited";
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1016"))
+        << "the end-of-block after O1 waited";
 }
 
 TEST_F(SendRunFixture, LostCarrierStopsTheSend) {
@@ -282,7 +291,8 @@ TEST_F(SendRunFixture, OpenLineFailure) {
     port.setOpenFails(true);
     send();
     EXPECT_TRUE(text().contains(QStringLiteral(u"  通信設定不可で中止\n")));
-    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025")) << "the stop DC4 goes to a closed port";
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"))
+        << "the stop DC4 goes to a closed port";
     EXPECT_EQ(hex(sent()), "");
     ctx.options.noLineCheck = true;
     send();
@@ -312,21 +322,17 @@ TEST_P(SendCodes, StartAndEndCodes) {
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信完了"));
 }
 
-INSTANTIATE_TEST_SUITE_P(SendRun, SendCodes, ::testing::Values(
-    CodeCase{0, 0, 0, false, "\nO1\n\n%"},
-    CodeCase{1, 0, 0, false, "\n%O1\n\n%"},
-    CodeCase{2, 0, 0, false, "\n%%O1\n\n%"},
-    CodeCase{3, 0, 0, false, "\n% *O1\n\n%"},
-    CodeCase{4, 0, 0, false, "\n" + QByteArray(200, ' ') + "\nO1\n\n%"},
-    CodeCase{5, 0, 1, false, "\n\r\nO1\r\n\r\n%"},
-    CodeCase{6, 0, 0, false, "\n" + QByteArray(200, ' ') + "%O1\n\n%"},
-    CodeCase{7, 0, 0, false, "\n%O1\n\n%"},
-    CodeCase{0, 1, 0, false, "\nO1\n\x14"},
-    CodeCase{0, 1, 0, true, "\nO1\n\n%"},
-    CodeCase{0, 2, 2, false, "\nO1\r\n\n\r\n\n%%"},
-    CodeCase{0, 3, 3, false, "\nO1\r%"},
-    CodeCase{0, 4, 0, false, "\nO1\n%%"},
-    CodeCase{0, 9, 0, false, "\nO1\n"}));
+INSTANTIATE_TEST_SUITE_P(
+    SendRun, SendCodes,
+    ::testing::Values(CodeCase{0, 0, 0, false, "\nO1\n\n%"}, CodeCase{1, 0, 0, false, "\n%O1\n\n%"},
+                      CodeCase{2, 0, 0, false, "\n%%O1\n\n%"}, CodeCase{3, 0, 0, false, "\n% *O1\n\n%"},
+                      CodeCase{4, 0, 0, false, "\n" + QByteArray(200, ' ') + "\nO1\n\n%"},
+                      CodeCase{5, 0, 1, false, "\n\r\nO1\r\n\r\n%"},
+                      CodeCase{6, 0, 0, false, "\n" + QByteArray(200, ' ') + "%O1\n\n%"},
+                      CodeCase{7, 0, 0, false, "\n%O1\n\n%"}, CodeCase{0, 1, 0, false, "\nO1\n\x14"},
+                      CodeCase{0, 1, 0, true, "\nO1\n\n%"}, CodeCase{0, 2, 2, false, "\nO1\r\n\n\r\n\n%%"},
+                      CodeCase{0, 3, 3, false, "\nO1\r%"}, CodeCase{0, 4, 0, false, "\nO1\n%%"},
+                      CodeCase{0, 9, 0, false, "\nO1\n"}));
 
 TEST_F(SendRunFixture, EiaHasNoLeadingLineFeedAndTheOptionDropsIt) {
     ctx.profile.send.code = 1;
@@ -383,7 +389,7 @@ TEST_F(SendRunFixture, SingleCharacterDocument) {
     EXPECT_EQ(hex(sent()), hex("\n\n%")) << "start and end codes only";
     // Any other single character is data and goes out.
     editor.lines = {"M"};
-        send();
+    send();
     EXPECT_EQ(hex(sent()), hex("\nM\n\n%"));
 }
 
@@ -392,7 +398,7 @@ TEST_F(SendRunFixture, LastLinesAreNotLostWithLineFeedDocuments) {
     send();
     EXPECT_EQ(hex(sent()), hex("\nO1\nG0\nX1\nM30\n\n%"));
     editor.lines = {"A", "B", "C"};
-        send();
+    send();
     EXPECT_EQ(hex(sent()), hex("\nA\nB\nC\n\n%"));
 }
 
@@ -430,7 +436,8 @@ TEST_F(SendRunFixture, BreakpointPausesOnItsLine) {
     editor.lines = {"O1", "G0X1", "M30"};
     editor.breakpoint = 2;
     send();
-    EXPECT_EQ(host.breakpoints, QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
+    EXPECT_EQ(host.breakpoints,
+              QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
 }
 
 TEST_F(SendRunFixture, StepModeSendsOneLinePerStep) {
@@ -446,7 +453,7 @@ TEST_F(SendRunFixture, StepModeSendsOneLinePerStep) {
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
     EXPECT_TRUE(state.stepFlag);
     ctx.options.noLineCheck = true;
-        host.steps = 0;
+    host.steps = 0;
     lineHost.onPump = [this](int n) {
         if (n == 50)
             run.StopPressed();
@@ -514,7 +521,8 @@ TEST_F(SendRunFixture, DncProfileWaitsForTheIndex) {
     ctx.profile.send.dncSend = 1;
     host.indexFinished = false;
     send();
-    EXPECT_EQ(lineHost.texts(), QStringList{QStringLiteral(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中です｡\n再度､送信ﾎﾞﾀﾝを押して下さい｡")});
+    EXPECT_EQ(lineHost.texts(),
+              QStringList{QStringLiteral(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中です｡\n再度､送信ﾎﾞﾀﾝを押して下さい｡")});
     EXPECT_TRUE(host.editing);
     host.indexFinished = true;
     send();
@@ -540,4 +548,57 @@ TEST_F(SendRunFixture, BadCodeValueSendsNothing) {
     send();
     EXPECT_EQ(hex(sent()), "");
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 0"));
+}
+
+TEST_F(SendRunFixture, BadInputIsSentAsWrittenOrStopped) {
+    // A 70 KB line, NUL bytes and a Japanese comment: sent as they stand.
+    const QByteArray longLine = "G01" + QByteArray(70 * 1024, '1');
+    const QByteArray comment = platform::toSjis(QStringLiteral(u"(荒加工;注意)"));
+    editor.lines = {"O1", longLine, QByteArray("G0\0X1", 5), comment, "M30"};
+    send();
+    EXPECT_EQ(sent(), "\nO1\n" + longLine + "\n" + QByteArray("G0\0X1", 5) + "\n" + comment + "\nM30\n\n%");
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信完了"));
+}
+
+TEST_F(SendRunFixture, ProfileValuesOutOfRange) {
+    ctx.profile.send.crlfType = 17;
+    ctx.profile.send.startChar = -3;
+    ctx.profile.send.endChar = 99;
+    ctx.profile.send.invTime = -5;
+    send();
+    EXPECT_EQ(hex(sent()), hex("\nO1\nM30\n")) << "plain LF blocks, no unknown start or end codes";
+    ctx.profile.send.speed = 6;
+    ctx.profile.send.feed = 9;
+    send();
+    EXPECT_EQ(sent().count(' '), 3 * 60)
+        << "leader, program start and trailer: a feed beyond 150 mm is 150 mm";
+}
+
+TEST_F(SendRunFixture, LongCharacterPauseStillStops) {
+    ctx.profile.send.invTime = 600000; // ten minutes per character
+    lineHost.onPump = [this](int n) {
+        if (n == 20)
+            run.StopPressed();
+    };
+    const std::int64_t t0 = clock.nowUs();
+    send();
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
+    EXPECT_LT(clock.nowUs() - t0, 60'000'000) << "the stop acts inside the pause";
+}
+
+TEST_F(SendRunFixture, DncStepsAdd2000AndWriteTheDncLog) {
+    ctx.profile.send.signal = 0;
+    run.setContext(ctx);
+    ASSERT_TRUE(session.openLine(SendKind, ctx.profile, ctx.lineOptions));
+    EXPECT_EQ(run.SendSetUp(1), 0);
+    lineHost.onPump = [this](int n) {
+        if (n == 10)
+            run.StopPressed();
+    };
+    EXPECT_EQ(run.WaitStartSignal(1), 100);
+    EXPECT_EQ(state.errorNumber, 3033);
+    run.AbortSend(1);
+    EXPECT_EQ(lastLogLine("Tornyx_D.log"), QStringLiteral(u"  送信中止　ｴﾗｰ番号 3025"));
+    EXPECT_FALSE(QFile::exists(home.file("Tornyx_S.log")));
+    EXPECT_EQ(hex(port.written()), "14");
 }

@@ -20,10 +20,26 @@ struct FilterCase {
     bool percentOnly = false;
 };
 
-LineFilter nNon() { LineFilter f; f.dropSequenceNumbers = true; return f; }
-LineFilter fNon() { LineFilter f; f.dropFeedPoint = true; return f; }
-LineFilter msg(const char* m) { LineFilter f; f.sendMsg = m; return f; }
-LineFilter afterComment() { LineFilter f; f.sendAfterComment = true; return f; }
+LineFilter nNon() {
+    LineFilter f;
+    f.dropSequenceNumbers = true;
+    return f;
+}
+LineFilter fNon() {
+    LineFilter f;
+    f.dropFeedPoint = true;
+    return f;
+}
+LineFilter msg(const char* m) {
+    LineFilter f;
+    f.sendMsg = m;
+    return f;
+}
+LineFilter afterComment() {
+    LineFilter f;
+    f.sendAfterComment = true;
+    return f;
+}
 
 class CharacterFilter : public ::testing::TestWithParam<FilterCase> {};
 
@@ -36,34 +52,35 @@ TEST_P(CharacterFilter, SendsWhatTheLineAllows) {
     EXPECT_EQ(out.percentOnly, c.percentOnly);
 }
 
-INSTANTIATE_TEST_SUITE_P(SendLines, CharacterFilter, ::testing::Values(
-    FilterCase{"Plain", "O1", {}, "O1"},
-    FilterCase{"PercentAlone", "%", {}, "", true},
-    FilterCase{"PercentInsideDropped", "G01%X5", {}, "G01X5"},
-    FilterCase{"PercentInCommentDropped", "(50%)", {}, "(50)"},
-    FilterCase{"TabNeverSent", "G01\tX5", {}, "G01X5"},
-    FilterCase{"SemicolonEndsLine", "G01X1;COMMENT", {}, "G01X1"},
-    FilterCase{"QuoteEndsLine", "G01X1'NOTE", {}, "G01X1"},
-    FilterCase{"SemicolonInsideComment", "G01(A;B)X1", {}, "G01(A;B)X1"},
-    FilterCase{"SemicolonAfterComment", "G01(A)X1;B", {}, "G01(A)X1"},
-    FilterCase{"OptionSendsAfterSemicolon", "G01X1;COMMENT", afterComment(), "G01X1;COMMENT"},
-    FilterCase{"SequenceNumberDropped", "N0010G01X5.", nNon(), "G01X5."},
-    FilterCase{"NInsideLineKept", "G01N5", nNon(), "G01N5"},
-    FilterCase{"SequenceNumbersKeptWithoutOption", "N0010G01", {}, "N0010G01"},
-    FilterCase{"FeedPointAtEnd", "G01F100.", fNon(), "G01F100"},
-    FilterCase{"FeedPointWithDecimals", "G01F100.5", fNon(), "G01F100.5"},
-    FilterCase{"FeedPointBeforeWord", "F100.M08", fNon(), "F100M08"},
-    FilterCase{"PointInCommentKept", "(F100.)", fNon(), "(F100.)"},
-    FilterCase{"OtherAddressPointKept", "G01F100X5.", fNon(), "G01F100X5."},
-    FilterCase{"LetterAfterFeedKept", "G01F100M", fNon(), "G01F100M"},
-    FilterCase{"FeedPointWithoutOption", "G01F100.", {}, "G01F100."},
-    FilterCase{"SendMsgBlanked", "ABC123", msg("ABC"), "   123"},
-    FilterCase{"SendMsgEveryOccurrence", "ABC1ABC", msg("ABC"), "   1   "},
-    FilterCase{"SendMsgCaseSensitive", "abc123", msg("ABC"), "abc123"},
-    FilterCase{"SendMsgAtMost29Blanks", "X" + QByteArray(40, 'Q') + "Y", msg("QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ"),
-               "X" + QByteArray(29, ' ') + "Y"},
-    FilterCase{"EmptyLine", "", {}, ""},
-    FilterCase{"NulPassesAsData", QByteArray("G0\0X", 4), {}, QByteArray("G0\0X", 4)}),
+INSTANTIATE_TEST_SUITE_P(
+    SendLines, CharacterFilter,
+    ::testing::Values(
+        FilterCase{"Plain", "O1", {}, "O1"}, FilterCase{"PercentAlone", "%", {}, "", true},
+        FilterCase{"PercentInsideDropped", "G01%X5", {}, "G01X5"},
+        FilterCase{"PercentInCommentDropped", "(50%)", {}, "(50)"},
+        FilterCase{"TabNeverSent", "G01\tX5", {}, "G01X5"},
+        FilterCase{"SemicolonEndsLine", "G01X1;COMMENT", {}, "G01X1"},
+        FilterCase{"QuoteEndsLine", "G01X1'NOTE", {}, "G01X1"},
+        FilterCase{"SemicolonInsideComment", "G01(A;B)X1", {}, "G01(A;B)X1"},
+        FilterCase{"SemicolonAfterComment", "G01(A)X1;B", {}, "G01(A)X1"},
+        FilterCase{"OptionSendsAfterSemicolon", "G01X1;COMMENT", afterComment(), "G01X1;COMMENT"},
+        FilterCase{"SequenceNumberDropped", "N0010G01X5.", nNon(), "G01X5."},
+        FilterCase{"NInsideLineKept", "G01N5", nNon(), "G01N5"},
+        FilterCase{"SequenceNumbersKeptWithoutOption", "N0010G01", {}, "N0010G01"},
+        FilterCase{"FeedPointAtEnd", "G01F100.", fNon(), "G01F100"},
+        FilterCase{"FeedPointWithDecimals", "G01F100.5", fNon(), "G01F100.5"},
+        FilterCase{"FeedPointBeforeWord", "F100.M08", fNon(), "F100M08"},
+        FilterCase{"PointInCommentKept", "(F100.)", fNon(), "(F100.)"},
+        FilterCase{"OtherAddressPointKept", "G01F100X5.", fNon(), "G01F100X5."},
+        FilterCase{"LetterAfterFeedKept", "G01F100M", fNon(), "G01F100M"},
+        FilterCase{"FeedPointWithoutOption", "G01F100.", {}, "G01F100."},
+        FilterCase{"SendMsgBlanked", "ABC123", msg("ABC"), "   123"},
+        FilterCase{"SendMsgEveryOccurrence", "ABC1ABC", msg("ABC"), "   1   "},
+        FilterCase{"SendMsgCaseSensitive", "abc123", msg("ABC"), "abc123"},
+        FilterCase{"SendMsgAtMost29Blanks", "X" + QByteArray(40, 'Q') + "Y",
+                   msg("QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ"), "X" + QByteArray(29, ' ') + "Y"},
+        FilterCase{"EmptyLine", "", {}, ""},
+        FilterCase{"NulPassesAsData", QByteArray("G0\0X", 4), {}, QByteArray("G0\0X", 4)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CharacterFilterJapanese, TwoByteCharactersPassWholeAndAreNotLetters) {
@@ -71,9 +88,11 @@ TEST(CharacterFilterJapanese, TwoByteCharactersPassWholeAndAreNotLetters) {
     const QByteArray comment = platform::toSjis(QStringLiteral(u"G01(送信)X1"));
     EXPECT_EQ(hex(filterLine(comment, 0, {}).chars), hex(comment));
     const QByteArray withF = QByteArray("F1") + QByteArray::fromHex("8346") + ".";
-    EXPECT_EQ(hex(filterLine(withF, 0, fNon()).chars), hex(withF)) << "the point after a kana is not the feed's";
+    EXPECT_EQ(hex(filterLine(withF, 0, fNon()).chars), hex(withF))
+        << "the point after a kana is not the feed's";
     const QByteArray blanks = platform::toSjis(QStringLiteral(u"注意X1注意"));
-    EXPECT_EQ(filterLine(blanks, 0, msg(platform::toSjis(QStringLiteral(u"注意")).constData())).chars, "  X1  ")
+    EXPECT_EQ(filterLine(blanks, 0, msg(platform::toSjis(QStringLiteral(u"注意")).constData())).chars,
+              "  X1  ")
         << "as many blanks as the message has characters";
 }
 

@@ -93,8 +93,8 @@ TEST(Machine, ReceivesWhatOpenLineAndWriteCharSendInIsoEiaAndRaw) {
     const Case cases[] = {{0, "iso", Program}, {1, "eia", Program}, {2, "raw", Program}};
     for (const Case& c : cases) {
         TempHome out;
-        Machine m({"--mode", "receive", "--baud", "19200", "--code", c.machineCode, "--out", out.file("got.nc"),
-                   "--raw-out", out.file("raw.bin")});
+        Machine m({"--mode", "receive", "--baud", "19200", "--code", c.machineCode, "--out",
+                   out.file("got.nc"), "--raw-out", out.file("raw.bin")});
         ASSERT_FALSE(m.slave().isEmpty());
         Rig r(m.slave());
         r.profile.send.code = c.code;
@@ -112,8 +112,8 @@ TEST(Machine, PunchedProgramIsReadBackByteExact) {
     for (const char* code : {"iso", "eia"}) {
         TempHome home;
         home.write("in.nc", "O0007\r\nG01X1.Y-2.\r\nM30\r\n");
-        Machine m({"--mode", "punch", "--baud", "19200", "--code", code, "--leader", "5", "--frame", "--input",
-                   home.file("in.nc")});
+        Machine m({"--mode", "punch", "--baud", "19200", "--code", code, "--leader", "5", "--frame",
+                   "--input", home.file("in.nc")});
         Rig r(m.slave());
         r.profile.read.code = 0; // automatic
         // The receive line lets the driver take XON/XOFF; with XOFF 0x13 it
@@ -162,11 +162,12 @@ TEST(Machine, CanDuringThePauseAndAHangUpStopTheWriter) {
         EXPECT_FALSE(r.s.log().text().contains("書込み不良")) << "CAN is not a write failure";
     }
     {
-        Machine m({"--mode", "receive", "--baud", "19200", "--fault", "hangup@10"});
+        Machine m({"--mode", "receive", "--baud", "19200", "--fault", "hangup@10", "--no-percent-end"});
         Rig r(m.slave());
         ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
-        EXPECT_FALSE(r.send(Program));
-        EXPECT_TRUE(r.s.log().text().endsWith("  通信ﾎﾟｰﾄ書込み不良の為中止\n")) << r.s.log().text().toStdString();
+        EXPECT_FALSE(r.send(Program.repeated(10)));
+        EXPECT_TRUE(r.s.log().text().endsWith("  通信ﾎﾟｰﾄ書込み不良の為中止\n"))
+            << r.s.log().text().toStdString();
     }
 }
 
@@ -176,7 +177,8 @@ TEST(Machine, HelpExplainsItselfAndWritePortsKeepsOtherKeys) {
     ASSERT_TRUE(help.waitForFinished(5000));
     EXPECT_EQ(help.exitCode(), 0);
     const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
-    for (const char* word : {"--mode receive", "--mode punch", "--mode dnc", "--fault", "--write-ports", "[Ports]"})
+    for (const char* word :
+         {"--mode receive", "--mode punch", "--mode dnc", "--fault", "--write-ports", "[Ports]"})
         EXPECT_TRUE(text.contains(word)) << word;
 
     TempHome home;
@@ -186,4 +188,69 @@ TEST(Machine, HelpExplainsItselfAndWritePortsKeepsOtherKeys) {
     m.result();
     EXPECT_EQ(home.read("Tornyx.INI"),
               "[Main]\r\nLeft=5\r\n[Ports]\r\nCOM2=/dev/ttyUSB0\r\nCOM1=" + m.slave().toLocal8Bit() + "\r\n");
+}
+
+TEST(Machine, CountsWhatAWriterThatIgnoresXoffSends) {
+    Machine m({"--mode", "receive", "--baud", "19200", "--xoff-at", "20", "--xoff-ms", "100",
+               "--no-percent-end", "--idle", "300"});
+    PosixSerialPort port;
+    ASSERT_TRUE(port.open(m.slave()));
+    SystemClock clock;
+    ASSERT_TRUE(port.waitForInput(3000000));
+    port.purge();
+    for (int i = 0; i < 80; ++i) { // 80 characters at 19200 8N2, XOFF or not
+        ASSERT_TRUE(port.writeByte('A'));
+        clock.sleepUs(573);
+    }
+    const auto res = m.result();
+    EXPECT_GE(res.value("after_xoff").toInt(), 20) << "the machine's count must see a writer that runs on";
+}
+
+TEST(Machine, PunchHoldsOnThePcsXoffUntilXon) {
+    TempHome home;
+    QByteArray text;
+    for (int i = 0; i < 40; ++i)
+        text += "G01X" + QByteArray::number(i) + ".5\n";
+    home.write("in.nc", text);
+    Machine m({"--mode", "punch", "--baud", "19200", "--frame", "--input", home.file("in.nc")});
+    Rig r(m.slave());
+    r.profile.read.code = 3; // ISO
+    ASSERT_TRUE(r.s.openLine(ReceiveKind, r.profile, r.options));
+    QByteArray got;
+    auto take = [&](int ms) {
+        while (r.s.waitForInput(ms))
+            got.append(char(r.s.readChar()));
+    };
+    while (got.size() < 50 && r.s.waitForInput(3000))
+        got.append(char(r.s.readChar()));
+    ASSERT_TRUE(r.port.writeByte(0x13));
+    take(250); // what was on the way
+    const qsizetype held = got.size();
+    take(300);
+    EXPECT_EQ(got.size(), held) << "nothing while the PC holds the machine";
+    ASSERT_TRUE(r.port.writeByte(0x11));
+    take(500);
+    EXPECT_EQ(got, "%\n" + text + "%");
+    r.s.closeLine();
+    const auto res = m.result();
+    EXPECT_EQ(res.value("pauses"), "1");
+    EXPECT_EQ(res.value("end"), "done");
+}
+
+TEST(Machine, DncBufferThrottlesTheWriterWithoutLosingABlock) {
+    TempHome out;
+    Machine m({"--mode", "dnc", "--baud", "19200", "--buffer", "64", "--blocks-per-s", "30", "--out",
+               out.file("got.nc")});
+    Rig r(m.slave());
+    ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
+    QByteArray text("%\n");
+    for (int i = 0; i < 30; ++i)
+        text += "N" + QByteArray::number(i) + "G01X1.Y2.\n";
+    text += "%";
+    EXPECT_TRUE(r.send(text));
+    const auto res = m.result();
+    EXPECT_EQ(out.read("got.nc"), text);
+    EXPECT_EQ(res.value("overflow"), "0");
+    EXPECT_GE(res.value("xoffs").toInt(), 1);
+    EXPECT_LE(res.value("after_xoff").toInt(), 3);
 }

@@ -51,7 +51,7 @@ const Pair EiaTable[] = {
     {'G', 0x67}, {'H', 0x68}, {'I', 0x79}, {'J', 0x51}, {'K', 0x52}, {'L', 0x43}, {'M', 0x54}, {'N', 0x45},
     {'O', 0x46}, {':', 0x46}, {'P', 0x57}, {'Q', 0x58}, {'R', 0x49}, {'S', 0x32}, {'T', 0x23}, {'U', 0x34},
     {'V', 0x25}, {'W', 0x26}, {'X', 0x37}, {'Y', 0x38}, {'Z', 0x29}, {'%', 0x0B}, {'(', 0x1A}, {')', 0x4A},
-    {'+', 0x70}, {'-', 0x40}, {'/', 0x31}, {'.', 0x6B}, {'&', 0x0E}, {',', 0x3B}, {Lf, 0x80}, {' ', 0x10},
+    {'+', 0x70}, {'-', 0x40}, {'/', 0x31}, {'.', 0x6B}, {'&', 0x0E}, {',', 0x3B}, {Lf, 0x80},  {' ', 0x10},
     {Dc1, 0x11}, {Dc2, 0x12}, {Dc3, 0x13}, {Dc4, 0x14},
 };
 
@@ -70,8 +70,8 @@ TEST(EiaEncoding, TableIsCompleteAndEverythingElseIsDropped) {
     for (int c = 0; c < 256; ++c)
         mapped += encodeEia(static_cast<unsigned char>(c)).has_value();
     EXPECT_EQ(mapped, 52);
-    for (unsigned char c : {Cr, (unsigned char)'\t', (unsigned char)'g', (unsigned char)'#', (unsigned char)'*',
-                            (unsigned char)'=', (unsigned char)';', (unsigned char)0xB1})
+    for (unsigned char c : {Cr, (unsigned char)'\t', (unsigned char)'g', (unsigned char)'#',
+                            (unsigned char)'*', (unsigned char)'=', (unsigned char)';', (unsigned char)0xB1})
         EXPECT_FALSE(encodeEia(c).has_value()) << h(c);
 }
 
@@ -132,7 +132,8 @@ class DecodeOrder : public testing::TestWithParam<DecodeCase> {};
 TEST_P(DecodeOrder, ControlCharactersFirstThenTheMode) {
     const DecodeCase& c = GetParam();
     CodeMode mode = c.mode;
-    EXPECT_EQ(h(decode(c.byte, mode, c.pause)), h(c.expected)) << "byte " << h(c.byte) << " pause " << h(c.pause);
+    EXPECT_EQ(h(decode(c.byte, mode, c.pause)), h(c.expected))
+        << "byte " << h(c.byte) << " pause " << h(c.pause);
     EXPECT_EQ(int(mode), int(c.modeAfter)) << "byte " << h(c.byte);
 }
 

@@ -1,6 +1,6 @@
+#include "platform/PosixSerialPort.h"
 #include "platform/IniFile.h"
 #include "platform/PortNames.h"
-#include "platform/PosixSerialPort.h"
 #include "serial/TransferSession.h"
 
 #include "support/FakeLineHost.h"
@@ -38,7 +38,7 @@ struct PtyRig {
         EXPECT_TRUE(pty.isValid());
         const QString dev = pty.slavePath();
         s.setPortResolver([dev](const QString& n) { return n == "COM1" ? dev : QString(); });
-        profile.send.speed = 5;   // 19200 keeps the tests short
+        profile.send.speed = 5; // 19200 keeps the tests short
         profile.read.speed = 5;
         options.dc3Is93 = false;
     }
@@ -176,7 +176,8 @@ TEST(OpenLineOverPty, PausesOnXoffUntilDc1AndStopsOnCan) {
     });
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(r.s.writeChar('A'));
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
     machine.join();
     EXPECT_GE(ms.count(), 140);
     EXPECT_GE(r.host.pumps, 5) << "the window stays live during the pause";
@@ -199,5 +200,6 @@ TEST(OpenLineOverPty, AHungUpLineStopsTheWriterWithALogLine) {
         stopped = r.s.writeChar('A');
     EXPECT_TRUE(stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(4));
-    EXPECT_TRUE(r.s.log().text().endsWith("  通信ﾎﾟｰﾄ書込み不良の為中止\n")) << r.s.log().text().toStdString();
+    EXPECT_TRUE(r.s.log().text().endsWith("  通信ﾎﾟｰﾄ書込み不良の為中止\n"))
+        << r.s.log().text().toStdString();
 }

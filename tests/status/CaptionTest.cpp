@@ -5,8 +5,10 @@
 using namespace tornyx;
 
 namespace {
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s) {
+    return QString::fromUtf16(s);
 }
+} // namespace
 
 TEST(Caption, EveryModeWithTheFullPath) {
     const QString p = "/nc/work/P1.NC";

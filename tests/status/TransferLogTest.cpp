@@ -35,16 +35,19 @@ TEST(TransferLogStamp, UsesShortDateAndLongTimeOfTheLocale) {
     const QDateTime t(QDate(2010, 7, 9), QTime(12, 5, 33));
     EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), t), "2010/07/09 12:05:33");
     EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::German, QLocale::Germany), t), "09.07.10 12:05:33");
-    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::English, QLocale::UnitedStates), t), "7/9/10 12:05:33 PM")
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::English, QLocale::UnitedStates), t),
+              "7/9/10 12:05:33 PM")
         << "US time keeps its AM/PM marker";
     // Early morning: hours without a leading zero where the locale says so.
     const QDateTime early(QDate(2010, 1, 2), QTime(3, 4, 5));
-    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), early), "2010/01/02 3:04:05");
+    EXPECT_EQ(TransferLog::formatStamp(QLocale(QLocale::Japanese, QLocale::Japan), early),
+              "2010/01/02 3:04:05");
 }
 
 TEST(TransferLogStamp, NeverCarriesATimeZone) {
     const QDateTime t(QDate(2010, 7, 9), QTime(12, 5, 33), QTimeZone::utc());
-    for (const QLocale& loc : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom), QLocale::system()}) {
+    for (const QLocale& loc :
+         {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom), QLocale::system()}) {
         const QString s = TransferLog::formatStamp(loc, t);
         EXPECT_FALSE(s.contains("UTC")) << s.toStdString();
         EXPECT_TRUE(s.contains("05:33")) << s.toStdString();
@@ -78,10 +81,10 @@ TEST(TransferLogFile, WritesShiftJisWithCrLfByteExact) {
     log.append(QStringLiteral(u"  送信中止　ｴﾗｰ番号 1033\n"));
     ASSERT_TRUE(log.write(TransferLog::Send));
     const QByteArray stamp0 = "2010/07/09 12:05:33";
-    const QByteArray expected = stamp0 + QByteArray::fromHex("20209197904d8aae97b9") + "\r\n" +
-                                "2010/07/09 12:05:34" + QByteArray::fromHex("2020cca8b0c4de8f6f97cd") + "\r\n" +
-                                "2010/07/09 12:05:35" +
-                                QByteArray::fromHex("20209197904d92868e7e8140b4d7b094d48d862031303333") + "\r\n";
+    const QByteArray expected =
+        stamp0 + QByteArray::fromHex("20209197904d8aae97b9") + "\r\n" + "2010/07/09 12:05:34" +
+        QByteArray::fromHex("2020cca8b0c4de8f6f97cd") + "\r\n" + "2010/07/09 12:05:35" +
+        QByteArray::fromHex("20209197904d92868e7e8140b4d7b094d48d862031303333") + "\r\n";
     EXPECT_EQ(hex(home.read("Tornyx_S.log")), hex(expected));
 }
 
@@ -126,4 +129,18 @@ TEST(TransferLogFile, UnwritableFolderAnswersFalse) {
     // A folder in the place of the file cannot be replaced.
     ASSERT_TRUE(QDir(home.path()).mkdir("Tornyx_S.log"));
     EXPECT_FALSE(log.write(TransferLog::Send));
+}
+
+TEST(TransferLogView, ReadsBackTheStoredAccountOrNamesTheMissingFile) {
+    TempHome home;
+    EXPECT_FALSE(TransferLog::readFile(TransferLog::Dnc).has_value()) << "no DNC run yet";
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Dnc), QStringLiteral(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Send), QStringLiteral(u"送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Receive), QStringLiteral(u"受信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.start(QStringLiteral(u"  受信\n"));
+    log.append(QStringLiteral(u"  受信完了\n"));
+    ASSERT_TRUE(log.write(TransferLog::Receive));
+    EXPECT_EQ(TransferLog::readFile(TransferLog::Receive).value_or("missing"), log.text());
 }

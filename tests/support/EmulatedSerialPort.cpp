@@ -4,7 +4,9 @@
 
 namespace tornyx::test {
 
-std::int64_t EmulatedSerialPort::charUs() const { return std::max<std::int64_t>(1, m_params.characterTimeUs()); }
+std::int64_t EmulatedSerialPort::charUs() const {
+    return std::max<std::int64_t>(1, m_params.characterTimeUs());
+}
 
 bool EmulatedSerialPort::open(const QString& devicePath) {
     close();
@@ -75,14 +77,19 @@ int EmulatedSerialPort::queuedInput() {
     if (!m_open)
         return 0;
     const std::int64_t now = m_clock.nowUs();
-    return int(std::count_if(m_input.begin(), m_input.end(), [&](const Arrival& a) { return a.atUs <= now; }));
+    return int(
+        std::count_if(m_input.begin(), m_input.end(), [&](const Arrival& a) { return a.atUs <= now; }));
 }
 
 int EmulatedSerialPort::queuedOutput() {
     if (!m_open)
         return 0;
     const std::int64_t now = m_clock.nowUs();
-    return int(std::count_if(m_writtenAt.begin(), m_writtenAt.end(), [&](std::int64_t start) { return start > now; }));
+    // Start times only grow: count from the newest back (long sends stay linear).
+    int n = 0;
+    for (auto it = m_writtenAt.rbegin(); it != m_writtenAt.rend() && *it > now; ++it)
+        ++n;
+    return n;
 }
 
 std::optional<unsigned char> EmulatedSerialPort::readByte() {

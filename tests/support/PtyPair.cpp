@@ -15,7 +15,8 @@ PtyPair::PtyPair() {
     if (m_master < 0)
         return;
     char name[128];
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 || ::ptsname_r(m_master, name, sizeof name) != 0) {
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
+        ::ptsname_r(m_master, name, sizeof name) != 0) {
         ::close(m_master);
         m_master = -1;
         return;
@@ -73,6 +74,8 @@ QByteArray PtyPair::read(int count, int timeoutMs) {
     return out;
 }
 
-QByteArray PtyPair::drain(int timeoutMs) { return read(1 << 30, timeoutMs); }
+QByteArray PtyPair::drain(int timeoutMs) {
+    return read(1 << 30, timeoutMs);
+}
 
 } // namespace tornyx::test

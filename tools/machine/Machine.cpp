@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -38,7 +39,7 @@ constexpr int HungUp = -2;
 // the configured line rate when asked.
 class Wire {
 public:
-    Wire(int fd, const Config& c) : m_fd(fd), m_pace(c.pace) {
+    Wire(int fd, const Config& c) : m_fd(fd), m_pace(c.pace), m_batchUs(c.batchUs) {
         const int bits = 1 + c.dataBits + c.parityBits + c.stopBits;
         m_charUs = c.baud > 0 ? (std::int64_t(bits) * 1000000 + c.baud - 1) / c.baud : 0;
     }
@@ -60,6 +61,8 @@ public:
 
     // One byte; paced reads take at most one byte per character time.
     int read(std::int64_t deadline, bool paced = true) {
+        if (m_batchUs > 0)
+            return readBatched(deadline, paced);
         for (;;) {
             const std::int64_t now = nowUs();
             if (paced && m_pace && now < m_nextRead) {
@@ -70,6 +73,10 @@ public:
             }
             const std::int64_t left = deadline - now;
             pollfd p{m_fd, POLLIN, 0};
+            // A byte already waiting arrived on schedule: the machine's own
+            // wake-up latency must not slow the modelled line.
+            const bool waiting = ::poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+            p.revents = 0;
             const int timeoutMs = left <= 0 ? 0 : int(std::min<std::int64_t>((left + 999) / 1000, 1000000));
             const int r = ::poll(&p, 1, timeoutMs);
             if (r < 0 && errno == EINTR)
@@ -83,8 +90,11 @@ public:
                 unsigned char b;
                 const ssize_t n = ::read(m_fd, &b, 1);
                 if (n == 1) {
-                    const std::int64_t at = nowUs();
-                    m_nextRead = std::max(at, m_nextRead) + m_charUs;
+                    const std::int64_t t = nowUs();
+                    // A byte that was already waiting came on schedule; one
+                    // the machine waited for came now.
+                    const std::int64_t at = paced && m_pace && waiting && m_lastArrival > 0 ? m_nextRead : t;
+                    m_nextRead = at + m_charUs;
                     m_lastArrival = at;
                     return b;
                 }
@@ -97,6 +107,61 @@ public:
         }
     }
     std::int64_t lastArrival() const { return m_lastArrival; }
+
+    // Drops the line at once, as a pulled cable does; the descriptor number
+    // stays valid (on /dev/null) for whoever closes it later.
+    void hangUp() {
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, m_fd);
+            ::close(null);
+        }
+    }
+
+    // Reads whatever has come every few milliseconds instead of waking for
+    // every byte, so that the machine does not compete with the PC for the
+    // processor. Arrival times are modelled: the bytes of one read came back
+    // to back, the last of them just now, none sooner than one character
+    // after the one before.
+    int readBatched(std::int64_t deadline, bool paced) {
+        while (m_queue.empty()) {
+            sleepUntil(std::min(deadline, m_lastFill + m_batchUs));
+            const std::int64_t left = deadline - nowUs();
+            pollfd p{m_fd, POLLIN, 0};
+            const int r =
+                ::poll(&p, 1, left <= 0 ? 0 : int(std::min<std::int64_t>((left + 999) / 1000, 1000000)));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0) {
+                if (nowUs() >= deadline)
+                    return TimedOut;
+                continue;
+            }
+            if (!(p.revents & POLLIN))
+                return HungUp;
+            unsigned char buf[4096];
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            if (n <= 0)
+                return HungUp;
+            const std::int64_t t = nowUs();
+            m_lastFill = t;
+            for (ssize_t i = 0; i < n; ++i) {
+                std::int64_t at = t;
+                if (m_pace)
+                    at = std::max(m_lastQueued + m_charUs, t - std::int64_t(n - 1 - i) * m_charUs);
+                m_lastQueued = at;
+                m_queue.push_back({buf[i], at});
+            }
+        }
+        const auto [b, at] = m_queue.front();
+        m_queue.pop_front();
+        if (paced && m_pace)
+            sleepUntil(at);
+        m_lastArrival = at;
+        return b;
+    }
 
     bool write(unsigned char b) {
         if (m_pace)
@@ -114,7 +179,9 @@ public:
             }
             return false;
         }
-        m_nextWrite = std::max(nowUs(), m_nextWrite) + m_charUs;
+        // Late by less than a character: the line was busy all the time.
+        const std::int64_t t = nowUs();
+        m_nextWrite = (t - m_nextWrite < m_charUs ? m_nextWrite : t) + m_charUs;
         return true;
     }
     bool write(const std::string& bytes) {
@@ -131,6 +198,10 @@ private:
     std::int64_t m_nextRead = 0;
     std::int64_t m_nextWrite = 0;
     std::int64_t m_lastArrival = 0;
+    std::int64_t m_batchUs = 0;
+    std::int64_t m_lastFill = 0;
+    std::int64_t m_lastQueued = 0;
+    std::deque<std::pair<unsigned char, std::int64_t>> m_queue;
 };
 
 struct Result {
@@ -155,7 +226,9 @@ bool isControl(unsigned char d) {
 
 // The machine's decoding: in EIA the byte 0x13 is the digit 3 (the machine
 // does not take XOFF from a program it is reading).
-unsigned char decodeData(unsigned char b, CodeMode& mode) { return nc::decode(b, mode, nc::Dc3Parity); }
+unsigned char decodeData(unsigned char b, CodeMode& mode) {
+    return nc::decode(b, mode, nc::Dc3Parity);
+}
 
 void report(const Result& r, const Wire& w, const Config& c) {
     const std::int64_t first = r.times.empty() ? 0 : r.times.front();
@@ -167,7 +240,8 @@ void report(const Result& r, const Wire& w, const Config& c) {
     std::printf("result mode=%s end=%s bytes=%zu data=%zu sent=%ld after_xoff=%ld xoffs=%ld overflow=%ld "
                 "starved=%ld pauses=%ld max_fill=%d span_us=%lld rate=%.1f line_rate=%.1f\n",
                 r.mode.c_str(), r.end.c_str(), r.raw.size(), r.decoded.size(), r.sent, r.afterXoff, r.xoffs,
-                r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first), rate, lineRate);
+                r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first), rate,
+                lineRate);
     std::fflush(stdout);
     (void)c;
 }
@@ -223,8 +297,10 @@ public:
         const int low = m_c.dncBuffer / 4;
         bool ended = false;
 
+        std::int64_t xoffSentAt = 0;
         auto sendXoff = [&] {
             m_wire.write(m_c.pauseChar);
+            xoffSentAt = nowUs();
             xoffed = true;
             episode = 0;
             ++r.xoffs;
@@ -293,7 +369,9 @@ public:
             r.raw += char(byte);
             r.times.push_back(m_wire.lastArrival() ? m_wire.lastArrival() : now);
             lastByte = now;
-            if (xoffed)
+            // Bytes that came later than one character after the XOFF
+            // went out: the PC sent them after it could have seen it.
+            if (xoffed && r.times.back() > xoffSentAt + m_wire.charUs())
                 r.afterXoff = std::max(r.afterXoff, ++episode);
             if (ended)
                 continue;
@@ -336,11 +414,21 @@ public:
                 if (f.atByte != dataBytes)
                     continue;
                 switch (f.kind) {
-                case FaultKind::Can: m_wire.write(nc::Can); break;
-                case FaultKind::Dc4: m_wire.write(nc::Dc4); break;
-                case FaultKind::Noise: m_wire.write(f.noise); break;
-                case FaultKind::HangUp: r.end = "hangup-injected"; return r;
-                case FaultKind::None: break;
+                case FaultKind::Can:
+                    m_wire.write(nc::Can);
+                    break;
+                case FaultKind::Dc4:
+                    m_wire.write(nc::Dc4);
+                    break;
+                case FaultKind::Noise:
+                    m_wire.write(f.noise);
+                    break;
+                case FaultKind::HangUp:
+                    m_wire.hangUp();
+                    r.end = "hangup-injected";
+                    return r;
+                case FaultKind::None:
+                    break;
                 }
             }
             if (d == '%' && ++percents == 2 && m_c.endOnPercent) {
@@ -427,11 +515,22 @@ public:
                 if (f.atByte != long(i))
                     continue;
                 switch (f.kind) {
-                case FaultKind::Can: m_wire.write(nc::Can); r.end = "can-injected"; return r;
-                case FaultKind::Dc4: m_wire.write(nc::Dc4); break;
-                case FaultKind::Noise: m_wire.write(f.noise); break;
-                case FaultKind::HangUp: r.end = "hangup-injected"; return r;
-                case FaultKind::None: break;
+                case FaultKind::Can:
+                    m_wire.write(nc::Can);
+                    r.end = "can-injected";
+                    return r;
+                case FaultKind::Dc4:
+                    m_wire.write(nc::Dc4);
+                    break;
+                case FaultKind::Noise:
+                    m_wire.write(f.noise);
+                    break;
+                case FaultKind::HangUp:
+                    m_wire.hangUp();
+                    r.end = "hangup-injected";
+                    return r;
+                case FaultKind::None:
+                    break;
                 }
             }
             if (!m_wire.write(static_cast<unsigned char>(bytes[i]))) {
@@ -498,7 +597,9 @@ public:
             m_wire.write(nc::Dc1);
             bool served = false;
             for (;;) {
-                const std::int64_t until = served ? m_deadline : std::min(m_deadline, nowUs() + std::int64_t(m_c.punchAfterMs) * 1000);
+                const std::int64_t until =
+                    served ? m_deadline
+                           : std::min(m_deadline, nowUs() + std::int64_t(m_c.punchAfterMs) * 1000);
                 const int b = m_wire.read(until, false);
                 if (b == HungUp)
                     break;

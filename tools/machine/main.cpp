@@ -49,7 +49,9 @@ Code and line:
   --code iso|eia|raw|auto   tape code (auto: settled by the first data byte)
   --baud N --bits N --parity none|even|odd --stop 1|2
                      framing whose character time paces reading and writing
-                     (default 9600 8N2); --no-pace reads and writes at once
+                     (default 9600 8N2); --no-pace reads and writes at once;
+                     --exact reads byte by byte (always so with XOFF, DNC or
+                     faults), else the machine reads every 4 ms
   --dc3 0x13|0x93    the XOFF character the machine sends (default 0x13)
 Receive options:
   --out FILE  --raw-out FILE  --times FILE (arrival time of each byte, us)
@@ -129,12 +131,18 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--mode") {
             const std::string m = next();
-            c.mode = m == "receive" ? Mode::Receive : m == "punch" ? Mode::Punch : m == "dnc" ? Mode::Dnc
-                   : m == "controller" ? Mode::Controller : (usage("bad --mode " + m), Mode::Receive);
+            c.mode = m == "receive"      ? Mode::Receive
+                     : m == "punch"      ? Mode::Punch
+                     : m == "dnc"        ? Mode::Dnc
+                     : m == "controller" ? Mode::Controller
+                                         : (usage("bad --mode " + m), Mode::Receive);
         } else if (a == "--code") {
             const std::string m = next();
-            c.code = m == "iso" ? CodeMode::Iso : m == "eia" ? CodeMode::Eia : m == "raw" ? CodeMode::Raw
-                   : m == "auto" ? CodeMode::Undecided : (usage("bad --code " + m), CodeMode::Iso);
+            c.code = m == "iso"    ? CodeMode::Iso
+                     : m == "eia"  ? CodeMode::Eia
+                     : m == "raw"  ? CodeMode::Raw
+                     : m == "auto" ? CodeMode::Undecided
+                                   : (usage("bad --code " + m), CodeMode::Iso);
         } else if (a == "--baud") {
             c.baud = toInt(next(), "--baud");
         } else if (a == "--bits") {
@@ -143,6 +151,8 @@ int main(int argc, char** argv) {
             c.parityBits = std::string(next()) == "none" ? 0 : 1;
         } else if (a == "--stop") {
             c.stopBits = toInt(next(), "--stop");
+        } else if (a == "--exact") {
+            c.batchUs = -1;
         } else if (a == "--no-pace") {
             c.pace = false;
         } else if (a == "--dc3") {
@@ -195,6 +205,9 @@ int main(int argc, char** argv) {
             usage("unknown option " + a);
         }
     }
+    // XOFF and fault timing need every byte as it comes.
+    if (c.batchUs < 0 || c.mode == Mode::Dnc || c.xoffAt > 0 || !c.faults.empty())
+        c.batchUs = 0;
     if (c.mode == Mode::Dnc && c.dncBuffer <= 0)
         c.dncBuffer = 256;
     if (c.mode != Mode::Dnc)

@@ -1,0 +1,204 @@
+// Sends a generated program to tornyx-machine over a pty at the line rate and
+// prints what the run cost: effective rate, processor time, memory, event
+// pump liveness, bytes after the machine's XOFF, and the run's own cost per
+// line measured without a line.
+//
+//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--machine PATH]
+#include "send/SendRun.h"
+
+#include "platform/PosixSerialPort.h"
+
+#include "send/SendFakes.h"
+#include "support/EmulatedSerialPort.h"
+#include "support/FakeClock.h"
+#include "support/TempHome.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QProcess>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <sys/resource.h>
+
+using namespace tornyx;
+using namespace tornyx::test;
+
+namespace {
+
+// The host pumps the real event loop, as the main window does.
+class PumpingLineHost : public ScriptedLineHost {
+public:
+    void processEvents() override {
+        ScriptedLineHost::processEvents();
+        QCoreApplication::processEvents();
+    }
+};
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long maxRssKb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+QList<QByteArray> program(int kb) {
+    QList<QByteArray> lines{"%", "O1000(BENCH)"};
+    qsizetype size = 0;
+    for (int i = 0; size < qsizetype(kb) * 1024; ++i) {
+        QByteArray l = "N" + QByteArray::number(i % 10000) + "G01X" + QByteArray::number(i % 997) + ".123Y-" +
+                       QByteArray::number(i % 499) + ".5F1200";
+        size += l.size() + 1;
+        lines << l;
+    }
+    lines << "M30"
+          << "%";
+    return lines;
+}
+
+QMap<QString, QString> resultOf(QProcess& p) {
+    p.waitForFinished(30000);
+    QMap<QString, QString> out;
+    for (const QString& line : QString::fromLocal8Bit(p.readAllStandardOutput()).split('\n'))
+        if (line.startsWith("result "))
+            for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts))
+                out[kv.section('=', 0, 0)] = kv.section('=', 1);
+    return out;
+}
+
+void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace) {
+    TempHome home;
+    QProcess m;
+    QStringList margs{"--mode",        "receive", "--baud",    QString::number(baud),
+                      "--start-delay", "30",      "--xoff-at", "2000",
+                      "--xoff-ms",     "200",     "--idle",    "1500",
+                      "--timeout",     "600000"};
+    if (!pace)
+        margs << "--no-pace";
+    m.start(machine, margs);
+    if (!m.waitForReadyRead(5000)) {
+        std::printf("machine did not start\n");
+        return;
+    }
+    const QString slave = QString::fromLocal8Bit(m.readLine()).trimmed();
+
+    platform::PosixSerialPort port;
+    PumpingLineHost lineHost;
+    platform::SystemClock clock;
+    TransferSession session(port, lineHost, clock);
+    session.setPortResolver([slave](const QString&) { return slave; });
+    FakeEditor editor(program(kb));
+    FakeSendHost host;
+    TransferState state;
+    SendRun run(session, editor, host, state);
+    SendContext ctx;
+    ctx.profile = defaultProfile(1);
+    ctx.profile.send.speed = speedIndex;
+    ctx.profile.send.signal = 0;
+    ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+    ctx.documentPath = "/bench/O1000.nc";
+
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(50);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
+    // Ticks per second while the data flows, worst second.
+    int worstTicks = 1000;
+    int lastTicks = 0;
+    QElapsedTimer second;
+    lineHost.onPump = [&](int) {
+        if (!state.dataSent)
+            return;
+        if (!second.isValid()) {
+            second.start();
+            lastTicks = ticks;
+        } else if (second.elapsed() >= 1000) {
+            if (state.counters.sentCount < state.counters.totalCount)
+                worstTicks = std::min(worstTicks, ticks - lastTicks);
+            lastTicks = ticks;
+            second.restart();
+        }
+    };
+    const long rssBefore = maxRssKb();
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    run.SendButtonPressed(1, ctx);
+    const double seconds = wall.elapsed() / 1000.0;
+    const double cpu = cpuSeconds() - cpu0;
+    const auto res = resultOf(m);
+    const double rate = res.value("rate").toDouble();
+    const double lineRate = res.value("line_rate").toDouble();
+    std::printf("%d baud 8N2, %d KB, %lld lines, machine %s: %s\n", baud, kb, qlonglong(editor.lines.size()),
+                pace ? "reading at the line rate" : "reading at once", qPrintable(session.log().lastLine()));
+    std::printf("  machine: bytes=%s rate=%.1f B/s line_rate=%.1f B/s -> %.2f%% of the line rate\n",
+                qPrintable(res.value("bytes")), rate, lineRate, lineRate > 0 ? 100.0 * rate / lineRate : 0.0);
+    std::printf("  after_xoff=%s xoffs=%s\n", qPrintable(res.value("after_xoff")),
+                qPrintable(res.value("xoffs")));
+    std::printf("  run %.1f s wall (incl. 4 s before closing), CPU %.2f s = %.2f%% of one core\n", seconds,
+                cpu, 100.0 * cpu / seconds);
+    std::printf("  20 Hz timer: worst second %d ticks; max RSS %ld KB -> %ld KB\n", worstTicks, rssBefore,
+                maxRssKb());
+}
+
+// The run's own cost: the same program over an emulated line whose clock
+// jumps, so only the run's work (filter, selection, progress, pumps) counts.
+void overheadRun(int kb) {
+    FakeClock clock;
+    EmulatedSerialPort port(clock);
+    ScriptedLineHost lineHost;
+    TransferSession session(port, lineHost, clock);
+    session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
+    FakeEditor editor(program(kb));
+    FakeSendHost host;
+    TransferState state;
+    SendRun run(session, editor, host, state);
+    SendContext ctx;
+    ctx.profile = defaultProfile(1);
+    ctx.profile.send.speed = 5;
+    ctx.profile.send.signal = 1;
+    const double cpu0 = cpuSeconds();
+    run.SendButtonPressed(1, ctx);
+    const double cpu = cpuSeconds() - cpu0;
+    const auto lines = editor.lines.size();
+    std::printf(
+        "overhead without a line: %lld lines, %lld bytes, %.2f us per line (%.3f us per byte), %d pumps\n",
+        qlonglong(lines), qlonglong(port.written().size()), 1e6 * cpu / lines,
+        1e6 * cpu / std::max<qsizetype>(1, port.written().size()), lineHost.pumps);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int kb = 100;
+    QStringList bauds{"19200", "9600"};
+    QString machine = TORNYX_MACHINE;
+    bool pace = true;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--kb")
+            kb = args[i + 1].toInt();
+        else if (args[i] == "--baud")
+            bauds = args[i + 1].split(',');
+        else if (args[i] == "--machine")
+            machine = args[i + 1];
+        else if (args[i] == "--pace")
+            pace = args[i + 1] != "no";
+    }
+    overheadRun(kb);
+    for (const QString& b : bauds) {
+        const int baud = b.toInt();
+        const int index = baud == 19200 ? 5 : baud == 9600 ? 3 : baud == 4800 ? 2 : baud == 2400 ? 1 : 0;
+        lineRun(machine, kb, baud, index, pace);
+    }
+    return 0;
+}

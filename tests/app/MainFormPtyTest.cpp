@@ -1,0 +1,129 @@
+// The main window sends to the simulated machine over a real pseudo-terminal:
+// toolbar button, serial line, post-transfer step and log file together.
+#include "app/TMainForm.h"
+#include "platform/TextCodec.h"
+#include "status/TransferLog.h"
+#include "support/FakePrompts.h"
+#include "support/MachineProcess.h"
+#include "support/SafeServices.h"
+#include "support/TempHome.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace tornyx;
+using test::FakePrompts;
+using test::MachineProcess;
+using test::TempHome;
+
+namespace {
+
+QString u(const char16_t* s) { return QString::fromUtf16(s); }
+
+struct MainFormPty : ::testing::Test {
+    TempHome home;
+    FakePrompts prompts;
+    test::SafeServices safe{home, &prompts};
+    std::unique_ptr<MachineProcess> machine;
+    std::unique_ptr<TMainForm> form;
+
+    // The machine receives on a pty mapped as COM1; the window uses the real
+    // termios port and clock, so only the stand-in commands are fakes.
+    void start(const QStringList& machineArgs, const QByteArray& document, const QByteArray& settings = {}) {
+        machine = std::make_unique<MachineProcess>(
+            TORNYX_MACHINE,
+            QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30", "--timeout", "15000",
+                        "--idle", "500", "--out", home.file("got.nc"), "--raw-out", home.file("raw.bin")},
+            machineArgs);
+        ASSERT_FALSE(machine->slave().isEmpty());
+        home.write("Tornyx.INI", "[Ports]\r\nCOM1=" + machine->slave().toLocal8Bit() + "\r\n");
+        home.write("Setting.ini", "[Send1]\r\nSpeed=5\r\n" + settings);
+        home.write("PROG.NC", document);
+        safe.services.port = nullptr;
+        safe.services.clock = nullptr;
+        form = std::make_unique<TMainForm>(QStringList{home.file("PROG.NC")}, safe.services);
+        form->show();
+        QApplication::processEvents();
+    }
+    // Presses Send and waits (with the event loop running) until the
+    // post-transfer step has given the window back.
+    void sendAndWait() {
+        form->SpeedButton[10]->click();
+        QElapsedTimer t;
+        t.start();
+        while (form->SpeedButton[13]->isEnabled() && t.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (!form->SpeedButton[10]->isEnabled() && t.elapsed() < 25000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QString lastLogLine() const {
+        const QString log = platform::fromSjis(home.read("Tornyx_S.log"));
+        const QStringList lines = log.split("\r\n", Qt::SkipEmptyParts);
+        return lines.isEmpty() ? QString() : lines.back().section("  ", 1);
+    }
+    ~MainFormPty() override {
+        if (form) {
+            form->setModified(false);
+            form->close();
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(MainFormPty, SendButtonPutsTheProgramOnTheLine) {
+    start({}, "O1\r\nM30\r\n");
+    sendAndWait();
+    // Raw bytes on the line: LF, O1, M30, end code LF "%", ISO even parity.
+    EXPECT_EQ(test::hex(home.read("raw.bin")), "0A CF B1 0A 4D 33 30 0A 0A A5");
+    EXPECT_EQ(lastLogLine(), u(u"送信完了"));
+    EXPECT_TRUE(form->SpeedButton[10]->isEnabled()) << "the post-transfer step gave the window back";
+    EXPECT_FALSE(form->isModified());
+}
+
+TEST_F(MainFormPty, EiaProfileEncodesForTheMachine) {
+    start({"--code", "eia"}, "O1\r\nM30\r\n", "Code=1\r\n");
+    sendAndWait();
+    EXPECT_EQ(test::hex(home.read("raw.bin")), "46 01 80 54 13 20 80 80 0B");
+    EXPECT_EQ(lastLogLine(), u(u"送信完了"));
+}
+
+TEST_F(MainFormPty, StopButtonEndsTheRunWhileTheWindowStaysLive) {
+    QByteArray doc;
+    for (int i = 0; i < 200; ++i)
+        doc += "G01X" + QByteArray::number(i) + ".Y1.\r\n";
+    start({}, "O1\r\n" + doc + "M30\r\n");
+    // The button is clicked from the event loop the run keeps pumping.
+    QTimer::singleShot(400, form.get(), [this] { form->SpeedButton[13]->click(); });
+    sendAndWait();
+    EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止　ｴﾗｰ番号 10"))) << lastLogLine().toStdString();
+    EXPECT_LT(home.read("raw.bin").size(), 2000) << "the rest of the program stayed unsent";
+    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+}
+
+TEST_F(MainFormPty, ClosingDuringARunStopsItAndClosesAfterwards) {
+    QByteArray doc;
+    for (int i = 0; i < 200; ++i)
+        doc += "G01X" + QByteArray::number(i) + ".Y1.\r\n";
+    start({}, "O1\r\n" + doc + "M30\r\n");
+    bool closedAtOnce = true;
+    QTimer::singleShot(400, form.get(), [&] {
+        form->close();
+        closedAtOnce = !form->isVisible();
+    });
+    form->SpeedButton[10]->click(); // returns when the run has ended
+    QElapsedTimer t;
+    t.start();
+    while (form->isVisible() && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(closedAtOnce) << "the window waits for the run's stop path";
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止"))) << lastLogLine().toStdString();
+    EXPECT_TRUE(QFile::exists(home.file("Tornyx.INI")));
+    EXPECT_TRUE(platform::fromSjis(home.read("Tornyx.INI")).contains("SetNo=1")) << "the close steps ran";
+}
