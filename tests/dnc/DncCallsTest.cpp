@@ -111,3 +111,21 @@ TEST(DncEnd, CodesOutsideComments) {
 }
 
 } // namespace
+
+#include "dnc/DataCheck.h"
+
+namespace {
+
+TEST(DncDataCheck, CallsListedOnceWithTheirTicks) {
+    const QList<QByteArray> lines{"O1",   "N5 M98 P100 L2", "M98 P100", "M98 P10 (X)", "G65 P9 A1.", "M30",
+                                  "O100", "M99",            "O9",       "M99"};
+    const QList<CallEntry> entries = dataCheck(int(lines.size()), over(lines), nullptr);
+    QStringList texts;
+    for (const CallEntry& e : entries)
+        texts << e.text() + (e.found ? "+" : "-");
+    EXPECT_EQ(texts, (QStringList{"00002:M98P100+", "00004:M98P10-", "00005:G65P9+"}));
+    EXPECT_EQ(callText("X1.M198 P1000 L3"), "M198P1000");
+    EXPECT_EQ(callText("G00 X1."), "");
+}
+
+} // namespace
