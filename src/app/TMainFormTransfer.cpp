@@ -63,6 +63,8 @@ SendOptions sendOptionsFrom(const Options& o) {
 
 void TMainForm::setUpTransfers(MainFormServices& services) {
     m_transfer = std::make_unique<TransferWiring>(*this, services);
+    if (!dncRun)
+        dncRun = [this] { m_transfer->runDnc(); };
     AutoForm = new TAutoForm(this);
     connectLogMenu();
     Timer1 = new QTimer(this);
@@ -89,7 +91,8 @@ TransferSession& TMainForm::session() { return m_transfer->session(); }
 SendRun& TMainForm::sendRun() { return m_transfer->send(); }
 Prompts& TMainForm::prompts() { return *m_prompts; }
 
-bool TMainForm::isTransferRunning() const { return m_transfer && m_transfer->send().isRunning(); }
+bool TMainForm::isTransferRunning() const { return m_transfer && (m_transfer->send().isRunning() || m_transfer->dnc().isRunning());
+}
 
 SendContext TMainForm::sendContext() const {
     SendContext c;
