@@ -152,33 +152,55 @@ QByteArray cleanCallWords(const QByteArray& words, const QByteArray& target) {
     return w;
 }
 
+namespace {
+
+// The number in text[from, to): blanks around and between digits are
+// ignored; nullopt when there are no digits; anything else is NotANumber.
+// Parsed in place: the search runs over every entry of a long list.
+template <typename Text, typename At>
+std::optional<long long> numberIn(const Text& text, qsizetype from, qsizetype to, At charAt) {
+    long long n = 0;
+    bool digits = false;
+    for (qsizetype i = from; i < to; ++i) {
+        const char16_t c = charAt(text, i);
+        if (c == u' ')
+            continue;
+        if (c < u'0' || c > u'9' || n > (1LL << 58))
+            throw NotANumber{QByteArray::number(qlonglong(i))};
+        n = n * 10 + (c - u'0');
+        digits = true;
+    }
+    if (!digits)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
 std::optional<long long> lineProgramNumber(QByteArrayView line) {
     if (line.isEmpty() || (line[0] != 'O' && line[0] != ':'))
         return std::nullopt;
-    QByteArrayView rest = line.sliced(1);
-    const qsizetype paren = find(rest, "(");
-    if (paren >= 0)
-        rest = rest.first(paren);
-    const QByteArray number = rest.toByteArray().trimmed();
-    if (number.isEmpty())
-        return std::nullopt;
-    return toNumber(number);
+    qsizetype end = line.indexOf('(');
+    if (end < 0)
+        end = line.size();
+    const auto at = [](QByteArrayView t, qsizetype i) { return char16_t(static_cast<unsigned char>(t[i])); };
+    return numberIn(line, 1, end, at);
 }
 
 std::optional<long long> entryProgramNumber(const QString& entry) {
     qsizetype start = 0;
-    while (start < entry.size() && entry[start] == ' ')
+    while (start < entry.size() && entry[start] == u' ')
         ++start;
-    QString rest = entry.mid(start + 7);
-    qsizetype end = rest.indexOf('(');
-    if (end < 0)
-        end = rest.indexOf(';');
-    if (end >= 0)
-        rest.truncate(end);
-    const QByteArray number = platform::toSjis(rest).trimmed();
-    if (number.isEmpty())
+    start += 7;
+    if (start >= entry.size())
         return std::nullopt;
-    return toNumber(number);
+    qsizetype end = entry.indexOf(u'(', start);
+    if (end < 0)
+        end = entry.indexOf(u';', start);
+    if (end < 0)
+        end = entry.size();
+    const auto at = [](const QString& t, qsizetype i) { return t[i].unicode(); };
+    return numberIn(entry, start, end, at);
 }
 
 SearchResult findCall(QByteArrayView line, const QStringList* list, int lineCount, const LineAt& lineAt) {
