@@ -48,4 +48,8 @@ QString QtPrompts::saveFileName(QWidget* owner, const QString& title, const QStr
     return QFileDialog::getSaveFileName(owner, title, proposal, filter);
 }
 
+QString QtPrompts::folderName(QWidget* owner, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(owner, title, start);
+}
+
 } // namespace tornyx

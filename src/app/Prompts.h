@@ -23,6 +23,7 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
                                  const QString& filter) = 0;
+    virtual QString folderName(QWidget* owner, const QString& title, const QString& start) = 0;
 };
 
 class QtPrompts : public Prompts {
@@ -32,6 +33,7 @@ public:
                          const QString& filter) override;
     QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
                          const QString& filter) override;
+    QString folderName(QWidget* owner, const QString& title, const QString& start) override;
 };
 
 } // namespace tornyx

@@ -482,8 +482,7 @@ void TMainForm::AppIdle() {
     }
 }
 
-void TMainForm::SpeedButton9Click() {}
-void TMainForm::startReceive(const QString&) {}
+
 
 // ---------------------------------------------------------------- profiles
 
@@ -668,7 +667,12 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     // Closing while a transfer runs is a stop request; the run closes the
     // window once it has ended through its stop path and closed the port.
     if (isTransferRunning()) {
-        sendRun().requestClose();
+        if (receiving) {
+            closeAfterTransfer = true;
+            session().requestStop();
+        } else {
+            sendRun().requestClose();
+        }
         e->ignore();
         return;
     }

@@ -6,6 +6,7 @@
 #include "editor/ui/NcEditor.h"
 #include "platform/SystemCommands.h"
 #include "profiles/CommProfile.h"
+#include "receive/Receiver.h"
 #include "serial/LineOptions.h"
 #include "status/TransferState.h"
 #include "status/ui/StatusBars.h"
@@ -48,6 +49,7 @@ struct SendOptions;
 // The options the serial line and the send run obey, from Tornyx.INI.
 LineOptions lineOptionsFrom(const Options& o);
 SendOptions sendOptionsFrom(const Options& o);
+ReceiveOptions receiveOptionsFrom(const Options& o);
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -80,6 +82,8 @@ struct MainFormServices {
 
 class TMainForm : public QMainWindow, private CommandLineHost {
     Q_OBJECT
+    friend class TransferWiring;
+
 public:
     TMainForm(const QStringList& arguments, MainFormServices services = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -221,7 +225,8 @@ public:
     TransferSession& session();
     SendRun& sendRun();
     Prompts& prompts();
-    bool isTransferRunning() const;
+    bool isTransferRunning() const; // a send, receive or DNC run is in its loop
+    bool receiving = false;
     SendContext sendContext() const;
     void SpeedButton9Click();  // receive
     void SpeedButton10Click(); // send
@@ -253,6 +258,7 @@ private:
     void FormClose();
     void FileExit1Click();
     void setUpTransfers(MainFormServices& services);
+    void runReceive(const std::function<void(Receiver&, Receiver::Request&)>& how);
     void connectLogMenu();
     bool probeAllPorts(int n);
 

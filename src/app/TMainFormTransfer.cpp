@@ -12,6 +12,7 @@
 #include "platform/TextCodec.h"
 #include "send/PostTransfer.h"
 #include "send/SendRun.h"
+#include "receive/Receiver.h"
 #include "send/TSendTime.h"
 #include "serial/TransferSession.h"
 
@@ -91,7 +92,42 @@ TransferSession& TMainForm::session() { return m_transfer->session(); }
 SendRun& TMainForm::sendRun() { return m_transfer->send(); }
 Prompts& TMainForm::prompts() { return *m_prompts; }
 
-bool TMainForm::isTransferRunning() const { return m_transfer && (m_transfer->send().isRunning() || m_transfer->dnc().isRunning());
+bool TMainForm::isTransferRunning() const { return receiving ||
+           (m_transfer && (m_transfer->send().isRunning() || m_transfer->dnc().isRunning()));
+}
+
+ReceiveOptions receiveOptionsFrom(const Options& o) {
+    ReceiveOptions r;
+    r.line = lineOptionsFrom(o);
+    r.keepOnStop = o.isOn("op10");
+    r.powerOff = o.isOn("Power_Off");
+    r.splitAfterReceive = o.isOn("op2");
+    return r;
+}
+
+void TMainForm::runReceive(const std::function<void(Receiver&, Receiver::Request&)>& how) {
+    Receiver receiver(session(), *m_transfer);
+    Receiver::Request request;
+    request.profileNumber = options.setNo;
+    request.profile = profiles[options.setNo];
+    request.options = receiveOptionsFrom(options);
+    request.exitAfterTransfer = exitAfterTransfer;
+    transferState.kind = 2;
+    receiving = true;
+    how(receiver, request);
+    receiving = false;
+    exitAfterTransfer = request.exitAfterTransfer;
+    shiftForNextTransfer = false;
+    if (closeAfterTransfer)
+        QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TMainForm::SpeedButton9Click() {
+    runReceive([](Receiver& r, Receiver::Request& q) { r.receiveButtonClicked(q); });
+}
+
+void TMainForm::startReceive(const QString& path) {
+    runReceive([path](Receiver& r, Receiver::Request& q) { r.orderedReceive(q, path); });
 }
 
 SendContext TMainForm::sendContext() const {

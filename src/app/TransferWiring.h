@@ -11,7 +11,9 @@
 #include "platform/PosixSerialPort.h"
 #include "platform/ScreenSaver.h"
 #include "platform/TextCodec.h"
+#include "receive/ReceiveHost.h"
 #include "send/PostTransfer.h"
+#include "status/Caption.h"
 #include "send/SendRun.h"
 #include "send/TSendTime.h"
 #include "serial/TransferSession.h"
@@ -39,7 +41,12 @@ inline Prompts::Kind promptKind(LineHost::Kind k) {
 } // namespace transfer_detail
 
 // Everything a transfer needs from the main window, in one place.
-class TransferWiring : public LineHost, public SendEditor, public SendHost, public PostTransferHost, public DncHost {
+class TransferWiring : public LineHost,
+                       public SendEditor,
+                       public SendHost,
+                       public PostTransferHost,
+                       public ReceiveHost,
+                       public DncHost {
 public:
     TransferWiring(TMainForm& w, MainFormServices& s)
         : m_w(w), m_ownPort(s.port ? nullptr : std::make_unique<platform::PosixSerialPort>()),
@@ -224,6 +231,71 @@ public:
         const platform::SystemCommands commands = m_commands;
         QTimer::singleShot(5000, &m_w, [commands, mail] { platform::sendMail(commands, mail); });
     }
+
+    // ---- ReceiveHost
+    bool isLogViewShown() override { return m_w.logDisplayed; }
+    bool askSaveBeforeReplace() override { return m_w.askSaveBeforeReplace(); }
+    void prepareTransferBar() override {
+        m_w.setTransferPanel(6, QString());
+        m_w.ProgressBar1 = m_w.StatusBar2->startProgress();
+    }
+    std::optional<QString> chooseReceiveFile(const QString& title, const QString& initialFolder) override {
+        const QString name = m_w.prompts().saveFileName(&m_w, title, initialFolder, QString());
+        if (name.isEmpty()) {
+            m_w.saveDialogFileName = m_w.documentPath;
+            return std::nullopt;
+        }
+        return name;
+    }
+    std::optional<QString> chooseFolder(const QString& caption, const QString& startFolder) override {
+        const QString folder = m_w.prompts().folderName(&m_w, caption, startFolder);
+        return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
+    }
+    void setSaveDialogFileName(const QString& path) override { m_w.saveDialogFileName = path; }
+    QString workingFolder() override { return m_w.options.dirPath; }
+    void setWorkingFolder(const QString& folder) override { m_w.options.dirPath = folder; }
+    void setCaption(int mode, const QString& fileName) override { m_w.setCaption(mode, fileName); }
+    void setCaptionFullName(int mode, const QString& fileName) override {
+        m_w.setWindowTitle(makeCaption(mode, fileName, false, m_w.versionText));
+    }
+    void enterTransferMode() override { m_w.setTransferMode(false); }
+    void clearEditor() override { m_w.clearEditor(); }
+    void clearBreakpoint() override {
+        m_w.breakpointLine = -1;
+        m_w.jump_bp->setEnabled(false);
+    }
+    void setScreenSaverActive(bool active) override { setScreenSaverInhibited(!active); }
+    void showReceiveLayout() override {
+        m_w.Timer4->stop();
+        showSendDisplay(true);
+        m_w.Label2->clear();
+    }
+    void setTransferRunning() override {
+        m_w.transferState.running = true;
+        setEditorContextMenuEnabled(false);
+    }
+    void repaintTransferBar() override { m_w.StatusBar2->repaint(); }
+    void setEditingPanel(int index, const QString& text) override { m_w.setEditingPanel(index, text); }
+    void setProgressRange(int minimum, int maximum) override {
+        if (auto* p = m_w.StatusBar2->progressBar())
+            p->setRange(minimum, qMax(minimum, maximum));
+    }
+    void setProgramLabel(const QString& text) override { m_w.Label2->setText(text); }
+    void shutDownComputer() override { platform::powerOff(m_commands); }
+    void startPostTransfer(const ReceiveResult& result) override {
+        TransferState& st = m_w.transferState;
+        st.kind = 2;
+        st.receivedPending = result.receivedPending;
+        st.success = result.success;
+        st.dataSent = false;
+        st.errorNumber = result.errorNumber;
+        if (!result.receiveFile.isEmpty()) {
+            st.transferPath = result.receiveFile;
+            m_w.transferPath = result.receiveFile;
+        }
+        m_w.Timer1->start();
+    }
+    void newDocument() override { m_w.open1Click(); }
 
 private:
     TMainForm& m_w;

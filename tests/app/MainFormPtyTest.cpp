@@ -163,3 +163,22 @@ TEST_F(MainFormPty, DncRunFollowsTheCallOnTheLine) {
     EXPECT_TRUE(log.contains(u(u"  DNC送信完了"))) << log.toStdString();
     EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
 }
+
+TEST_F(MainFormPty, ReceiveButtonStoresWhatTheMachinePunchesAndLoadsIt) {
+    home.write("tape.nc", "O1234\r\nG01X10.Y-5.\r\nM30\r\n");
+    start({"--mode", "punch", "--leader", "10", "--frame", "--input", home.file("tape.nc"), "--start-delay", "300"}, "",
+          "");
+    home.write("Setting.ini", "[Read1]\r\nSpeed=5\r\n");
+    form->LoadProfile(1);
+    prompts.fileNames = {home.file("IN.NC")};
+    form->SpeedButton[9]->click(); // returns when the receive has ended
+    QElapsedTimer t;
+    t.start();
+    while (form->documentPath != home.file("IN.NC") && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    // Blanks between the words (the profile's default), CR LF in the file.
+    EXPECT_EQ(home.read("IN.NC"), QByteArray("O1234\r\nG01 X10. Y-5.\r\nM30\r\n"));
+    EXPECT_EQ(form->RichEdit1->text(), "O1234\nG01 X10. Y-5.\nM30\n");
+    EXPECT_EQ(form->documentPath, home.file("IN.NC"));
+    EXPECT_TRUE(form->SpeedButton[9]->isEnabled());
+}

@@ -5,6 +5,7 @@
 #include "platform/TextCodec.h"
 
 #include "send/SendFakes.h"
+#include "support/MachineProcess.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
 
@@ -35,37 +36,13 @@ private:
     int m_factor;
 };
 
-class Machine {
+class Machine : public test::MachineProcess {
 public:
-    explicit Machine(QStringList args) {
-        m_p.setProgram(TORNYX_MACHINE);
-        m_p.setArguments(QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30",
-                                     "--timeout", "15000", "--idle", "500"} +
-                         args);
-        m_p.start();
-        if (m_p.waitForReadyRead(5000))
-            m_slave = QString::fromLocal8Bit(m_p.readLine()).trimmed();
-    }
-    ~Machine() {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.kill();
-            m_p.waitForFinished(2000);
-        }
-    }
-    QString slave() const { return m_slave; }
-    QMap<QString, QString> result() {
-        m_p.waitForFinished(10000);
-        QMap<QString, QString> out;
-        for (const QString& line : QString::fromLocal8Bit(m_p.readAllStandardOutput()).split('\n'))
-            if (line.startsWith("result "))
-                for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts))
-                    out[kv.section('=', 0, 0)] = kv.section('=', 1);
-        return out;
-    }
-
-private:
-    QProcess m_p;
-    QString m_slave;
+    explicit Machine(const QStringList& args)
+        : MachineProcess(TORNYX_MACHINE,
+                         QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30",
+                                     "--timeout", "15000", "--idle", "500"},
+                         args) {}
 };
 
 // A send run wired to the pty: the real termios port, a fast real clock.

@@ -246,21 +246,22 @@ TEST_F(SendRunFixture, EndOfBlockFailureCarriesItsStage) {
 }
 
 TEST_F(SendRunFixture, MachineStopCodeDuringData) {
-    // DC3 pauses the send; the machine's CAN during the pause stops it.
+    // DC3 pauses the send; the machine's CAN 20 ms later, during the pause,
+    // stops it.
     ctx.profile.send.code = 0;
     ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = true;
     onWrite([this](int n) {
-        if (n == 2)
+        if (n == 2) {
             port.deliver(QByteArray::fromHex("93"));
+            port.deliver(QByteArray::fromHex("18"), clock.nowUs() + 20000);
+        }
     });
-    lineHost.onPump = [this](int) {
-        if (port.written().size() - mark == 3 && port.queuedInput() == 0)
-            port.deliver(QByteArray::fromHex("18"));
-    };
     send();
-    EXPECT_EQ(hex(sent()), "0A CF B1") << "nothing after the pause";
-    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1016"))
-        << "the end-of-block after O1 waited";
+    EXPECT_TRUE(sent().startsWith(QByteArray::fromHex("0ACFB1"))) << hex(sent()).toStdString();
+    EXPECT_LE(sent().size(), 5) << "at most the bytes already on their way when the XOFF came";
+    EXPECT_FALSE(sent().contains(char(0x14))) << "a write that answered stop: no DC4";
+    EXPECT_TRUE(lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 101"))) << lastLogLine().toStdString();
+    EXPECT_FALSE(state.success);
 }
 
 TEST_F(SendRunFixture, LostCarrierStopsTheSend) {

@@ -3,6 +3,7 @@
 #include "serial/TransferSession.h"
 
 #include "support/FakeLineHost.h"
+#include "support/MachineProcess.h"
 #include "support/TempHome.h"
 
 #include <QFile>
@@ -20,37 +21,10 @@ using tornyx::test::TempHome;
 
 namespace {
 
-class Machine {
+class Machine : public test::MachineProcess {
 public:
-    explicit Machine(QStringList args) {
-        m_p.setProgram(TORNYX_MACHINE);
-        // Defaults first: a later option of the test wins.
-        m_p.setArguments(QStringList{"--start-delay", "30", "--timeout", "10000"} + args);
-        m_p.start();
-        if (m_p.waitForReadyRead(5000))
-            m_slave = QString::fromLocal8Bit(m_p.readLine()).trimmed();
-    }
-    ~Machine() {
-        if (m_p.state() != QProcess::NotRunning) {
-            m_p.kill();
-            m_p.waitForFinished(2000);
-        }
-    }
-    QString slave() const { return m_slave; }
-    // The key=value pairs of the machine's result line.
-    QMap<QString, QString> result() {
-        m_p.waitForFinished(8000);
-        QMap<QString, QString> out;
-        for (const QString& line : QString::fromLocal8Bit(m_p.readAllStandardOutput()).split('\n'))
-            if (line.startsWith("result "))
-                for (const QString& kv : line.mid(7).split(' ', Qt::SkipEmptyParts))
-                    out[kv.section('=', 0, 0)] = kv.section('=', 1);
-        return out;
-    }
-
-private:
-    QProcess m_p;
-    QString m_slave;
+    explicit Machine(const QStringList& args)
+        : MachineProcess(TORNYX_MACHINE, QStringList{"--start-delay", "30", "--timeout", "10000"}, args) {}
 };
 
 struct Rig {
@@ -138,7 +112,13 @@ TEST(Machine, PunchedProgramIsReadBackByteExact) {
     }
 }
 
-TEST(Machine, AtMostThreeBytesArriveAfterTheMachinesXoff) {
+// The kernel hands the machine's XOFF over asynchronously; on a loaded
+// machine that takes milliseconds, so the tests only tell a writer that
+// pauses from one that runs on (the benchmark reports the figure; the
+// emulated line checks the exact bound).
+constexpr int PausedWriterBound = 16;
+
+TEST(Machine, FewBytesArriveAfterTheMachinesXoff) {
     TempHome out;
     Machine m({"--mode", "receive", "--baud", "19200", "--xoff-at", "20", "--xoff-ms", "150", "--out",
                out.file("got.nc")});
@@ -148,7 +128,7 @@ TEST(Machine, AtMostThreeBytesArriveAfterTheMachinesXoff) {
     const auto res = m.result();
     EXPECT_EQ(out.read("got.nc"), Program);
     EXPECT_EQ(res.value("xoffs"), "1");
-    EXPECT_LE(res.value("after_xoff").toInt(), 3);
+    EXPECT_LE(res.value("after_xoff").toInt(), PausedWriterBound);
 }
 
 TEST(Machine, CanDuringThePauseAndAHangUpStopTheWriter) {
@@ -198,12 +178,13 @@ TEST(Machine, CountsWhatAWriterThatIgnoresXoffSends) {
     SystemClock clock;
     ASSERT_TRUE(port.waitForInput(3000000));
     port.purge();
-    for (int i = 0; i < 80; ++i) { // 80 characters at 19200 8N2, XOFF or not
+    for (int i = 0; i < 120; ++i) { // 120 characters at 19200 8N2, XOFF or not
         ASSERT_TRUE(port.writeByte('A'));
         clock.sleepUs(573);
     }
     const auto res = m.result();
-    EXPECT_GE(res.value("after_xoff").toInt(), 20) << "the machine's count must see a writer that runs on";
+    EXPECT_GT(res.value("after_xoff").toInt(), 2 * PausedWriterBound)
+        << "the machine's count must see a writer that runs on";
 }
 
 TEST(Machine, PunchHoldsOnThePcsXoffUntilXon) {
@@ -252,5 +233,5 @@ TEST(Machine, DncBufferThrottlesTheWriterWithoutLosingABlock) {
     EXPECT_EQ(out.read("got.nc"), text);
     EXPECT_EQ(res.value("overflow"), "0");
     EXPECT_GE(res.value("xoffs").toInt(), 1);
-    EXPECT_LE(res.value("after_xoff").toInt(), 3);
+    EXPECT_LE(res.value("after_xoff").toInt(), PausedWriterBound);
 }

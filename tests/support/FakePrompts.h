@@ -46,6 +46,10 @@ public:
         fileDialogFolders << proposal;
         return next(title);
     }
+    QString folderName(QWidget*, const QString& title, const QString& start) override {
+        fileDialogFolders << start;
+        return next(title);
+    }
 
 private:
     QString next(const QString& title) {
