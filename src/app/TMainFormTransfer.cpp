@@ -65,7 +65,13 @@ SendOptions sendOptionsFrom(const Options& o) {
 void TMainForm::setUpTransfers(MainFormServices& services) {
     m_transfer = std::make_unique<TransferWiring>(*this, services);
     if (!dncRun)
-        dncRun = [this] { m_transfer->runDnc(); };
+        dncRun = [this] {
+            m_transfer->runDnc();
+            // A close asked for during the run (not the close after a
+            // completed run, which is on its way already).
+            if (closeAfterTransfer && !transferState.success)
+                QTimer::singleShot(0, this, [this] { close(); });
+        };
     AutoForm = new TAutoForm(this);
     connectLogMenu();
     Timer1 = new QTimer(this);
