@@ -17,7 +17,9 @@ int main() {
     for (int p = 1; p <= Programs; ++p) {
         const QByteArray header = "O" + QByteArray::number(p) + " (PART)";
         list << QString::number(lines.size() + 1).rightJustified(5, '0') + '-' + QString::fromLatin1(header);
-        lines << header << "G01 X1. Y2." << "G01 X3. Y4." << "M99";
+        lines << header << "G01 X1. Y2."
+              << "G01 X3. Y4."
+              << "M99";
     }
     const dnc::LineAt at = [&lines](int i) { return lines.at(i); };
     const int count = int(lines.size());

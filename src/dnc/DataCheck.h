@@ -10,8 +10,8 @@ namespace tornyx::dnc {
 
 // One subprogram call found by the data check of the DNC set-up dialog.
 struct CallEntry {
-    int line = 0;      // 0-based editor line of the call
-    QByteArray call;   // blanks removed, from the call word to the P digits
+    int line = 0;    // 0-based editor line of the call
+    QByteArray call; // blanks removed, from the call word to the P digits
     bool found = false;
     // "00031:M98P1000"
     QString text() const;

@@ -6,9 +6,13 @@ namespace tornyx::dnc {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-qsizetype find(QByteArrayView text, QByteArrayView what, qsizetype from = 0) { return text.indexOf(what, from); }
+qsizetype find(QByteArrayView text, QByteArrayView what, qsizetype from = 0) {
+    return text.indexOf(what, from);
+}
 
 // A number as the search compares it. Blanks between digits are dropped as
 // the control itself ignores them.
@@ -103,9 +107,12 @@ CallKind callKind(QByteArrayView line) {
 QByteArray callWords(QByteArrayView line, CallKind kind, const QByteArray& pending) {
     QByteArray words = line.toByteArray();
     switch (kind) {
-    case CallKind::M198: return words.replace("M198", QByteArray());
-    case CallKind::M98: return words.replace("M98", QByteArray());
-    default: return pending;
+    case CallKind::M198:
+        return words.replace("M198", QByteArray());
+    case CallKind::M98:
+        return words.replace("M98", QByteArray());
+    default:
+        return pending;
     }
 }
 
@@ -126,8 +133,12 @@ int repeatCount(QByteArrayView words) {
     return ok ? n : 1;
 }
 
-Target callTarget(QByteArrayView line) { return targetAfter(line, "P"); }
-Target gotoTarget(QByteArrayView line) { return targetAfter(line, "GOTO"); }
+Target callTarget(QByteArrayView line) {
+    return targetAfter(line, "P");
+}
+Target gotoTarget(QByteArrayView line) {
+    return targetAfter(line, "GOTO");
+}
 
 QByteArray cleanCallWords(const QByteArray& words, const QByteArray& target) {
     if (words.isEmpty())
@@ -302,6 +313,8 @@ bool isEndLine(QByteArrayView line) {
     return false;
 }
 
-bool returnsAboveLevel0(QByteArrayView line) { return line.contains("M30") || line.contains("M02"); }
+bool returnsAboveLevel0(QByteArrayView line) {
+    return line.contains("M30") || line.contains("M02");
+}
 
 } // namespace tornyx::dnc

@@ -232,10 +232,11 @@ bool DncRun::lineLoop() {
             if (line.contains('P')) {
                 found = callSearch(index, true);
             } else {
-                const dnc::GotoResult g =
-                    dnc::findGoto(index, lines, [this](int i) { return lineAt(i); });
+                const dnc::GotoResult g = dnc::findGoto(index, lines, [this](int i) { return lineAt(i); });
                 switch (g.status) {
-                case dnc::GotoResult::Found: found = g.index; break;
+                case dnc::GotoResult::Found:
+                    found = g.index;
+                    break;
                 case dnc::GotoResult::Macro:
                     m_session.log().append(LogMacro);
                     warn(MacroBox, JumpCaption);
@@ -244,7 +245,8 @@ bool DncRun::lineLoop() {
                     m_session.log().append(LogNoTarget);
                     warn(NoTargetBox, JumpCaption);
                     break;
-                case dnc::GotoResult::NextProgram: break;
+                case dnc::GotoResult::NextProgram:
+                    break;
                 }
             }
             if (found < 0) {
@@ -341,13 +343,15 @@ int DncRun::callSearch(int lineIndex, bool showMessages) {
     const bool useList = !m_listFill && !m_host.isIndexEmpty();
     if (useList)
         list = m_host.indexEntries();
-    const dnc::SearchResult r = dnc::findCall(line, useList ? &list : nullptr, lastLine(),
-                                              [this](int i) { return lineAt(i); });
+    const dnc::SearchResult r =
+        dnc::findCall(line, useList ? &list : nullptr, lastLine(), [this](int i) { return lineAt(i); });
     switch (r.status) {
     case dnc::SearchResult::Found:
         m_words = dnc::cleanCallWords(m_words, r.target);
         return r.index;
-    case dnc::SearchResult::M99Call: warn(M99Box, JumpCaption, LineHost::Kind::Information); return -1;
+    case dnc::SearchResult::M99Call:
+        warn(M99Box, JumpCaption, LineHost::Kind::Information);
+        return -1;
     case dnc::SearchResult::Macro:
         m_session.log().append(LogMacro);
         if (showMessages)

@@ -62,8 +62,8 @@ public:
 private:
     enum class Pass { Completed, Stopped };
     Pass runPass();
-    bool lineLoop();  // true when stopped (abort done)
-    bool complete();  // true when stopped
+    bool lineLoop(); // true when stopped (abort done)
+    bool complete(); // true when stopped
     void abort();
     bool write(unsigned char c); // true = stop
     bool writeGroup(const QByteArray& bytes);

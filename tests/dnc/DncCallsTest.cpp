@@ -14,7 +14,9 @@ struct KindCase {
 
 class CallLines : public ::testing::TestWithParam<KindCase> {};
 
-TEST_P(CallLines, Recognised) { EXPECT_EQ(int(callKind(GetParam().line)), int(GetParam().kind)) << GetParam().line; }
+TEST_P(CallLines, Recognised) {
+    EXPECT_EQ(int(callKind(GetParam().line)), int(GetParam().kind)) << GetParam().line;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Dnc, CallLines,
@@ -86,7 +88,8 @@ TEST(DncSearch, OverLinesAndList) {
 }
 
 TEST(DncSearch, GotoStaysInItsProgram) {
-    const QList<QByteArray> lines{"O1", "N10 X1.", "GOTO 20", "N0020 X2.", "O2", "N30", "GOTO 30", "GOTO 20", "GOTO #1"};
+    const QList<QByteArray> lines{"O1",  "N10 X1.", "GOTO 20", "N0020 X2.", "O2",
+                                  "N30", "GOTO 30", "GOTO 20", "GOTO #1"};
     const LineAt at = over(lines);
     GotoResult r = findGoto(2, int(lines.size()), at);
     EXPECT_EQ(r.status, GotoResult::Found);
@@ -117,8 +120,8 @@ TEST(DncEnd, CodesOutsideComments) {
 namespace {
 
 TEST(DncDataCheck, CallsListedOnceWithTheirTicks) {
-    const QList<QByteArray> lines{"O1",   "N5 M98 P100 L2", "M98 P100", "M98 P10 (X)", "G65 P9 A1.", "M30",
-                                  "O100", "M99",            "O9",       "M99"};
+    const QList<QByteArray> lines{"O1",  "N5 M98 P100 L2", "M98 P100", "M98 P10 (X)", "G65 P9 A1.",
+                                  "M30", "O100",           "M99",      "O9",          "M99"};
     const QList<CallEntry> entries = dataCheck(int(lines.size()), over(lines), nullptr);
     QStringList texts;
     for (const CallEntry& e : entries)

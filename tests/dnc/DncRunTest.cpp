@@ -108,8 +108,8 @@ TEST_F(DncRunFixture, CallIsFollowedAndCommentedCallIsSent) {
     EXPECT_EQ(host.panels[2], QStringLiteral(u"送信完了"));
     EXPECT_EQ(host.panel1History.mid(host.panel1History.indexOf(QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >>"))),
               (QStringList{QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >>"), QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ0"),
-                           QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ1"), QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ0"),
-                           QString()}));
+                           QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ1"),
+                           QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ0"), QString()}));
     EXPECT_EQ(dncHost.shows, 1);
 }
 
@@ -212,8 +212,8 @@ TEST_F(DncRunFixture, NonNumericProgramNumberEndsThroughTheErrorPath) {
 }
 
 TEST_F(DncRunFixture, ThreeNestedCallsReturnToTheRightLines) {
-    text({"O1", "M98 P10", "X1.", "M30", "O10", "A1.", "M98 P20", "A2.", "M99", "O20", "B1.", "M98 P30", "B2.",
-          "M99", "O30", "C1.", "M99"});
+    text({"O1", "M98 P10", "X1.", "M30", "O10", "A1.", "M98 P20", "A2.", "M99", "O20", "B1.", "M98 P30",
+          "B2.", "M99", "O30", "C1.", "M99"});
     EXPECT_EQ(run1(), "\nO1\nA1.\nB1.\nC1.\nB2.\nA2.\nX1.\nM30\n\n%");
     EXPECT_TRUE(host.panel1History.contains(QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ3")));
     EXPECT_EQ(host.statusLabel, QStringLiteral(u"送信中のﾌﾟﾛｸﾞﾗﾑ番号 => O1"));
@@ -264,7 +264,8 @@ TEST_F(DncRunFixture, StopRequestDuringTheRun) {
             session.requestStop();
     };
     EXPECT_EQ(run1(), "\nO1\nX1") << "not one more character after the stop";
-    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 3028")) << "no DC4 after a write that stopped";
+    EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 3028"))
+        << "no DC4 after a write that stopped";
     EXPECT_FALSE(state.success);
 }
 
@@ -285,7 +286,8 @@ TEST_F(DncRunFixture, BreakpointAndUnsavedMark) {
     editor.breakpoint = 2;
     editor.modified = true;
     run1();
-    EXPECT_EQ(host.breakpoints, QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
+    EXPECT_EQ(host.breakpoints,
+              QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
     EXPECT_TRUE(editor.modified) << "unsaved edits keep their mark";
 }
 

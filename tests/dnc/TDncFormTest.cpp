@@ -66,10 +66,12 @@ TEST(TDncForm, ChoiceGivesTheStartLine) {
     };
     QTimer::singleShot(0, &f.form, [&] { f.form.Button1Click(); });
     EXPECT_EQ(f.form.choose({"00001-O1"}, QRect(0, 0, 800, 600)), 0) << "Yes: closed without a start program";
-    EXPECT_EQ(asked, QStringList{QStringLiteral(u"ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑ番号が選択されていません｡\nDNC送信を中止しますか「はい(Y)」")});
+    EXPECT_EQ(asked, QStringList{QStringLiteral(
+                         u"ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑ番号が選択されていません｡\nDNC送信を中止しますか「はい(Y)」")});
     QTimer::singleShot(0, &f.form, [&] { f.form.Button2->click(); });
     EXPECT_EQ(f.form.choose({"00001-O1"}, QRect(0, 0, 800, 600)), std::nullopt);
-    EXPECT_EQ(TDncForm::placement(QRect(100, 20, 800, 300), 400), QPoint(300, 20)) << "not above the screen"; EXPECT_EQ(TDncForm::placement(QRect(0, 20, 300, 300), 400), QPoint(0, 20));
+    EXPECT_EQ(TDncForm::placement(QRect(100, 20, 800, 300), 400), QPoint(300, 20)) << "not above the screen";
+    EXPECT_EQ(TDncForm::placement(QRect(0, 20, 300, 300), 400), QPoint(0, 20));
     EXPECT_EQ(TDncForm::placement(QRect(100, 200, 800, 600), 400), QPoint(300, 315));
 }
 
