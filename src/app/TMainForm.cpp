@@ -667,11 +667,11 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     // Closing while a transfer runs is a stop request; the run closes the
     // window once it has ended through its stop path and closed the port.
     if (isTransferRunning()) {
-        if (receiving) {
+        if (sendRun().isRunning()) {
+            sendRun().requestClose();
+        } else { // a receive or a DNC run: closed when it has ended
             closeAfterTransfer = true;
             session().requestStop();
-        } else {
-            sendRun().requestClose();
         }
         e->ignore();
         return;

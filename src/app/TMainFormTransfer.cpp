@@ -64,6 +64,14 @@ SendOptions sendOptionsFrom(const Options& o) {
 
 void TMainForm::setUpTransfers(MainFormServices& services) {
     m_transfer = std::make_unique<TransferWiring>(*this, services);
+    if (!dncRun)
+        dncRun = [this] {
+            m_transfer->runDnc();
+            // A close asked for during the run (not the close after a
+            // completed run, which is on its way already).
+            if (closeAfterTransfer && !transferState.success)
+                QTimer::singleShot(0, this, [this] { close(); });
+        };
     AutoForm = new TAutoForm(this);
     connectLogMenu();
     Timer1 = new QTimer(this);
@@ -90,7 +98,9 @@ TransferSession& TMainForm::session() { return m_transfer->session(); }
 SendRun& TMainForm::sendRun() { return m_transfer->send(); }
 Prompts& TMainForm::prompts() { return *m_prompts; }
 
-bool TMainForm::isTransferRunning() const { return receiving || (m_transfer && m_transfer->send().isRunning()); }
+bool TMainForm::isTransferRunning() const { return receiving ||
+           (m_transfer && (m_transfer->send().isRunning() || m_transfer->dnc().isRunning()));
+}
 
 ReceiveOptions receiveOptionsFrom(const Options& o) {
     ReceiveOptions r;

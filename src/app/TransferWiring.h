@@ -6,6 +6,8 @@
 
 #include "app/Prompts.h"
 #include "app/TMainForm.h"
+#include "dnc/DncRun.h"
+#include "dnc/ui/TDncForm.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/ScreenSaver.h"
 #include "platform/TextCodec.h"
@@ -43,17 +45,36 @@ class TransferWiring : public LineHost,
                        public SendEditor,
                        public SendHost,
                        public PostTransferHost,
-                       public ReceiveHost {
+                       public ReceiveHost,
+                       public DncHost {
 public:
     TransferWiring(TMainForm& w, MainFormServices& s)
         : m_w(w), m_ownPort(s.port ? nullptr : std::make_unique<platform::PosixSerialPort>()),
           m_ownClock(s.clock ? nullptr : std::make_unique<platform::SystemClock>()),
           m_port(s.port ? *s.port : *m_ownPort), m_clock(s.clock ? *s.clock : *m_ownClock),
           m_commands(s.commands ? *s.commands : platform::SystemCommands::loadFromOptionFile()),
-          m_session(m_port, *this, m_clock), m_send(m_session, *this, *this, m_w.transferState) {}
+          m_session(m_port, *this, m_clock), m_send(m_session, *this, *this, m_w.transferState),
+          m_dnc(m_send, m_session, *this, *this, *this, m_w.transferState) {}
 
     TransferSession& session() { return m_session; }
     SendRun& send() { return m_send; }
+    DncRun& dnc() { return m_dnc; }
+    void runDnc() { m_dnc.RunDnc(DncOptions{m_w.options.isOn("op15")}); }
+
+    // ---- DncHost and the send set-up's DNC step
+    int dncSetUp() override { return m_dnc.dncSetUp(); }
+    SetUp showDncForm() override {
+        if (!m_dncForm) {
+            m_dncForm = new TDncForm(&m_w);
+            m_dncForm->setSource({[this] { return lineCount(); }, [this](int i) { return line(i); },
+                                  [this] { return indexEntries(); }});
+            m_dncForm->askYesNo = [this](const QString& text) {
+                return showMessage(Kind::Warning, text, Buttons::YesNo, QString()) == Answer::Yes;
+            };
+        }
+        const std::optional<int> start = m_dncForm->choose(indexEntries(), m_w.frameGeometry());
+        return start ? SetUp{true, *start} : SetUp{false, 0};
+    }
     platform::SerialPort& port() { return m_port; }
     const platform::SystemCommands& commands() const { return m_commands; }
     bool takeStep() {
@@ -286,6 +307,8 @@ private:
     platform::ScreenSaver m_screenSaver;
     TransferSession m_session;
     SendRun m_send;
+    DncRun m_dnc;
+    TDncForm* m_dncForm = nullptr; // owned by the main window
     bool m_step = false;
 };
 

@@ -128,6 +128,72 @@ TEST_F(MainFormPty, ClosingDuringARunStopsItAndClosesAfterwards) {
     EXPECT_TRUE(platform::fromSjis(home.read("Tornyx.INI")).contains("SetNo=1")) << "the close steps ran";
 }
 
+#include "dnc/ui/TDncForm.h"
+
+#include <QComboBox>
+
+TEST_F(MainFormPty, DncRunFollowsTheCallOnTheLine) {
+    // The machine's DNC buffer (256 bytes, 60 blocks/s) paces the run with
+    // XOFF/XON; the main program calls O100 from the same text.
+    start({"--mode", "dnc", "--buffer", "256", "--blocks-per-s", "60"},
+          "O1 (MAIN)\r\nG00 X1.\r\nM98 P0100\r\n(M98 P100)\r\nM30\r\nO100\r\nX5.\r\nM99\r\n", "DNC_Send=1\r\n");
+    QElapsedTimer t;
+    t.start();
+    while (form->ComboBox1->count() < 2 && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(form->ComboBox1->count(), 2);
+    // The set-up dialog comes up modally inside the run: choose O1 and start.
+    std::function<void()> pick = [this, &pick] {
+        auto* dialog = dynamic_cast<TDncForm*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(50, form.get(), pick);
+            return;
+        }
+        dialog->ComboBox1->setCurrentIndex(0);
+        dialog->Button1Click();
+    };
+    QTimer::singleShot(50, form.get(), pick);
+    sendAndWait();
+    // ISO with even parity on the line: the text is the low seven bits.
+    QByteArray text = home.read("raw.bin");
+    for (char& c : text)
+        c = char(c & 0x7f);
+    EXPECT_EQ(text.toStdString(), "\nO1 (MAIN)\nG00 X1.\nX5.\n(M98 P100)\nM30\n\n%");
+    const QString log = platform::fromSjis(home.read("Tornyx_D.log"));
+    EXPECT_TRUE(log.contains(u(u"  DNC送信完了"))) << log.toStdString();
+    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+}
+
+TEST_F(MainFormPty, ClosingDuringADncRunStopsItAndClosesAfterwards) {
+    QByteArray doc = "O1\r\n";
+    for (int i = 0; i < 300; ++i)
+        doc += "G01X" + QByteArray::number(i) + ".Y1.\r\n";
+    start({"--mode", "dnc", "--buffer", "256", "--blocks-per-s", "60"}, doc + "M30\r\n", "DNC_Send=1\r\n");
+    QElapsedTimer t;
+    t.start();
+    while (form->ComboBox1->count() < 1 && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::function<void()> pick = [this, &pick] {
+        auto* dialog = dynamic_cast<TDncForm*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(50, form.get(), pick);
+            return;
+        }
+        dialog->ComboBox1->setCurrentIndex(0);
+        dialog->Button1Click();
+        QTimer::singleShot(600, form.get(), [this] { form->close(); });
+    };
+    QTimer::singleShot(50, form.get(), pick);
+    form->SpeedButton[10]->click(); // returns when the run has ended
+    EXPECT_TRUE(form->isVisible()) << "the window waits for the run's stop path";
+    while (form->isVisible() && t.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(form->isVisible());
+    const QString log = platform::fromSjis(home.read("Tornyx_D.log"));
+    EXPECT_TRUE(log.contains(u(u"送信中止　ｴﾗｰ番号 30"))) << log.toStdString();
+    EXPECT_LT(home.read("raw.bin").size(), 2000) << "the rest of the program stayed unsent";
+}
+
 TEST_F(MainFormPty, ReceiveButtonStoresWhatTheMachinePunchesAndLoadsIt) {
     home.write("tape.nc", "O1234\r\nG01X10.Y-5.\r\nM30\r\n");
     start({"--mode", "punch", "--leader", "10", "--frame", "--input", home.file("tape.nc"), "--start-delay", "300"}, "",

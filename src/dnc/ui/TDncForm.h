@@ -1,0 +1,62 @@
+#pragma once
+
+#include "dnc/DataCheck.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+namespace tornyx {
+
+// The DNC set-up dialog: the start program and the data check of the calls.
+class TDncForm : public QDialog {
+public:
+    explicit TDncForm(QWidget* parent = nullptr);
+
+    // What the data check reads: the editor lines and the program-number
+    // list as they are when the check runs.
+    struct Source {
+        std::function<int()> lineCount;
+        dnc::LineAt lineAt;
+        std::function<QStringList()> entries;
+    };
+    void setSource(Source source) { m_source = std::move(source); }
+    // Asked the Yes/No question of a missing choice; true for Yes.
+    std::function<bool(const QString& text)> askYesNo;
+
+    // Shows the dialog modally over the main window's geometry. nullopt:
+    // cancelled; 0: closed without a start program; else the 1-based line
+    // of the chosen program-number line.
+    std::optional<int> choose(const QStringList& entries, const QRect& mainWindow);
+
+    // Top-left corner for the dialog over the main window.
+    static QPoint placement(const QRect& mainWindow, int width);
+
+    void Button1Click(); // 開始
+    void Button3Click(); // ﾃﾞｰﾀﾁｪｯｸ
+
+    QComboBox* ComboBox1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QPushButton* Button4;
+    QGroupBox* GroupBox1;
+    QLabel* Label2;
+    QListWidget* CheckListBox1;
+    QProgressBar* ProgressBar1;
+
+private:
+    Source m_source;
+    int m_startLine = 0;
+};
+
+} // namespace tornyx
