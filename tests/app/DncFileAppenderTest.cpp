@@ -113,8 +113,8 @@ TEST_F(DncAdd, MissingFileAndAutomaticIndexOff) {
     dnc->Button4Click();
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
-    EXPECT_EQ(prompts.boxes[0].text, QStringLiteral(u"呼出ﾃﾞｰﾀ\n") + home.file("GONE.NC") +
-                                         QStringLiteral(u"が見つかりません｡"));
+    EXPECT_EQ(prompts.boxes[0].text,
+              QStringLiteral(u"呼出ﾃﾞｰﾀ\n") + home.file("GONE.NC") + QStringLiteral(u"が見つかりません｡"));
     EXPECT_EQ(form->RichEdit1->lineCount(), 9) << "the document is left alone";
     EXPECT_TRUE(dnc->Button4->isEnabled());
 

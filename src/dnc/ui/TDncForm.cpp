@@ -4,8 +4,8 @@
 #include "platform/Paths.h"
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -158,7 +158,8 @@ void TDncForm::Button4Click() {
     if (path.isEmpty())
         return;
     if (!QFileInfo(path).isFile()) {
-        m_fileHost->errorBox(this, QStringLiteral(u"呼出ﾃﾞｰﾀ\n") + path + QStringLiteral(u"が見つかりません｡"));
+        m_fileHost->errorBox(this,
+                             QStringLiteral(u"呼出ﾃﾞｰﾀ\n") + path + QStringLiteral(u"が見つかりません｡"));
         return;
     }
     Button4->setEnabled(false);
