@@ -4,6 +4,7 @@
 // run's editor and host and the post-transfer step's host, in one object the
 // main window owns.
 
+#include "app/DncFileAppender.h"
 #include "app/Prompts.h"
 #include "app/TMainForm.h"
 #include "dnc/DncRun.h"
@@ -66,8 +67,7 @@ public:
     SetUp showDncForm() override {
         if (!m_dncForm) {
             m_dncForm = new TDncForm(&m_w);
-            m_dncForm->setSource({[this] { return lineCount(); }, [this](int i) { return line(i); },
-                                  [this] { return indexEntries(); }});
+            m_dncAppender.connect(*m_dncForm);
             m_dncForm->askYesNo = [this](const QString& text) {
                 return showMessage(Kind::Warning, text, Buttons::YesNo, QString()) == Answer::Yes;
             };
@@ -309,6 +309,7 @@ private:
     SendRun m_send;
     DncRun m_dnc;
     TDncForm* m_dncForm = nullptr; // owned by the main window
+    DncFileAppender m_dncAppender{m_w};
     bool m_step = false;
 };
 

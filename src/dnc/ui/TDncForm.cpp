@@ -1,7 +1,11 @@
 #include "dnc/ui/TDncForm.h"
 
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +21,7 @@ const QString NoChoice =
     QStringLiteral(u"ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑ番号が選択されていません｡\nDNC送信を中止しますか「はい(Y)」");
 constexpr int ShortHeight = 150;
 constexpr int TallHeight = 370;
+const QString PositionSection = QStringLiteral("DncPos");
 } // namespace
 
 TDncForm::TDncForm(QWidget* parent) : QDialog(parent) {
@@ -61,7 +66,7 @@ TDncForm::TDncForm(QWidget* parent) : QDialog(parent) {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    // Appending a file is not offered yet: the check names what is missing.
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
     Button4->setEnabled(false);
 }
 
@@ -143,6 +148,41 @@ void TDncForm::Button3Click() {
     Label2->setText(QString::number(missing) +
                     QStringLiteral(u"個のﾌﾟﾛｸﾞﾗﾑ番号が見つかりませんでした｡ﾌｧｲﾙを追加して下さい｡"));
     Button3->setEnabled(true);
+    Button4->setEnabled(m_fileHost != nullptr);
+}
+
+void TDncForm::Button4Click() {
+    if (!m_fileHost)
+        return;
+    const QString path = m_fileHost->chooseFile(this);
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        m_fileHost->errorBox(this,
+                             QStringLiteral(u"呼出ﾃﾞｰﾀ\n") + path + QStringLiteral(u"が見つかりません｡"));
+        return;
+    }
+    Button4->setEnabled(false);
+    m_fileHost->appendToDocument(path);
+    m_fileHost->waitForIndex();
+    ComboBox1->clear();
+    ComboBox1->addItems(m_source.entries ? m_source.entries() : QStringList());
+    ComboBox1->setCurrentIndex(-1);
+    // The appended text came from a file; it is no edit of the document.
+    m_fileHost->clearModified();
+    CheckListBox1->clear();
+    Label2->clear();
+    Button1->setEnabled(false);
+}
+
+void TDncForm::done(int result) {
+    platform::IniFile ini(platform::optionFilePath());
+    ini.load();
+    ini.writeInteger(PositionSection, "Left", x());
+    ini.writeInteger(PositionSection, "Top", y());
+    // A position that cannot be written is not worth a message to the operator.
+    ini.save();
+    QDialog::done(result);
 }
 
 } // namespace tornyx

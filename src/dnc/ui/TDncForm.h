@@ -17,6 +17,21 @@ class QPushButton;
 
 namespace tornyx {
 
+// What "ﾌｧｲﾙ追加" needs from the main window.
+class DncFileHost {
+public:
+    virtual ~DncFileHost() = default;
+    // The open-file dialog; empty when cancelled.
+    virtual QString chooseFile(QWidget* owner) = 0;
+    virtual void errorBox(QWidget* owner, const QString& text) = 0;
+    // Reads the file into the hidden second text area, appends that text to
+    // the document after a line feed and empties the second area again.
+    virtual void appendToDocument(const QString& path) = 0;
+    // Returns once the program-number list follows the new text.
+    virtual void waitForIndex() = 0;
+    virtual void clearModified() = 0;
+};
+
 // The DNC set-up dialog: the start program and the data check of the calls.
 class TDncForm : public QDialog {
 public:
@@ -32,6 +47,8 @@ public:
     void setSource(Source source) { m_source = std::move(source); }
     // Asked the Yes/No question of a missing choice; true for Yes.
     std::function<bool(const QString& text)> askYesNo;
+    // Without one, "ﾌｧｲﾙ追加" stays disabled.
+    void setFileHost(DncFileHost* host) { m_fileHost = host; }
 
     // Shows the dialog modally over the main window's geometry. nullopt:
     // cancelled; 0: closed without a start program; else the 1-based line
@@ -43,6 +60,10 @@ public:
 
     void Button1Click(); // 開始
     void Button3Click(); // ﾃﾞｰﾀﾁｪｯｸ
+    void Button4Click(); // ﾌｧｲﾙ追加
+
+    // Writes the dialog's left and top edges on every way out.
+    void done(int result) override;
 
     QComboBox* ComboBox1;
     QPushButton* Button1;
@@ -56,6 +77,7 @@ public:
 
 private:
     Source m_source;
+    DncFileHost* m_fileHost = nullptr;
     int m_startLine = 0;
 };
 
