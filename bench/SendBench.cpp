@@ -11,6 +11,7 @@
 #include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/ProcessUsage.h"
 #include "support/TempHome.h"
 
 #include <QCoreApplication>
@@ -21,33 +22,10 @@
 
 #include <cstdio>
 
-#include <sys/resource.h>
-
 using namespace tornyx;
 using namespace tornyx::test;
 
 namespace {
-
-// The host pumps the real event loop, as the main window does.
-class PumpingLineHost : public ScriptedLineHost {
-public:
-    void processEvents() override {
-        ScriptedLineHost::processEvents();
-        QCoreApplication::processEvents();
-    }
-};
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long maxRssKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
 
 QList<QByteArray> program(int kb) {
     QList<QByteArray> lines{"%", "O1000(BENCH)"};

@@ -5,6 +5,7 @@
 #include "support/FakeLineHost.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QMap>
 #include <QStringList>
@@ -26,6 +27,15 @@ public:
         for (const Message& m : messages)
             out << m.text;
         return out;
+    }
+};
+
+// A line host that also pumps the real event loop, as the main window does.
+class PumpingLineHost : public ScriptedLineHost {
+public:
+    void processEvents() override {
+        ScriptedLineHost::processEvents();
+        QCoreApplication::processEvents();
     }
 };
 
