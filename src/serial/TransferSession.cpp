@@ -345,6 +345,7 @@ bool TransferSession::writeChar(unsigned char c) {
             m_rawNext = false;
             if (!m_port.writeByte(c))
                 return writeFailure();
+            noteWritten();
             return false;
         }
         const std::optional<unsigned char> encoded = nc::encode(c, m_mode);
@@ -381,7 +382,7 @@ bool TransferSession::writeChar(unsigned char c) {
 
         if (!m_port.writeByte(*encoded))
             return writeFailure();
-        return drainAfterWrite(m_clock.nowUs());
+        return drainAfterWrite(noteWritten());
     }();
     return m_writeFailed;
 }
@@ -417,14 +418,27 @@ bool TransferSession::pauseUntilXon() {
     }
 }
 
-// The byte has left when the driver's queue is empty and one character time
-// of the line settings has passed since it was written: a pseudo-terminal
-// reports an empty queue at once, and a writer that trusted it would run far
-// ahead of the machine's pause request. The next call honours an XOFF that
-// came in meanwhile before it writes, so at most one byte follows an XOFF.
-bool TransferSession::drainAfterWrite(std::int64_t writtenAtUs) {
+// The line is modelled as busy until the last byte written has had one
+// character time of the line settings on it, counted from when it was written
+// or from when the byte before it leaves, whichever is later.
+std::int64_t TransferSession::noteWritten() {
     const std::int64_t charUs = std::max<std::int64_t>(1, m_params.characterTimeUs());
-    const std::int64_t deadline = writtenAtUs + charUs;
+    m_lineFreeUs = std::max(m_lineFreeUs, m_clock.nowUs()) + charUs;
+    return m_lineFreeUs;
+}
+
+// The byte has left when the driver's queue is empty and the modelled line is
+// free: a pseudo-terminal reports an empty queue at once, and a writer that
+// trusted it would run far ahead of the machine's pause request. Returning
+// once the byte has started on the modelled line lets the wake-up latency
+// pass while it is still going out, so the line does not idle between bytes;
+// the lead is bounded because the model counts from when the line is free, so
+// at most one byte waits behind the one on the line. The next call honours an
+// XOFF that came in meanwhile before it writes.
+bool TransferSession::drainAfterWrite(std::int64_t lineFreeUs) {
+    const std::int64_t charUs = std::max<std::int64_t>(1, m_params.characterTimeUs());
+    const std::int64_t writtenAtUs = m_clock.nowUs();
+    const std::int64_t deadline = lineFreeUs - charUs;
     for (;;) {
         const int queued = m_port.queuedOutput();
         const std::int64_t now = m_clock.nowUs();

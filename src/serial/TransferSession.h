@@ -138,7 +138,8 @@ private:
     bool fail(const QString& message, const QString& logLine);
     bool switchLine();
     bool pauseUntilXon();
-    bool drainAfterWrite(std::int64_t writtenAtUs);
+    std::int64_t noteWritten();
+    bool drainAfterWrite(std::int64_t lineFreeUs);
     bool writeFailure();
 
     platform::SerialPort& m_port;
@@ -157,6 +158,8 @@ private:
     bool m_dataPhase = false;
     bool m_writeErrorLogged = false;
     std::int64_t m_lastPumpUs = 0;
+    // When the modelled line has sent the last byte written.
+    std::int64_t m_lineFreeUs = 0;
 };
 
 // True when "COM"n is not one of the excluded ports (compared in upper case)
