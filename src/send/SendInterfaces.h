@@ -64,7 +64,7 @@ public:
     // One press of the space bar or of SpeedButton14 since the last call.
     virtual bool takeStepEvent() = 0;
 
-    // Program-number index (Part of the editor).
+    // The program-number index of the editor.
     virtual bool isIndexEmpty() = 0;
     virtual bool isIndexExtractionFinished() = 0;
     virtual void stopIndexExtraction() = 0; // with its box and refreshes
