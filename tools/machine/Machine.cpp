@@ -410,27 +410,8 @@ public:
                 sendXoff();
                 xonAt = now + std::int64_t(m_c.xoffMs) * 1000;
             }
-            for (const Fault& f : m_c.faults) {
-                if (f.atByte != dataBytes)
-                    continue;
-                switch (f.kind) {
-                case FaultKind::Can:
-                    m_wire.write(nc::Can);
-                    break;
-                case FaultKind::Dc4:
-                    m_wire.write(nc::Dc4);
-                    break;
-                case FaultKind::Noise:
-                    m_wire.write(f.noise);
-                    break;
-                case FaultKind::HangUp:
-                    m_wire.hangUp();
-                    r.end = "hangup-injected";
-                    return r;
-                case FaultKind::None:
-                    break;
-                }
-            }
+            if (injectFaults(dataBytes, false, r))
+                return r;
             if (d == '%' && ++percents == 2 && m_c.endOnPercent) {
                 r.end = "percent";
                 if (m_c.dncBuffer > 0 && !blocks.empty()) {
@@ -511,28 +492,8 @@ public:
                         break;
                 }
             }
-            for (const Fault& f : m_c.faults) {
-                if (f.atByte != long(i))
-                    continue;
-                switch (f.kind) {
-                case FaultKind::Can:
-                    m_wire.write(nc::Can);
-                    r.end = "can-injected";
-                    return r;
-                case FaultKind::Dc4:
-                    m_wire.write(nc::Dc4);
-                    break;
-                case FaultKind::Noise:
-                    m_wire.write(f.noise);
-                    break;
-                case FaultKind::HangUp:
-                    m_wire.hangUp();
-                    r.end = "hangup-injected";
-                    return r;
-                case FaultKind::None:
-                    break;
-                }
-            }
+            if (injectFaults(long(i), true, r))
+                return r;
             if (!m_wire.write(static_cast<unsigned char>(bytes[i]))) {
                 r.end = "write-error";
                 return r;
@@ -626,6 +587,37 @@ public:
     }
 
 private:
+    // The faults ordered for this byte count. True when the transfer ends
+    // here (a hang-up, or a CAN while punching); r.end says why.
+    bool injectFaults(long at, bool canEnds, Result& r) {
+        for (const Fault& f : m_c.faults) {
+            if (f.atByte != at)
+                continue;
+            switch (f.kind) {
+            case FaultKind::Can:
+                m_wire.write(nc::Can);
+                if (canEnds) {
+                    r.end = "can-injected";
+                    return true;
+                }
+                break;
+            case FaultKind::Dc4:
+                m_wire.write(nc::Dc4);
+                break;
+            case FaultKind::Noise:
+                m_wire.write(f.noise);
+                break;
+            case FaultKind::HangUp:
+                m_wire.hangUp();
+                r.end = "hangup-injected";
+                return true;
+            case FaultKind::None:
+                break;
+            }
+        }
+        return false;
+    }
+
     const Config& m_c;
     Wire m_wire;
     std::int64_t m_deadline;
