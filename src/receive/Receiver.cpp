@@ -67,10 +67,18 @@ std::optional<ReceiveResult> Receiver::receiveButtonClicked(Request& request) {
 
 ReceiveResult Receiver::runOsp(Request& request, const QString& folder) {
     const QString file = ospReceiveFile(folder);
+    const QString working = prepareOsp(file, [this] { m_host.setCaption(7, QString()); });
+    m_host.clearBreakpoint();
+    return run(request, file, working);
+}
+
+// The set-up both OSP starts share; caption shows the start's own caption.
+// Returns the folder the named file will be stored in.
+QString Receiver::prepareOsp(const QString& file, const std::function<void()>& caption) {
     const QString working = QFileInfo(file).absolutePath();
     m_host.setWorkingFolder(working);
     m_host.setSaveDialogFileName(file);
-    m_host.setCaption(7, QString());
+    caption();
     m_host.setModified(false);
     m_host.enterTransferMode();
     m_host.clearEditor();
@@ -78,25 +86,14 @@ ReceiveResult Receiver::runOsp(Request& request, const QString& folder) {
     m_session.log().append("  OSP専用で受信設定開始\n");
     m_session.log().append("  受信ﾌｧｲﾙ名はNC装置から取得\n");
     m_session.log().append("  受信ﾌｧｲﾙ保存先は" + working + "\n");
-    m_host.clearBreakpoint();
-    return run(request, file, working);
+    return working;
 }
 
 ReceiveResult Receiver::orderedReceive(Request& request, const QString& rValue) {
     m_host.prepareTransferBar();
     if (request.profileNumber == 11 || request.profileNumber == 12) {
         const QString file = ospReceiveFile(rValue);
-        const QString working = QFileInfo(file).absolutePath();
-        m_host.setWorkingFolder(working);
-        m_host.setSaveDialogFileName(file);
-        m_host.setCaptionFullName(6, file);
-        m_host.setModified(false);
-        m_host.enterTransferMode();
-        m_host.clearEditor();
-        m_session.log().start("  受信\n");
-        m_session.log().append("  OSP専用で受信設定開始\n");
-        m_session.log().append("  受信ﾌｧｲﾙ名はNC装置から取得\n");
-        m_session.log().append("  受信ﾌｧｲﾙ保存先は" + working + "\n");
+        const QString working = prepareOsp(file, [this, &file] { m_host.setCaptionFullName(6, file); });
         return run(request, file, working);
     }
     m_host.setSaveDialogFileName(rValue);

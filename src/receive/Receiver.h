@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace tornyx {
@@ -41,6 +42,7 @@ public:
 
 private:
     ReceiveResult runOsp(Request& request, const QString& folder);
+    QString prepareOsp(const QString& file, const std::function<void()>& caption);
     ReceiveResult run(Request& request, const QString& receiveFile, const QString& workingFolder);
 
     TransferSession& m_session;
