@@ -73,6 +73,11 @@ std::int64_t monotonicUs() {
     return std::int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
+bool bytesWaiting(int fd) {
+    int n = 0;
+    return ::ioctl(fd, FIONREAD, &n) == 0 && n > 0;
+}
+
 // Waits for events on fd. Returns the revents, 0 on timeout. A hung-up
 // peer makes poll() return at once forever; the caller's timeout is slept
 // off then, so no loop around this spins.
@@ -85,6 +90,10 @@ short pollFor(int fd, short events, std::int64_t timeoutUs) {
     } while (r < 0 && errno == EINTR);
     if (r <= 0)
         return 0;
+    // A hung-up terminal also reports POLLIN, though a read only fails;
+    // what arrived before the hang-up is still worth waking for.
+    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) && (p.revents & POLLIN) && !bytesWaiting(fd))
+        p.revents &= ~POLLIN;
     if (!(p.revents & events)) {
         const timespec rest = toTimespec(timeoutUs);
         ::nanosleep(&rest, nullptr);
@@ -415,6 +424,17 @@ bool PosixSerialPort::raiseDtr() {
 }
 bool PosixSerialPort::raiseRts() {
     return setModemBit(TIOCM_RTS, true);
+}
+
+bool PosixSerialPort::lineLost() {
+    if (m_fd < 0)
+        return true;
+    if (m_bufferPos < m_buffer.size())
+        return false;
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0)
+        return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !bytesWaiting(m_fd);
 }
 
 bool PosixSerialPort::waitForInput(std::int64_t timeoutUs) {

@@ -45,6 +45,7 @@ public:
     bool raiseRts() override;
 
     bool waitForInput(std::int64_t timeoutUs) override;
+    bool lineLost() override;
     int descriptor() const override { return m_fd; }
     QString lastError() const override { return m_error; }
 

@@ -121,6 +121,10 @@ public:
     // burning the processor. true when input is waiting.
     virtual bool waitForInput(std::int64_t timeoutUs) = 0;
 
+    // true when the device has gone away or the peer has hung up, so no byte
+    // will ever come again (a pulled USB adapter, a closed pseudo-terminal).
+    // Bytes that arrived before are still readable until then.
+    virtual bool lineLost() { return false; }
     // The descriptor a caller may poll, -1 when the port has none.
     virtual int descriptor() const = 0;
 

@@ -413,6 +413,12 @@ bool TransferSession::pauseUntilXon() {
         pumpEvents();
         if (m_stop)
             return true;
+        // A machine that hangs up while it holds us would otherwise leave the
+        // run waiting for an XON that can never come.
+        if (m_port.lineLost()) {
+            m_log.append("  通信回線切断の為中止\n");
+            return true;
+        }
         const std::int64_t now = m_clock.nowUs();
         m_port.waitForInput(std::max<std::int64_t>(1000, m_lastPumpUs + PumpIntervalUs - now));
     }

@@ -203,3 +203,23 @@ TEST(OpenLineOverPty, AHungUpLineStopsTheWriterWithALogLine) {
     EXPECT_TRUE(r.s.log().text().endsWith("  通信ﾎﾟｰﾄ書込み不良の為中止\n"))
         << r.s.log().text().toStdString();
 }
+
+TEST(OpenLineOverPty, AHangUpWhileTheMachineHoldsUsStopsWithoutSpinning) {
+    PtyRig r;
+    ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
+    r.s.setCodeMode(CodeMode::Raw);
+    ASSERT_TRUE(r.pty.write("\x13"));
+    ASSERT_TRUE(r.port.waitForInput(1000000));
+    r.host.onPump = [&](int pump) {
+        if (pump == 3)
+            r.pty.hangUp();
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(r.s.writeChar('A'));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+    EXPECT_TRUE(r.s.log().text().endsWith("  通信回線切断の為中止\n")) << r.s.log().text().toStdString();
+    // A hung-up terminal reports input forever; a wait must still sleep.
+    const auto t1 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(r.port.waitForInput(50000));
+    EXPECT_GE(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(45));
+}

@@ -353,6 +353,19 @@ TEST(WriteChar, CanDuringAPauseStopsAndNothingIsWritten) {
     EXPECT_EQ(hex(r.port.written()), "");
 }
 
+TEST(WriteChar, AHangUpDuringAPauseStopsWithItsReason) {
+    SendRig r(CodeMode::Iso);
+    r.port.deliver(QByteArray("\x13"));
+    r.clock.sleepUs(2000);
+    const std::int64_t lostAt = r.clock.nowUs() + 200000;
+    r.port.hangUpAt(lostAt);
+    EXPECT_TRUE(r.s.writeChar('G'));
+    EXPECT_GE(r.clock.nowUs(), lostAt);
+    EXPECT_LE(r.clock.nowUs(), lostAt + 20000) << "noticed within one pump interval";
+    EXPECT_TRUE(r.s.log().text().endsWith("  通信回線切断の為中止\n")) << r.s.log().text().toStdString();
+    EXPECT_EQ(hex(r.port.written()), "");
+}
+
 TEST(WriteChar, PauseKeepsTheWindowLiveAndTheStopButtonActs) {
     SendRig r(CodeMode::Iso);
     r.port.deliver(QByteArray("\x13"));

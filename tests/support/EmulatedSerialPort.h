@@ -25,6 +25,9 @@ public:
     void setTimeoutsFail(bool fails) { m_timeoutsFail = fails; }
     void setPurgeFails(bool fails) { m_purgeFails = fails; }
     void setWriteFails(bool fails) { m_writeFails = fails; }
+    // From atUs on, the peer is gone (the line reports a hang-up once what
+    // it sent before has been read).
+    void hangUpAt(std::int64_t atUs) { m_lostAtUs = atUs; }
     // nullopt: the modem status cannot be read.
     void setModemLines(std::optional<platform::ModemLines> lines) { m_modem = lines; }
     // The peer sends bytes starting at atUs (default now), one character
@@ -64,6 +67,7 @@ public:
     bool raiseDtr() override { return m_open && ++m_dtrRaised; }
     bool raiseRts() override { return m_open && ++m_rtsRaised; }
     bool waitForInput(std::int64_t timeoutUs) override;
+    bool lineLost() override { return m_lostAtUs >= 0 && m_clock.nowUs() >= m_lostAtUs && queuedInput() == 0; }
     int descriptor() const override { return -1; }
     QString lastError() const override { return m_error; }
 
@@ -81,6 +85,7 @@ private:
     bool m_timeoutsFail = false;
     bool m_purgeFails = false;
     bool m_writeFails = false;
+    std::int64_t m_lostAtUs = -1;
     std::optional<platform::ModemLines> m_modem = platform::ModemLines{true, true, true};
     platform::LineParameters m_params;
     platform::Timeouts m_timeouts;
