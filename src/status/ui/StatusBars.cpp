@@ -23,7 +23,10 @@ StatusPanels::StatusPanels(const QString& name, const std::vector<Panel>& panels
     row->addStretch(1);
 }
 
-void StatusPanels::setText(int index, const QString& text) { m_labels.at(index)->setText(text); }
+void StatusPanels::setText(int index, const QString& text) {
+    m_labels.at(index)->setText(text);
+    emit textChanged(index, text);
+}
 
 QString StatusPanels::text(int index) const { return m_labels.at(index)->text(); }
 

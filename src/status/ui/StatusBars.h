@@ -28,6 +28,11 @@ public:
     QLabel* panel(int index) const { return m_labels.at(index); }
     int count() const { return static_cast<int>(m_labels.size()); }
 
+signals:
+    // Every text set, also those the screen never shows because the next
+    // one follows before a repaint.
+    void textChanged(int index, const QString& text);
+
 private:
     std::vector<QLabel*> m_labels;
 };
