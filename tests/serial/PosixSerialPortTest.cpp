@@ -223,3 +223,149 @@ TEST(OpenLineOverPty, AHangUpWhileTheMachineHoldsUsStopsWithoutSpinning) {
     EXPECT_FALSE(r.port.waitForInput(50000));
     EXPECT_GE(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(45));
 }
+
+// The machine's pause request over a real line, by code mode and by the
+// 0x93 option: the writer holds until the peer's DC1 only for the pause
+// character of the mode.
+TEST(OpenLineOverPty, PauseRulesInEveryCodeMode) {
+    struct Case {
+        CodeMode mode;
+        bool dc3Is93;
+        unsigned char incoming;
+        bool pauses;
+    };
+    const Case cases[] = {
+        {CodeMode::Iso, false, 0x13, true},  {CodeMode::Eia, false, 0x13, true},
+        {CodeMode::Raw, false, 0x13, true},  {CodeMode::Iso, false, 0x93, true},
+        {CodeMode::Eia, false, 0x93, false}, {CodeMode::Raw, false, 0x93, false},
+        {CodeMode::Iso, true, 0x93, true},   {CodeMode::Eia, true, 0x93, true},
+        {CodeMode::Raw, true, 0x93, true},   {CodeMode::Iso, true, 0x13, false},
+        {CodeMode::Eia, true, 0x13, false},  {CodeMode::Raw, true, 0x13, false},
+        {CodeMode::Iso, false, 0x18, false}, // CAN while not paused is dropped
+    };
+    for (const Case& c : cases) {
+        const std::string name = "mode " + std::to_string(int(c.mode)) + " 0x93 " + std::to_string(c.dc3Is93) +
+                                 " byte " + std::to_string(int(c.incoming));
+        PtyRig r;
+        r.options.dc3Is93 = c.dc3Is93;
+        ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options)) << name;
+        r.s.setCodeMode(c.mode);
+        ASSERT_TRUE(r.pty.write(QByteArray(1, char(c.incoming))));
+        ASSERT_TRUE(r.port.waitForInput(1000000));
+        std::thread machine([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            r.pty.write("\x11");
+        });
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_FALSE(r.s.writeChar('G')) << name;
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+        machine.join();
+        if (c.pauses)
+            EXPECT_GE(ms, 140) << name << ": held until DC1";
+        else
+            EXPECT_LT(ms, 100) << name << ": no pause";
+        EXPECT_EQ(r.pty.read(1).size(), 1) << name << ": the character went out";
+    }
+}
+
+// A tape punch runs the line at 4800 8N2 whatever the code says; spaces
+// stay off the line with the space option.
+TEST(OpenLineOverPty, TapePunchFramingAndTheSpaceOption) {
+    for (const int kind : {SendKind, ReceiveKind}) {
+        PtyRig r;
+        r.profile.send.speed = 6;
+        r.profile.read.speed = 6;
+        r.profile.send.code = 2; // ASCII: 7 bits even, overridden
+        r.profile.read.code = 3;
+        r.options.skipSpaces = true;
+        ASSERT_TRUE(r.s.openLine(kind, r.profile, r.options));
+        const auto p = r.port.lineParameters();
+        ASSERT_TRUE(p.has_value());
+        EXPECT_EQ(p->baud, 4800);
+        EXPECT_EQ(p->dataBits, 8);
+        EXPECT_EQ(int(p->parity), int(platform::Parity::None));
+        EXPECT_EQ(int(p->stopBits), int(platform::StopBits::Two));
+        const QString log = r.s.log().text();
+        EXPECT_TRUE(log.contains("  通信機器で固定4800\n")) << log.toStdString();
+        EXPECT_LT(log.indexOf("  通信機器選択の為以下に固定\n"), log.indexOf("  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ無し　ｽﾄｯﾌﾟﾋﾞｯﾄ2\n"))
+            << log.toStdString();
+        EXPECT_GT(log.indexOf("  通信機器選択の為以下に固定\n"), 0) << log.toStdString();
+        if (kind == SendKind) {
+            EXPECT_LT(log.indexOf("  ﾃﾞｰﾀ長7　ﾊﾟﾘﾃｨ偶数\n"), log.indexOf("  通信機器選択の為以下に固定\n"))
+                << "the code's line first, then the fixed framing";
+            r.s.setCodeMode(CodeMode::Raw);
+            EXPECT_EQ(r.send("G01 X1. Y2."), "G01X1.Y2.");
+        }
+    }
+}
+
+namespace {
+
+// Time that runs twenty times faster while the program sleeps: the 3 s
+// waits of the line switch take 150 ms, and the pty still has real time to
+// hand each byte over.
+class FastClock final : public platform::Clock {
+public:
+    std::int64_t nowUs() override { return m_real.nowUs() + m_skippedUs; }
+    void sleepUs(std::int64_t us) override {
+        m_real.sleepUs(us / 20);
+        m_skippedUs += us - us / 20;
+    }
+
+private:
+    SystemClock m_real;
+    std::int64_t m_skippedUs = 0;
+};
+
+} // namespace
+
+TEST(OpenLineOverPty, SwitchNumbersGoOutRawThenEncodedWithTheirWaits) {
+    struct Case {
+        const char* number;
+        const char* bytes;
+        std::vector<int> secondsBefore; // waits passed before each byte arrived
+        int seconds;                    // waits until the line was ready
+    };
+    const Case cases[] = {
+        {"3", "33", {0}, 3},
+        {"1-2", "31 B2", {0, 3}, 6},
+        {"-1", "31", {3}, 6},
+    };
+    for (const Case& c : cases) {
+        PtyPair pty;
+        PosixSerialPort port;
+        FakeLineHost host;
+        FastClock clock;
+        TransferSession s{port, host, clock};
+        const QString dev = pty.slavePath();
+        s.setPortResolver([dev](const QString&) { return dev; });
+        CommProfile profile;
+        profile.send.speed = 5;
+        profile.send.code = 0; // ISO: encoded bytes carry even parity
+        LineOptions options;
+        options.dc3Is93 = false;
+        options.autoSwitch = true;
+        host.switchNumber = QString::fromLatin1(c.number);
+        // When each byte reached the machine, in the clock's time.
+        QByteArray got;
+        std::vector<std::int64_t> arrived;
+        std::int64_t t0 = clock.nowUs();
+        host.onPump = [&](int) {
+            const QByteArray b = pty.drain(0);
+            for (char ch : b) {
+                got.append(ch);
+                arrived.push_back(clock.nowUs() - t0);
+            }
+        };
+        ASSERT_TRUE(s.openLine(SendKind, profile, options)) << c.number;
+        const std::int64_t total = clock.nowUs() - t0;
+        got += pty.drain(20);
+        EXPECT_EQ(hex(got).toStdString(), c.bytes) << c.number;
+        ASSERT_EQ(arrived.size(), c.secondsBefore.size()) << c.number;
+        for (std::size_t i = 0; i < arrived.size(); ++i)
+            EXPECT_NEAR(double(arrived[i]) / 1e6, c.secondsBefore[i], 0.3) << c.number << " #" << i;
+        EXPECT_NEAR(double(total) / 1e6, c.seconds, 0.3) << c.number;
+        EXPECT_FALSE(s.isRawNext());
+    }
+}
