@@ -245,6 +245,14 @@ TEST_F(DncRunFixture, SetUpCancelledOrWithoutStartProgram) {
     EXPECT_TRUE(log().contains(QStringLiteral(u"  ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑが見当たりません\n")));
 }
 
+TEST_F(DncRunFixture, EmptyDocumentNeverReachesTheSetUp) {
+    text({});
+    EXPECT_EQ(run1(), "");
+    EXPECT_EQ(boxes().last(), QStringLiteral(u"送信ﾃﾞｰﾀが有りません｡"));
+    EXPECT_EQ(dncHost.shows, 0);
+    EXPECT_EQ(port.openCount(), 0);
+}
+
 TEST_F(DncRunFixture, FiltersAndEndOfBlockOfTheProfile) {
     text({"O1", "N10 G01 X1. F100.", "M98 P100", "%", "M30", "O100", "N20 X5.;NOTE", "M99"});
     ctx.profile.send.nNon = "Y";
