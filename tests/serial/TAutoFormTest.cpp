@@ -51,6 +51,9 @@ TEST(TAutoForm, EnterMovesToOnWhenFilledAndIsRefusedWhenEmpty) {
     EXPECT_EQ(f.refusals, 1);
     EXPECT_EQ(f.form.focusWidget(), f.form.Button1);
     EXPECT_TRUE(f.form.isVisible()) << "Enter only moves the focus";
+    QTest::keyClick(f.form.Button1, Qt::Key_Return);
+    EXPECT_EQ(f.form.result(), QDialog::Accepted) << "a second Enter presses ＯＮ";
+    EXPECT_FALSE(f.form.isVisible());
 }
 
 TEST(TAutoForm, AskReturnsTheNumberOnOnAndNothingOnCancel) {

@@ -37,11 +37,14 @@ TAutoForm::TAutoForm(QWidget* parent) : QDialog(parent) {
     Button1 = new QPushButton("ＯＮ", this);
     Button1->setObjectName("Button1");
     Button1->setGeometry(16, 80, 80, 26);
-    Button1->setAutoDefault(false);
+    // Enter presses the button that has the focus: the operator types the
+    // number, Enter moves to ＯＮ, Enter again accepts. Enter in the field
+    // never reaches the buttons, the key filter takes it.
+    Button1->setAutoDefault(true);
     Button2 = new QPushButton("ｷｬﾝｾﾙ", this);
     Button2->setObjectName("Button2");
     Button2->setGeometry(112, 80, 80, 26);
-    Button2->setAutoDefault(false);
+    Button2->setAutoDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
