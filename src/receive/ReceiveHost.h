@@ -106,21 +106,4 @@ public:
     virtual void newDocument() = 0;
 };
 
-// The receive branch of the post-transfer step (Timer1, when ReceivedPending).
-class ReceivedFileHost {
-public:
-    virtual ~ReceivedFileHost() = default;
-    // Loads the file as the document: size text in panel 0, the save
-    // dialog's file name and DocumentPath, caption mode 1, panels 4 and 1
-    // cleared, modified flag cleared, the path added to the recent files.
-    virtual void loadReceivedDocument(const QString& path) = 0;
-    // The split-save dialog (TReadForm).
-    virtual void openSplitSave() = 0;
-    // Label1, ComboBox1, BitBtn1 shown; Label2 and the lamps hidden.
-    virtual void showEditingLayout() = 0;
-    // The program-number index out of date; Timer4 started with ms.
-    virtual void scheduleIndexRebuild(int ms) = 0;
-    virtual void setScreenSaverActive(bool active) = 0;
-};
-
 } // namespace tornyx

@@ -118,15 +118,4 @@ ReceiveResult Receiver::run(Request& request, const QString& receiveFile, const 
     return ReceiveRun(m_session, m_host, setup).run();
 }
 
-void finishReceivedFile(ReceivedFileHost& host, const ReceiveResult& result, bool splitAfterReceive) {
-    if (!result.receivedPending)
-        return;
-    host.loadReceivedDocument(result.receiveFile);
-    if (splitAfterReceive)
-        host.openSplitSave();
-    host.showEditingLayout();
-    host.scheduleIndexRebuild(100);
-    host.setScreenSaverActive(true);
-}
-
 } // namespace tornyx

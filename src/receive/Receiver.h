@@ -49,10 +49,4 @@ private:
     ReceiveHost& m_host;
 };
 
-// The receive branch of the post-transfer step (Timer1): when the receive
-// left a file, load it, offer the split save, give the editor its normal
-// layout back and rebuild the program-number list. Nothing for a receive that
-// did not complete.
-void finishReceivedFile(ReceivedFileHost& host, const ReceiveResult& result, bool splitAfterReceive);
-
 } // namespace tornyx

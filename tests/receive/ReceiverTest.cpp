@@ -23,16 +23,6 @@ struct StartRig : ReceiveRig {
     }
 };
 
-class FakeReceivedFileHost : public ReceivedFileHost {
-public:
-    QStringList calls;
-    void loadReceivedDocument(const QString& path) override { calls << "load " + path; }
-    void openSplitSave() override { calls << "split"; }
-    void showEditingLayout() override { calls << "layout"; }
-    void scheduleIndexRebuild(int ms) override { calls << "index " + QString::number(ms); }
-    void setScreenSaverActive(bool on) override { calls << (on ? "saver on" : "saver off"); }
-};
-
 } // namespace
 
 TEST(Receiver, ButtonAsksForTheFileThenReceivesIntoIt) {
@@ -122,15 +112,3 @@ TEST(Receiver, CommandLineReceiveRunsWithoutDialogAndEndCloses) {
     EXPECT_EQ(ReceiveRig::file(osp.receiveFile), "%\r\nG2\r\n");
 }
 
-TEST(Receiver, PostTransferStepLoadsOnlyACompletedReceive) {
-    FakeReceivedFileHost host;
-    ReceiveResult done;
-    done.receivedPending = true;
-    done.receiveFile = "/x/O1.MIN";
-    finishReceivedFile(host, done, true);
-    EXPECT_EQ(host.calls.join(","), "load /x/O1.MIN,split,layout,index 100,saver on");
-
-    FakeReceivedFileHost none;
-    finishReceivedFile(none, ReceiveResult{}, true);
-    EXPECT_TRUE(none.calls.isEmpty());
-}
