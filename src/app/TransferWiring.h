@@ -229,7 +229,7 @@ public:
     void sendCompletionMail(const platform::MailMessage& mail) override {
         // The mail waits a few seconds so the operator sees the end first.
         const platform::SystemCommands commands = m_commands;
-        QTimer::singleShot(5000, &m_w, [commands, mail] { platform::sendMail(commands, mail); });
+        QTimer::singleShot(5000, &m_w, [commands, mail] { platform::sendMailInBackground(commands, mail); });
     }
 
     // ---- ReceiveHost

@@ -3,11 +3,14 @@
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStringList>
 #include <QSysInfo>
+#include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace tornyx::platform {
 
@@ -166,15 +169,78 @@ bool runCommand(const QString& commandLine, const QByteArray& input, int timeout
     return true;
 }
 
-bool sendMail(const SystemCommands& commands, const MailMessage& message, int timeoutMs) {
+namespace {
+
+QByteArray mailText(const SystemCommands& commands, const MailMessage& message) {
     MailMessage m = message;
     if (m.fromAddress.isEmpty())
         m.fromAddress = commands.mailFrom.isEmpty() ? defaultMailFrom() : commands.mailFrom;
+    return composeMail(m);
+}
+
+} // namespace
+
+bool sendMail(const SystemCommands& commands, const MailMessage& message, int timeoutMs) {
     QString error;
-    if (runCommand(commands.mail, composeMail(m), timeoutMs, &error))
+    if (runCommand(commands.mail, mailText(commands, message), timeoutMs, &error))
         return true;
     warn(QStringLiteral("completion mail not sent: ") + error);
     return false;
+}
+
+void sendMailInBackground(const SystemCommands& commands, const MailMessage& message, int timeoutMs,
+                          std::function<void(bool sent)> done) {
+    auto report = [done](bool sent, const QString& error) {
+        if (!sent)
+            warn(QStringLiteral("completion mail not sent: ") + error);
+        if (done)
+            done(sent);
+    };
+    QStringList args = QProcess::splitCommand(commands.mail);
+    if (args.isEmpty()) {
+        QTimer::singleShot(0, [report] { report(false, QStringLiteral("no command given")); });
+        return;
+    }
+    const QString program = args.takeFirst();
+    // Owned by the application, so a mail still on its way when the program
+    // ends is cleaned up with it.
+    auto* p = new QProcess(QCoreApplication::instance());
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->setStandardOutputFile(QProcess::nullDevice());
+    // Reported once: a command killed for its time also ends afterwards.
+    auto reported = std::make_shared<bool>(false);
+    auto finish = [reported, report](bool sent, const QString& error) {
+        if (*reported)
+            return;
+        *reported = true;
+        report(sent, error);
+    };
+    QObject::connect(p, &QProcess::errorOccurred, p, [p, program, finish](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) {
+            finish(false, program + QStringLiteral(": ") + p->errorString());
+            p->deleteLater();
+        }
+    });
+    QObject::connect(p, &QProcess::finished, p, [p, program, finish](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit)
+            finish(false, program + QStringLiteral(": crashed"));
+        else if (code != 0)
+            finish(false, program + QStringLiteral(": exit status ") + QString::number(code));
+        else
+            finish(true, QString());
+        p->deleteLater();
+    });
+    QTimer::singleShot(timeoutMs, p, [p, program, finish] {
+        finish(false, program + QStringLiteral(": did not finish in time"));
+        p->kill();
+    });
+    // A program that ends right after a transfer lets the mail go out first.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, p, [p] {
+        p->waitForFinished(5000);
+    });
+    p->start(program, args);
+    p->write(mailText(commands, message));
+    p->closeWriteChannel();
 }
 
 bool powerOff(const SystemCommands& commands) {

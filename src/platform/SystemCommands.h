@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace tornyx::platform {
 
 class IniFile;
@@ -61,6 +63,13 @@ bool runCommand(const QString& commandLine, const QByteArray& input, int timeout
 // operator's business (the transfer is over): they are written to stderr and
 // answered with false.
 bool sendMail(const SystemCommands& commands, const MailMessage& message, int timeoutMs = 30000);
+
+// The same without waiting: the command runs while the event loop goes on,
+// is killed when it has not finished after timeoutMs, and done (when given)
+// learns the outcome from the event loop. A mail command that hangs must not
+// freeze the window an operator is about to start the next transfer from.
+void sendMailInBackground(const SystemCommands& commands, const MailMessage& message, int timeoutMs = 30000,
+                          std::function<void(bool sent)> done = {});
 
 // Starts the power-off command without waiting (the program is about to end).
 // False, with a line on stderr, when it cannot be started.

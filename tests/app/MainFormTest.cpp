@@ -337,7 +337,8 @@ TEST_F(MainForm, CompletionMailAfterASendGoesToTheMailCommand) {
     // Timer1 two seconds after the run, the mail a few seconds after that.
     QElapsedTimer t;
     t.start();
-    while (!QFile::exists(safe.mailLog) && t.elapsed() < 15000)
+    // The mail command runs beside the event loop: wait for the whole text.
+    while (!QString::fromUtf8(home.read("mail.log")).contains(u(u"しました｡")) && t.elapsed() < 15000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     const QByteArray mail = home.read("mail.log");
     EXPECT_TRUE(mail.contains("To: op@shop.example")) << mail.constData();

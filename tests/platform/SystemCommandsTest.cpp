@@ -4,11 +4,15 @@
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace tornyx::platform;
 using tornyx::test::TempHome;
@@ -148,6 +152,48 @@ TEST(CompletionMailCommand, FailuresAnswerFalseWithoutThrowing) {
     QString error;
     EXPECT_FALSE(runCommand(standIn(home, "refuse2", 3), "x", 10000, &error));
     EXPECT_TRUE(error.contains("exit status 3")) << error.toStdString();
+}
+
+TEST(CompletionMailCommand, InTheBackgroundTheCallerGoesOnAndAHungCommandIsKilled) {
+    TempHome home;
+    QFile slow(home.file("slow"));
+    slow.open(QIODevice::WriteOnly);
+    slow.write("#!/bin/sh\nsleep \"$1\"\ncat > \"$0.stdin\"\n");
+    slow.close();
+    slow.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    SystemCommands c;
+    c.mail = home.file("slow") + " 0.5";
+    std::optional<bool> outcome;
+    QElapsedTimer t;
+    t.start();
+    sendMailInBackground(c, completionMail(), 10000, [&](bool sent) { outcome = sent; });
+    EXPECT_LT(t.elapsed(), 300) << "the caller does not wait for the mail command";
+    EXPECT_FALSE(outcome.has_value());
+    while (!outcome && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(*outcome);
+    EXPECT_EQ(home.read("slow.stdin"), composeMail(completionMail()));
+
+    c.mail = home.file("slow") + " 30";
+    outcome.reset();
+    t.restart();
+    sendMailInBackground(c, completionMail(), 300, [&](bool sent) { outcome = sent; });
+    while (!outcome && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_FALSE(*outcome);
+    EXPECT_LT(t.elapsed(), 3000);
+
+    for (const QString& bad : {home.file("no-such-sendmail") + " -t", QString()}) {
+        c.mail = bad;
+        outcome.reset();
+        sendMailInBackground(c, completionMail(), 10000, [&](bool sent) { outcome = sent; });
+        while (!outcome && t.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(outcome, std::optional<bool>(false)) << bad.toStdString();
+    }
 }
 
 TEST(PowerOffCommand, RunsTheConfiguredCommandDetached) {
