@@ -162,6 +162,15 @@ int main(int argc, char** argv) {
     QString machine = TORNYX_MACHINE;
     bool pace = true;
     const QStringList args = app.arguments();
+    const QStringList known{"--kb", "--baud", "--machine", "--pace"};
+    for (int i = 1; i < args.size(); i += 2) {
+        if (!known.contains(args[i]) || i + 1 >= args.size()) {
+            std::fprintf(stderr,
+                         "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,4800] [--pace yes|no] "
+                         "[--machine PATH]\n");
+            return args[i] == "--help" ? 0 : 2;
+        }
+    }
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--kb")
             kb = args[i + 1].toInt();
