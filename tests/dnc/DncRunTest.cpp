@@ -277,6 +277,22 @@ TEST_F(DncRunFixture, StopRequestDuringTheRun) {
     EXPECT_FALSE(state.success);
 }
 
+TEST_F(DncRunFixture, StepModeSendsOneLinePerStepAcrossACall) {
+    text({"O1", "M98 P100", "X9.", "M30", "O100", "X5.", "M99"});
+    ctx.options.stepSendEnabled = true;
+    host.steps = 1; // past O1; the run then holds after the subprogram's first line
+    // Stop once the run has been holding for a while, not while the line's
+    // end is still going out.
+    int held = 0;
+    lineHost.onPump = [&](int) {
+        if (host.steps == 0 && port.written().endsWith("X5.\n") && ++held == 10)
+            session.requestStop();
+    };
+    EXPECT_EQ(run1(), "\nO1\nX5.\n\x14") << "the call itself is no step; the stop sends DC4";
+    EXPECT_TRUE(state.stepFlag);
+    EXPECT_EQ(lastLogLine(), Stop3025);
+}
+
 TEST_F(DncRunFixture, RepeatPassesSkipTheDialog) {
     text({"O1", "M98 P100", "M30", "O100", "X5.", "M99"});
     lineHost.onPump = [&](int) {
