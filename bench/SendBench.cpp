@@ -113,12 +113,19 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     const double seconds = wall.elapsed() / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
     const auto res = resultOf(m);
-    const double rate = res.value("rate").toDouble();
     const double lineRate = res.value("line_rate").toDouble();
+    // The machine's XOFF of 200 ms is its own hold, not the sender's loss:
+    // the rate counts the time the line was the sender's.
+    const double span = res.value("span_us").toDouble();
+    const double held = res.value("held_us").toDouble();
+    const double bytes = res.value("bytes").toDouble();
+    const double rate = span > held ? (bytes - 1) * 1e6 / (span - held) : 0;
     std::printf("%d baud 8N2, %d KB, %lld lines, machine %s: %s\n", baud, kb, qlonglong(editor.lines.size()),
                 pace ? "reading at the line rate" : "reading at once", qPrintable(session.log().lastLine()));
-    std::printf("  machine: bytes=%s rate=%.1f B/s line_rate=%.1f B/s -> %.2f%% of the line rate\n",
-                qPrintable(res.value("bytes")), rate, lineRate, lineRate > 0 ? 100.0 * rate / lineRate : 0.0);
+    std::printf("  machine: bytes=%s rate=%.1f B/s (%.1f with its %.0f ms XOFF hold) line_rate=%.1f B/s -> "
+                "%.2f%% of the line rate\n",
+                qPrintable(res.value("bytes")), rate, res.value("rate").toDouble(), held / 1000, lineRate,
+                lineRate > 0 ? 100.0 * rate / lineRate : 0.0);
     std::printf("  after_xoff=%s xoffs=%s\n", qPrintable(res.value("after_xoff")),
                 qPrintable(res.value("xoffs")));
     std::printf("  run %.1f s wall (incl. 4 s before closing), CPU %.2f s = %.2f%% of one core\n", seconds,

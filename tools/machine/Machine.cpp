@@ -217,6 +217,7 @@ struct Result {
     long starved = 0;
     long pausesSeen = 0;
     int maxFill = 0;
+    std::int64_t heldUs = 0; // time the machine held the PC with XOFF
 };
 
 bool isControl(unsigned char d) {
@@ -238,10 +239,10 @@ void report(const Result& r, const Wire& w, const Config& c) {
         rate = double(r.times.size() - 1) * 1e6 / double(last - first);
     const double lineRate = w.charUs() > 0 ? 1e6 / double(w.charUs()) : 0;
     std::printf("result mode=%s end=%s bytes=%zu data=%zu sent=%ld after_xoff=%ld xoffs=%ld overflow=%ld "
-                "starved=%ld pauses=%ld max_fill=%d span_us=%lld rate=%.1f line_rate=%.1f\n",
+                "starved=%ld pauses=%ld max_fill=%d span_us=%lld held_us=%lld rate=%.1f line_rate=%.1f\n",
                 r.mode.c_str(), r.end.c_str(), r.raw.size(), r.decoded.size(), r.sent, r.afterXoff, r.xoffs,
-                r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first), rate,
-                lineRate);
+                r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first),
+                static_cast<long long>(r.heldUs), rate, lineRate);
     std::fflush(stdout);
     (void)c;
 }
@@ -307,6 +308,7 @@ public:
         };
         auto sendXon = [&] {
             m_wire.write(nc::Dc1);
+            r.heldUs += nowUs() - xoffSentAt;
             xoffed = false;
             xonAt = Never;
         };
