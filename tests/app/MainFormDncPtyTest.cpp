@@ -3,7 +3,7 @@
 // pseudo-terminal. Each case compares what the machine took off the line
 // with the stream the subprogram calls must produce, or checks the stop path.
 #include "app/TMainForm.h"
-#include "dnc/ui/TDncForm.h"
+#include "PickStartProgram.h"
 #include "platform/TextCodec.h"
 #include "status/ui/StatusBars.h"
 #include "support/FakePrompts.h"
@@ -84,16 +84,7 @@ protected:
         ASSERT_GT(form->ComboBox1->count(), c.startProgram);
 
         // The set-up dialog comes up modally inside the run.
-        std::function<void()> pick = [&] {
-            auto* dialog = dynamic_cast<TDncForm*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                QTimer::singleShot(20, form.get(), pick);
-                return;
-            }
-            dialog->ComboBox1->setCurrentIndex(c.startProgram);
-            dialog->Button1Click();
-        };
-        QTimer::singleShot(20, form.get(), pick);
+        test::pickStartProgramWhenShown(form.get(), c.startProgram);
         QObject::connect(form->StatusBar2, &StatusPanels::textChanged, [&](int index, const QString& text) {
             if (index == 1)
                 levels << text;

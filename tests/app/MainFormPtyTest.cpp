@@ -128,7 +128,7 @@ TEST_F(MainFormPty, ClosingDuringARunStopsItAndClosesAfterwards) {
     EXPECT_TRUE(platform::fromSjis(home.read("Tornyx.INI")).contains("SetNo=1")) << "the close steps ran";
 }
 
-#include "dnc/ui/TDncForm.h"
+#include "PickStartProgram.h"
 
 #include <QComboBox>
 
@@ -143,16 +143,7 @@ TEST_F(MainFormPty, DncRunFollowsTheCallOnTheLine) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(form->ComboBox1->count(), 2);
     // The set-up dialog comes up modally inside the run: choose O1 and start.
-    std::function<void()> pick = [this, &pick] {
-        auto* dialog = dynamic_cast<TDncForm*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            QTimer::singleShot(50, form.get(), pick);
-            return;
-        }
-        dialog->ComboBox1->setCurrentIndex(0);
-        dialog->Button1Click();
-    };
-    QTimer::singleShot(50, form.get(), pick);
+    test::pickStartProgramWhenShown(form.get(), 0);
     sendAndWait();
     // ISO with even parity on the line: the text is the low seven bits.
     QByteArray text = home.read("raw.bin");
@@ -173,17 +164,9 @@ TEST_F(MainFormPty, ClosingDuringADncRunStopsItAndClosesAfterwards) {
     t.start();
     while (form->ComboBox1->count() < 1 && t.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::function<void()> pick = [this, &pick] {
-        auto* dialog = dynamic_cast<TDncForm*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            QTimer::singleShot(50, form.get(), pick);
-            return;
-        }
-        dialog->ComboBox1->setCurrentIndex(0);
-        dialog->Button1Click();
+    test::pickStartProgramWhenShown(form.get(), 0, [this] {
         QTimer::singleShot(600, form.get(), [this] { form->close(); });
-    };
-    QTimer::singleShot(50, form.get(), pick);
+    });
     form->SpeedButton[10]->click(); // returns when the run has ended
     EXPECT_TRUE(form->isVisible()) << "the window waits for the run's stop path";
     while (form->isVisible() && t.elapsed() < 20000)
