@@ -37,6 +37,7 @@ struct DncCase {
     const char16_t* lastLog;  // the log's last line after the time stamp
     const char16_t* box;      // a box the run must have shown, or nullptr
     const char16_t* level;    // a level display seen during the run, or nullptr
+    const char* blocksPerSecond = "60"; // how fast the control runs its buffer
 };
 
 void PrintTo(const DncCase& c, std::ostream* os) { *os << c.name; }
@@ -62,7 +63,7 @@ protected:
     void run(const DncCase& c, const QStringList& machineArgs = {}) {
         machine = std::make_unique<MachineProcess>(
             TORNYX_MACHINE,
-            QStringList{"--mode", "dnc", "--buffer", "256", "--blocks-per-s", "60", "--baud", "19200",
+            QStringList{"--mode", "dnc", "--buffer", "256", "--blocks-per-s", c.blocksPerSecond, "--baud", "19200",
                         "--start-delay", "30", "--timeout", "15000", "--idle", "500", "--raw-out",
                         home.file("raw.bin")},
             machineArgs);
@@ -124,6 +125,7 @@ TEST_P(DncThroughTheWindow, TheMachineGetsExactlyTheCalledBlocks) {
         EXPECT_TRUE(levels.contains(u(c.level))) << levels.join(" | ").toStdString();
     }
     EXPECT_TRUE(form->SpeedButton[10]->isEnabled()) << "the window is given back";
+    EXPECT_EQ(machine->result().value("overflow"), "0") << "the control's buffer never overran";
 }
 
 // The line carries LF before the data and LF + "%" at the end (ISO, the
@@ -175,6 +177,20 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ3"},
         DncCase{"StartInTheMiddle", {"O100", "X5.", "M99", "O1", "M98 P100", "M30"}, 1, "", "\nO1\nX5.\nM30\n\n%",
                 Done, nullptr, nullptr},
+        DncCase{"ThrottledByTheBuffer",
+                {"O1", "M98 P100 L20", "M30", "O100", "G01 X123.456 Y-78.9 F1200.", "M99"},
+                0,
+                "",
+                "\nO1\n" + [] {
+                    std::string s;
+                    for (int i = 0; i < 20; ++i)
+                        s += "G01 X123.456 Y-78.9 F1200.\n";
+                    return s;
+                }() + "M30\n\n%",
+                Done,
+                nullptr,
+                u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ1[L=20]",
+                "20"},
         DncCase{"MacroVariable", {"O1", "M98 P#1", "M30", "O100", "M99"}, 0, "", "\nO1\n\x14",
                 u"送信中止　ｴﾗｰ番号 3025", u"ﾏｸﾛ変数は検索出来ません｡", nullptr},
         DncCase{"MissingProgram", {"O1", "M98 P7", "M30"}, 0, "", "\nO1\n\x14", u"送信中止　ｴﾗｰ番号 3025",
@@ -184,8 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ9"}),
     [](const testing::TestParamInfo<DncCase>& i) { return std::string(i.param.name); });
 
-// A machine that hangs up in the middle of the drip feed: the run stops with
-// the reason in the log and gives the window back.
+// A machine that hangs up or cancels in the middle of the drip feed: the run
+// stops with the reason in the log and gives the window back.
 class DncHangUp : public DncThroughTheWindow {};
 
 TEST_F(DncHangUp, StopsTheRunWithItsReason) {
@@ -196,6 +212,16 @@ TEST_F(DncHangUp, StopsTheRunWithItsReason) {
     EXPECT_LT(got.size(), 60u);
     EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止　ｴﾗｰ番号 30"))) << lastLogLine().toStdString();
     EXPECT_TRUE(platform::fromSjis(home.read("Tornyx_D.log")).contains(u(u"  通信ﾎﾟｰﾄ書込み不良の為中止")));
+    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+}
+
+// The machine holds the run with XOFF and then cancels it with CAN.
+TEST_F(DncHangUp, CanWhileTheMachineHoldsTheRunStopsIt) {
+    DncCase c{"Can", {"O1", "M98 P100 L50", "M30", "O100", "G01 X1.", "M99"}, 0, "", "", u"", nullptr, nullptr};
+    run(c, {"--xoff-at", "30", "--xoff-ms", "10000", "--fault", "can@30"});
+    EXPECT_LT(stream().size(), 60u) << "nothing after the cancel";
+    EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止　ｴﾗｰ番号 30"))) << lastLogLine().toStdString();
+    EXPECT_FALSE(QByteArray::fromStdString(stream()).contains('\x14')) << "a cancelled run sends no DC4";
     EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
 }
 

@@ -53,7 +53,9 @@ Code and line:
                      (default 9600 8N2); --no-pace reads and writes at once;
                      --exact reads byte by byte (always so with XOFF, DNC or
                      faults), else the machine reads every 4 ms
-  --dc3 0x13|0x93    the XOFF character the machine sends (default 0x13)
+  --dc3 0x13|0x93    the XOFF character the machine sends (default: DC3 in
+                     the machine's code, 0x93 in ISO with its even parity,
+                     0x13 otherwise)
 Receive options:
   --out FILE  --raw-out FILE  --times FILE (arrival time of each byte, us)
   --xoff-at N --xoff-ms MS   send XOFF after N data bytes, DC1 MS ms later
@@ -118,6 +120,7 @@ Fault parseFault(const std::string& s) {
 
 int main(int argc, char** argv) {
     Config c;
+    bool pauseCharGiven = false;
     std::string portsIni;
     std::string portName = "COM1";
     for (int i = 1; i < argc; ++i) {
@@ -158,6 +161,7 @@ int main(int argc, char** argv) {
             c.pace = false;
         } else if (a == "--dc3") {
             c.pauseChar = static_cast<unsigned char>(toInt(next(), "--dc3"));
+            pauseCharGiven = true;
         } else if (a == "--out") {
             c.outFile = next();
         } else if (a == "--raw-out") {
@@ -206,6 +210,10 @@ int main(int argc, char** argv) {
             usage("unknown option " + a);
         }
     }
+    // An ISO controller sends its DC3 with even parity, as it sends every
+    // other character.
+    if (!pauseCharGiven)
+        c.pauseChar = c.code == CodeMode::Iso ? nc::Dc3Parity : nc::Dc3;
     // XOFF and fault timing need every byte as it comes.
     if (c.batchUs < 0 || c.mode == Mode::Dnc || c.xoffAt > 0 || !c.faults.empty())
         c.batchUs = 0;
