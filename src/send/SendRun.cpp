@@ -478,11 +478,8 @@ SendRun::Pass SendRun::runPass() {
         return Pass::Stopped;
     }
     if (isPunch() && s.feed > 0) {
-        m_state.errorNumber = 1005;
-        if (writeFeed()) {
-            AbortSend(0);
+        if (feedStopped(1005))
             return Pass::Stopped;
-        }
         m_log.append(LogFeed);
     }
     m_state.counters.sentCount = 0;
@@ -505,13 +502,8 @@ SendRun::Pass SendRun::runPass() {
         AbortSend(0);
         return Pass::Stopped;
     }
-    if (isPunch() && s.feed > 0) {
-        m_state.errorNumber = 1018;
-        if (writeFeed()) {
-            AbortSend(0);
-            return Pass::Stopped;
-        }
-    }
+    if (isPunch() && s.feed > 0 && feedStopped(1018))
+        return Pass::Stopped;
     if (isPunch() && m_ctx.options.punchCompletion) {
         wait(4000);
         m_state.errorNumber = 1019;
@@ -679,6 +671,15 @@ bool SendRun::writeGroup(const QByteArray& bytes) {
         if (write(static_cast<unsigned char>(c)))
             return true;
     return false;
+}
+
+// The tape punch's leader or trailer; a failed write ends the pass.
+bool SendRun::feedStopped(int errorNumber) {
+    m_state.errorNumber = errorNumber;
+    if (!writeFeed())
+        return false;
+    AbortSend(0);
+    return true;
 }
 
 bool SendRun::writeFeed() {

@@ -87,6 +87,7 @@ private:
     bool write(unsigned char c);
     // Writes each byte; stops at the first that answers "stop".
     bool writeGroup(const QByteArray& bytes);
+    bool feedStopped(int errorNumber);
     bool writeFeed(); // Feed x 20 blanks
     void wait(int ms);
     void showError(const QString& text);
