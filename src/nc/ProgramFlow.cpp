@@ -39,11 +39,39 @@ bool ProgramFlow::advance() {
     return true;
 }
 
+namespace {
+
+// Most lines of a long program are moves: without "M", "G6", "GO" and "%"
+// a line is no call, no GOTO, no M99 and no end, and one look at its bytes
+// says so.
+bool isPlainMove(QByteArrayView line) {
+    const char* p = line.data();
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c == 'M' || c == '%')
+            return false;
+        if (c == 'G' && i + 1 < n && (p[i + 1] == '6' || p[i + 1] == 'O'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool ProgramFlow::advanceDnc() {
     const int index = m_current - 1;
     const QByteArrayView line = m_lines.line(index);
     if (dnc::isProgramNumberLine(line))
         m_labelLine = m_current;
+    if (isPlainMove(line)) {
+        m_sentIndex = index;
+        m_sentLine = line;
+        m_sentWords.swap(m_words);
+        m_words.clear();
+        ++m_current;
+        return true;
+    }
 
     const dnc::CallKind kind = dnc::callKind(line);
     if (kind != dnc::CallKind::None) {
