@@ -3,6 +3,7 @@
 #include "platform/TextCodec.h"
 
 #include <cmath>
+#include <vector>
 
 namespace tornyx::nc {
 
@@ -105,6 +106,38 @@ QString checkHeader(const QStringList& lines) {
             return QStringLiteral(u"ﾍｯﾀﾞｰの %1行目に送信出来ない文字があります｡").arg(i + 1);
     }
     return {};
+}
+
+QStringList restartLogLines(const RestartPlan& plan, const QStringList& sent) {
+    QStringList out;
+    out << QStringLiteral(u"  途中再開 ") + plan.summary + '\n';
+    for (const QString& l : sent)
+        out << QStringLiteral(u"  再開ﾍｯﾀﾞｰ ") + l + '\n';
+    // Line by line: the longest common run of lines stays, the rest of the
+    // built header was taken out, the rest of what went out was put in.
+    const QStringList& built = plan.header.lines;
+    const qsizetype n = built.size(), m = sent.size();
+    std::vector<std::vector<int>> common(size_t(n + 1), std::vector<int>(size_t(m + 1), 0));
+    for (qsizetype i = n - 1; i >= 0; --i)
+        for (qsizetype j = m - 1; j >= 0; --j)
+            common[size_t(i)][size_t(j)] = built[i] == sent[j] ? common[size_t(i + 1)][size_t(j + 1)] + 1
+                                                               : std::max(common[size_t(i + 1)][size_t(j)],
+                                                                          common[size_t(i)][size_t(j + 1)]);
+    QStringList edits;
+    qsizetype i = 0, j = 0;
+    while (i < n || j < m) {
+        if (i < n && j < m && built[i] == sent[j]) {
+            ++i, ++j;
+        } else if (j < m &&
+                   (i == n || common[size_t(i)][size_t(j + 1)] >= common[size_t(i + 1)][size_t(j)])) {
+            edits << QStringLiteral(u"  ﾍｯﾀﾞｰ修正 追加 ") + sent[j++] + '\n';
+        } else {
+            edits << QStringLiteral(u"  ﾍｯﾀﾞｰ修正 削除 ") + built[i++] + '\n';
+        }
+    }
+    if (edits.isEmpty())
+        edits << QStringLiteral(u"  ﾍｯﾀﾞｰ修正なし\n");
+    return out + edits;
 }
 
 QString durationText(double seconds) {

@@ -31,6 +31,10 @@ QString flowStopText(ProgramFlow::Stop stop, const QByteArray& target);
 // it can go out as it stands.
 QString checkHeader(const QStringList& lines);
 
+// The log lines of a restart: the block, every header line sent, and the
+// lines the operator took out of the built header or put into it.
+QStringList restartLogLines(const RestartPlan& plan, const QStringList& sent);
+
 // "1時間02分03秒", "2分03秒", "12.3秒".
 QString durationText(double seconds);
 

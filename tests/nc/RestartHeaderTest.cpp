@@ -1,4 +1,5 @@
 #include "nc/RestartHeader.h"
+#include "nc/RestartPlan.h"
 #include "nc/RestartScan.h"
 
 #include "platform/IniFile.h"
@@ -150,6 +151,22 @@ TEST(RestartSettings, StoredPerProfile) {
     EXPECT_EQ(loadRestartSettings(again, 4).header, defaultHeaderTemplate());
     EXPECT_EQ(again.readInteger("Send3", "Speed", 0), 3);
     EXPECT_TRUE(home.read("Setting.ini").contains("Header1=G53 Z0. (\xb8\xd8\xb1)\r\n"));
+}
+
+// The log keeps the block, each header line sent and the operator's edits.
+TEST(RestartLog, BlockHeaderAndEdits) {
+    nc::RestartPlan plan;
+    plan.summary = QStringLiteral(u"行12 (2回目) ﾚﾍﾞﾙ1[L=2]: X1.");
+    plan.header.lines = {"G21", "S1200 M03", "G00 X1. Y2.", "M08"};
+    EXPECT_EQ(
+        restartLogLines(plan, {"G21", "S900 M03", "G00 X1. Y2.", "M08", "M01"}),
+        (QStringList{QStringLiteral(u"  途中再開 行12 (2回目) ﾚﾍﾞﾙ1[L=2]: X1.\n"),
+                     QStringLiteral(u"  再開ﾍｯﾀﾞｰ G21\n"), QStringLiteral(u"  再開ﾍｯﾀﾞｰ S900 M03\n"),
+                     QStringLiteral(u"  再開ﾍｯﾀﾞｰ G00 X1. Y2.\n"), QStringLiteral(u"  再開ﾍｯﾀﾞｰ M08\n"),
+                     QStringLiteral(u"  再開ﾍｯﾀﾞｰ M01\n"), QStringLiteral(u"  ﾍｯﾀﾞｰ修正 追加 S900 M03\n"),
+                     QStringLiteral(u"  ﾍｯﾀﾞｰ修正 削除 S1200 M03\n"),
+                     QStringLiteral(u"  ﾍｯﾀﾞｰ修正 追加 M01\n")}));
+    EXPECT_EQ(restartLogLines(plan, plan.header.lines).last(), QStringLiteral(u"  ﾍｯﾀﾞｰ修正なし\n"));
 }
 
 } // namespace
