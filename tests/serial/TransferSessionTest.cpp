@@ -401,6 +401,10 @@ TEST(WriteChar, AtMostOneByteLeavesAfterTheMachineSendsXoff) {
         after += t >= xoffAt && t < xoffAt + 100000;
     EXPECT_LE(after, 1);
     EXPECT_EQ(r.port.written().size(), 40);
+    // The hold is counted, so a drip feed held by a full buffer is not
+    // taken for one that starves.
+    EXPECT_GE(r.s.heldUs(), 95000);
+    EXPECT_LE(r.s.heldUs(), 120000);
 }
 
 TEST(WriteChar, LineChecksWhenTheModemStatusCanBeRead) {
