@@ -71,7 +71,8 @@ qsizetype readNumber(QByteArrayView t, qsizetype i, Word& w) {
         }
         keepText(w, c);
     }
-    w.missing = !digits;
+    // Longer than any address of a control: not a value the reader can use.
+    w.missing = !digits || whole >= 1e9;
     w.value = negative ? -(whole + fraction) : whole + fraction;
     return i;
 }

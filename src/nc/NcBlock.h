@@ -20,7 +20,7 @@ struct Word {
 
     QByteArrayView valueText() const { return QByteArrayView(text, textLength); }
     // G and M codes compare in tenths: G54.1 is 541, G01 is 10.
-    int code() const { return int(value * 10 + (value < 0 ? -0.5 : 0.5)); }
+    int code() const { return value > 1e8 || value < -1e8 ? -1 : int(value * 10 + (value < 0 ? -0.5 : 0.5)); }
 };
 
 // How the send filter treats the characters a block is read from.

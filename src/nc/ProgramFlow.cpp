@@ -227,10 +227,11 @@ ProgramFlow::Found ProgramFlow::gotoSearch(int index) {
             f.stop = Stop::GotoMissing;
             break;
         }
+        f.target = dnc::gotoTarget(m_lines.line(index)).text;
     } catch (const dnc::NotANumber&) {
+        f.index = -1;
         f.stop = Stop::NotANumber;
     }
-    f.target = dnc::gotoTarget(m_lines.line(index)).text;
     m_gotos.insert(index, f);
     return f;
 }

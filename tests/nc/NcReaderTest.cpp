@@ -213,6 +213,7 @@ TEST(NcBlock, WordsOutsideCommentsAndSemicolons) {
         {"G1 X#5 Y[#1+2]", false, "G1 X# Y#"},
         {"G1 x1.", false, "G1 ?"},
         {"/N20 G1", false, "/ N20 G1"},
+        {"G1 X12345678901234. M99999999999", false, "G1 X? M?"},
     };
     for (const Row& r : rows) {
         Block b;
@@ -221,7 +222,9 @@ TEST(NcBlock, WordsOutsideCommentsAndSemicolons) {
         if (b.blockDelete)
             out << "/";
         for (const Word& w : b.words)
-            out << QByteArray(1, w.letter) + (w.macro ? QByteArray("#") : QByteArray::number(w.value));
+            out << QByteArray(1, w.letter) + (w.macro     ? QByteArray("#")
+                                              : w.missing ? QByteArray("?")
+                                                          : QByteArray::number(w.value));
         if (b.textAfterSemicolon)
             out << ";";
         if (b.unreadable)

@@ -141,6 +141,7 @@ TEST(ProgramFlow, StopsWhereTheRunStops) {
         {{"O1", "GOTO 50", "N10", "M30", "O2", "N50"}, ProgramFlow::Stop::GotoMissing, 2},
         {{"O1", "N10 X1.", "GOTO 10", "M30"}, ProgramFlow::Stop::Loop, 3},
         {deep, ProgramFlow::Stop::TooDeep, 3},
+        {{"O1", "GOTO 99999999999999999999", "M30"}, ProgramFlow::Stop::NotANumber, 2},
     };
     for (const Row& r : rows) {
         NcText t(r.lines);
