@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     CommProfile p = defaultProfile(1);
     p.send.speed = 3;
     RestartSettings rs;
-    const BudgetSettings bs = budgetSettingsFor(p, false, false, rs, s.flow);
+    const BudgetSettings bs = budgetSettingsFor(p, readerSettingsFor(rs, false, true), false, s.flow);
     t.restart();
     const BudgetReport b = estimateBudget(lines, bs);
     const double budgetSeconds = double(t.nsecsElapsed()) / 1e9;

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (p.ok && (p.scan.start.line < 1 || p.scan.start.line > lines.count()) && dnc)
             std::abort();
         budget = 0;
-        nc::BudgetSettings b =
-            nc::budgetSettingsFor(defaultProfile(1), false, false, nc::RestartSettings{}, s.flow);
+        nc::BudgetSettings b = nc::budgetSettingsFor(defaultProfile(1), s.reader, false, s.flow);
         b.scan.progress = s.progress;
         (void)nc::estimateBudget(lines, b);
         budget = 0;

@@ -121,14 +121,12 @@ LineRate lineRateOf(const SendGroup& send) {
     return r;
 }
 
-BudgetSettings budgetSettingsFor(const CommProfile& profile, bool sendAfterComment, bool skipSpaces,
-                                 const RestartSettings& restart, const FlowOptions& flow) {
+BudgetSettings budgetSettingsFor(const CommProfile& profile, const ReaderSettings& reader, bool skipSpaces,
+                                 const FlowOptions& flow) {
     BudgetSettings s;
     s.scan.flow = flow;
-    s.scan.reader.rules.sendAfterComment = sendAfterComment;
-    s.scan.reader.wholeUnits = restart.wholeUnits;
-    s.scan.reader.rapidRate = restart.rapidRate;
-    s.scan.reader.machineCalls = !flow.dnc;
+    s.scan.reader = reader;
+    const bool sendAfterComment = reader.rules.sendAfterComment;
     s.scan.sendMsg = profile.send.sendMsg.toUtf8();
     s.filter.sendMsg = platform::toSjis(profile.send.sendMsg);
     s.filter.dropSequenceNumbers = profile.send.nNon == "Y";

@@ -37,9 +37,10 @@ struct BudgetSettings {
     int pauseMs = 0; // the profile's pause after every data character
 };
 
-// The budget settings of a DNC run with the profile and the options.
-BudgetSettings budgetSettingsFor(const CommProfile& profile, bool sendAfterComment, bool skipSpaces,
-                                 const RestartSettings& restart, const FlowOptions& flow);
+// The budget settings of a run with the profile, the reader's settings
+// and the space option.
+BudgetSettings budgetSettingsFor(const CommProfile& profile, const ReaderSettings& reader, bool skipSpaces,
+                                 const FlowOptions& flow);
 
 // Consecutive blocks that the line delivers more slowly than the control
 // executes them.

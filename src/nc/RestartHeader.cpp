@@ -302,6 +302,21 @@ RestartSettings loadRestartSettings(const platform::IniFile& ini, int profile) {
     return s;
 }
 
+ReaderSettings readerSettingsFor(const RestartSettings& restart, bool sendAfterComment, bool dnc) {
+    ReaderSettings s;
+    s.rules.sendAfterComment = sendAfterComment;
+    s.wholeUnits = restart.wholeUnits;
+    s.rapidRate = restart.rapidRate;
+    s.machineCalls = !dnc;
+    return s;
+}
+
+RestartSettings readRestartSettings(const QString& profileFile, int profile) {
+    platform::IniFile ini(profileFile);
+    ini.load();
+    return loadRestartSettings(ini, profile);
+}
+
 void saveRestartSettings(platform::IniFile& ini, int profile, const RestartSettings& s) {
     const QString section = restartSection(profile);
     ini.writeInteger(section, LinesKey, int(s.header.size()));

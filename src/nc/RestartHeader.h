@@ -31,6 +31,13 @@ QString restartSection(int profile);
 QStringList defaultHeaderTemplate();
 RestartSettings loadRestartSettings(const platform::IniFile& ini, int profile);
 void saveRestartSettings(platform::IniFile& ini, int profile, const RestartSettings& settings);
+// Read from the profile file (Setting.ini) itself; the defaults when it
+// cannot be read.
+RestartSettings readRestartSettings(const QString& profileFile, int profile);
+
+// How the reader reads a program for a send run (calls go to the machine)
+// or a DNC run, with the profile's restart settings and the comment option.
+ReaderSettings readerSettingsFor(const RestartSettings& restart, bool sendAfterComment, bool dnc);
 
 // A thing the operator must know before the header goes out.
 struct RestartNote {

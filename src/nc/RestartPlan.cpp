@@ -58,7 +58,13 @@ RestartPlan planRestart(TextLines& lines, const ScanSettings& settings, const QS
                         : choiceText(choice) + QStringLiteral(u" が注釈の外に見つかりません｡");
         return p;
     }
-    p.scan = scanToBlock(lines, settings, line, choice.pass);
+    // A send run restarts inside the program that holds the block and reads
+    // that program from its number line.
+    ScanSettings s = settings;
+    if (!s.flow.dnc)
+        s.flow.startLine = programStartAbove(lines, line);
+    p.startLine = s.flow.startLine;
+    p.scan = scanToBlock(lines, s, line, choice.pass);
     const QString at = QStringLiteral(u"行%1").arg(line + 1);
     switch (p.scan.status) {
     case RestartScan::Ok:
@@ -67,8 +73,7 @@ RestartPlan planRestart(TextLines& lines, const ScanSettings& settings, const QS
         p.message = at + QStringLiteral(u" は注釈(又は空)の行です｡指令のあるﾌﾞﾛｯｸを選んで下さい｡");
         return p;
     case RestartScan::NotReached:
-        p.message =
-            at + QStringLiteral(u" は開始ﾌﾟﾛｸﾞﾗﾑ(行%1)からは送信されません｡").arg(settings.flow.startLine);
+        p.message = at + QStringLiteral(u" は開始ﾌﾟﾛｸﾞﾗﾑ(行%1)からは送信されません｡").arg(p.startLine);
         return p;
     case RestartScan::FewerPasses:
         p.message = at + QStringLiteral(u" は %1回しか送信されません｡").arg(p.scan.reached);
@@ -87,7 +92,7 @@ RestartPlan planRestart(TextLines& lines, const ScanSettings& settings, const QS
     p.summary = at;
     if (choice.pass > 1)
         p.summary += QStringLiteral(u" (%1回目)").arg(choice.pass);
-    if (settings.flow.dnc) {
+    if (s.flow.dnc) {
         p.summary += QStringLiteral(u" ﾚﾍﾞﾙ%1").arg(p.scan.start.level);
         if (p.scan.start.level > 0 && p.scan.start.count[size_t(p.scan.start.level)] > 1)
             p.summary += QStringLiteral("[L=%1]").arg(p.scan.start.count[size_t(p.scan.start.level)]);

@@ -15,6 +15,7 @@ struct RestartPlan {
     bool ok = false;
     QString message; // why not, when !ok
     RestartChoice choice;
+    int startLine = 0; // 1-based line the scan read from (the DNC start program)
     RestartScan scan;
     RenderedHeader header;
     // "行123 (2回目) ﾚﾍﾞﾙ1: X1. Y2."

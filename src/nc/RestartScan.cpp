@@ -36,6 +36,21 @@ int programStartAbove(TextLines& lines, int line) {
     return 1;
 }
 
+int mainProgramLine(TextLines& lines, const QStringList& entries) {
+    for (qsizetype e = 0; e < entries.size(); ++e) {
+        const int from = entryLine(entries[e]);
+        const int to = e + 1 < entries.size() ? entryLine(entries[e + 1]) - 1 : lines.count();
+        for (int i = from; i >= 1 && i <= to && i <= lines.count(); ++i) {
+            const QByteArrayView l = lines.line(i - 1);
+            if (l.contains("M99"))
+                break;
+            if (dnc::isEndLine(l))
+                return from;
+        }
+    }
+    return entries.isEmpty() ? 0 : std::max(0, entryLine(entries.first()));
+}
+
 QByteArray blankOut(QByteArrayView line, QByteArrayView sendMsg) {
     QByteArray out = line.toByteArray();
     if (sendMsg.isEmpty())

@@ -31,6 +31,12 @@ int findRestartLine(TextLines& lines, const RestartChoice& choice, const BlockRu
 // program that holds the block and reads it from there.
 int programStartAbove(TextLines& lines, int line);
 
+// The start program a DNC run most likely begins at when the operator has
+// not chosen one: the first listed program that ends (M02, M30) before any
+// M99, that is a main program and no subprogram; else the first entry.
+// 1-based line, 0 for an empty list.
+int mainProgramLine(TextLines& lines, const QStringList& entries);
+
 // Copy of line with every sendMsg blanked out the way the send filter
 // does (as many blanks as it has characters, at most 29).
 QByteArray blankOut(QByteArrayView line, QByteArrayView sendMsg);

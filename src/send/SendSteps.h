@@ -8,7 +8,9 @@
 #include "status/TransferLog.h"
 #include "status/TransferState.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tornyx {
 
@@ -37,6 +39,14 @@ struct SendContext {
     SendOptions options;
     LineOptions lineOptions; // what the serial line obeys
     QString documentPath;
+};
+
+// What a run that restarts inside the program sends ahead of its first
+// program line, after the start codes: the header the operator read and
+// edited, and the log lines that record the restart.
+struct RestartHead {
+    QList<QByteArray> lines; // Shift-JIS, without line end
+    QStringList log;
 };
 
 // Which run the steps serve: the DNC run adds 2000 to every error number
@@ -97,6 +107,11 @@ public:
     // The run does not change the document: the modified mark goes back to
     // what it was when the run began.
     void restoreModifiedMark();
+    // The restart head: its log lines, then every line through the
+    // character filter and the data writer with the end of block, one step
+    // per line in step mode. The stages are the run's own for a data
+    // character and an end of block. Stop: aborted already.
+    Step sendRestartHead(const RestartHead& head, int charStage, int endOfBlockStage);
     // The pause between two passes of a repeat; true when the next pass may
     // begin (not stopped meanwhile). pass is the number of the next pass.
     bool repeatPause(int nextPass, int firstLine);

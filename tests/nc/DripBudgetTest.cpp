@@ -32,7 +32,8 @@ CommProfile profile9600() {
 
 BudgetReport estimate(const QList<QByteArray>& lines, const CommProfile& p, bool skipSpaces = false) {
     NcText t(lines);
-    return estimateBudget(t.lines, budgetSettingsFor(p, false, skipSpaces, RestartSettings{}, FlowOptions{}));
+    return estimateBudget(t.lines, budgetSettingsFor(p, readerSettingsFor(RestartSettings{}, false, true),
+                                                     skipSpaces, FlowOptions{}));
 }
 
 // At F3000 a 0.5 mm move takes 10 ms, and its 14 characters take 16.04 ms

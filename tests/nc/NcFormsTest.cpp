@@ -144,7 +144,8 @@ TEST(TBudgetForm, ShowsTheStarvingRegionAndTheFilters) {
     int shown = -1;
     form.showLine = [&](int line) { shown = line; };
     ASSERT_TRUE(form.estimate(
-        t.text, nc::budgetSettingsFor(p, false, false, nc::RestartSettings{}, nc::FlowOptions{})));
+        t.text, nc::budgetSettingsFor(p, nc::readerSettingsFor(nc::RestartSettings{}, false, true), false,
+                                      nc::FlowOptions{})));
     EXPECT_EQ(form.Label1->text(), QStringLiteral(u"通信: 9600bps 8N2 (872.7文字/秒)"));
     EXPECT_TRUE(form.Label2->text().contains(QStringLiteral(u"送信が実行より遅いﾌﾞﾛｯｸ 100.0%")));
     EXPECT_TRUE(form.Label2->text().contains(QStringLiteral(u"ﾃﾞｰﾀの供給が間に合わない所があります")));

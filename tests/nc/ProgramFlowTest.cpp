@@ -1,13 +1,15 @@
 #include "nc/ProgramFlow.h"
 #include "nc/RestartScan.h"
 
-#include "dnc/DncRun.h"
+#include "app/TransferDesk.h"
 #include "platform/TextCodec.h"
 
 #include "nc/NcTestText.h"
 #include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/FakeWindow.h"
+#include "support/StandIns.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -29,44 +31,29 @@ QStringList entriesOf(const QList<QByteArray>& lines) {
 // The real DNC run over the emulated line, ASCII, operator start: what it
 // writes is "\n", the lines, "\n%".
 struct DncRig {
-    class Host : public FakeSendHost {
-    public:
-        DncRun* run = nullptr;
-        DncOptions options;
-        void startDncRun() override { run->RunDnc(options); }
-        int dncSetUp() override { return run->dncSetUp(); }
-    };
-    class Form : public DncHost {
-    public:
-        int startLine = 1;
-        SetUp showDncForm() override { return {true, startLine}; }
-    };
     TempHome home;
     FakeClock clock;
     EmulatedSerialPort port{clock};
     ScriptedLineHost lineHost;
-    TransferSession session{port, lineHost, clock};
-    FakeEditor editor;
-    Host host;
-    Form form;
-    TransferState state;
-    SendRun send{session, editor, host, state};
-    DncRun run{send, session, editor, host, form, state};
+    FakeWindow win;
+    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
+                      deskViews(lineHost, win)};
 
     QByteArray written(const QList<QByteArray>& lines, int startLine, bool endReturns) {
-        session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
+        desk.session().setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
         SendContext ctx;
         ctx.profile = defaultProfile(1);
         ctx.profile.send.signal = 1;
         ctx.profile.send.code = 2;
         ctx.profile.send.dncSend = 1;
         ctx.options.noLineCheck = true;
-        editor.lines = lines;
-        host.index = entriesOf(lines);
-        host.run = &run;
-        host.options.endReturnsAboveLevel0 = endReturns;
-        form.startLine = startLine;
-        send.SendButtonPressed(1, ctx);
+        ctx.options.dncEndAsReturn = endReturns;
+        ctx.documentPath = "/work/progs/DNC1.nc";
+        win.lines = lines;
+        desk.programs().setEntries(entriesOf(lines));
+        win.dncStart.startLine = startLine;
+        applyContext(desk, ctx);
+        desk.sendPressed(false);
         return port.written();
     }
 };
@@ -97,7 +84,7 @@ TEST_P(FlowMatchesTheRun, SameLinesAsTheDncRunWrites) {
     const FlowCase& c = GetParam();
     DncRig rig;
     const QByteArray run = rig.written(c.lines, c.startLine, c.endReturns);
-    ASSERT_TRUE(rig.state.success) << rig.session.log().text().toStdString();
+    ASSERT_TRUE(rig.desk.state().success) << rig.desk.session().log().text().toStdString();
     NcText t(c.lines);
     FlowOptions o;
     o.startLine = c.startLine;
@@ -162,8 +149,9 @@ TEST(ProgramFlow, StopsWhereTheRunStops) {
 TEST(ProgramFlow, NotANumberFailsTheRunToo) {
     DncRig rig;
     rig.written({"O1", "M98 P200", "M30", "O12A", "O200", "M99"}, 1, false);
-    EXPECT_FALSE(rig.state.success);
-    EXPECT_TRUE(rig.session.log().text().contains(QStringLiteral(u"  DNC送信中にｴﾗｰが発生した為中止\n")));
+    EXPECT_FALSE(rig.desk.state().success);
+    EXPECT_TRUE(
+        rig.desk.session().log().text().contains(QStringLiteral(u"  DNC送信中にｴﾗｰが発生した為中止\n")));
 }
 
 // The run's tables at the second pass through a subprogram called three

@@ -109,6 +109,29 @@ TEST(RestartScan, SendRunReadsTheProgramThatHoldsTheBlock) {
     EXPECT_EQ(r.state.distance.value, 900); // G91 of O100 was never read
 }
 
+// Without a choice the DNC start program is the first main program: the
+// first that ends before any M99.
+TEST(RestartScan, MainProgramIsTheOneThatEnds) {
+    struct Row {
+        QList<QByteArray> lines;
+        int main; // 1-based
+    };
+    const Row rows[] = {
+        {{"O100", "X1.", "M99", "O1", "M98 P100", "M30"}, 4},
+        {{"O1", "M98 P100", "M30", "O100", "M99"}, 1},
+        {{"O100", "M99", "O200", "M99"}, 1}, // no main program: the first
+        {{"G01 X1."}, 0},
+    };
+    for (const Row& r : rows) {
+        NcText t(r.lines);
+        QStringList entries;
+        for (int i = 0; i < r.lines.size(); ++i)
+            if (r.lines[i].startsWith('O'))
+                entries << makeEntry(i + 1, QString::fromLatin1(r.lines[i]));
+        EXPECT_EQ(mainProgramLine(t.lines, entries), r.main) << r.lines.join('|').toStdString();
+    }
+}
+
 // The profile's text not to be sent is blanked before the block is read.
 TEST(RestartScan, TextNotToBeSentIsNotRead) {
     NcText t({"O1", "G21 G90 G00 X1. DEBUGX9.", "M30"});

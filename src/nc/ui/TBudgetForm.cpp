@@ -193,6 +193,9 @@ void TBudgetForm::check(const IndexedText& text, const nc::BudgetSettings& setti
                         const QRect& mainWindow) {
     move(mainWindow.left() + std::max(0, (mainWindow.width() - width()) / 2),
          mainWindow.top() + std::max(0, (mainWindow.height() - height()) / 2));
+    // Shown while it reads (a long program takes a moment), modal from the
+    // start: exec() cannot make a dialog that is already up modal.
+    setModal(true);
     show();
     estimate(text, settings);
     exec();

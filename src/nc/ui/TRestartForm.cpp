@@ -3,6 +3,7 @@
 #include "platform/IniFile.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -30,6 +31,14 @@ TRestartForm::TRestartForm(QWidget* parent, QString optionFile)
     setObjectName("RestartForm");
     setWindowTitle(QStringLiteral(u"途中再開画面"));
     auto* top = new QVBoxLayout(this);
+
+    auto* start = new QHBoxLayout;
+    m_startLabel = new QLabel(QStringLiteral(u"ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑ"), this);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName("ComboBox1");
+    start->addWidget(m_startLabel);
+    start->addWidget(ComboBox1, 1);
+    top->addLayout(start);
 
     auto* choice = new QGroupBox(QStringLiteral(u"再開するﾌﾞﾛｯｸ"), this);
     auto* grid = new QGridLayout(choice);
@@ -106,6 +115,7 @@ TRestartForm::TRestartForm(QWidget* parent, QString optionFile)
     connect(Edit1, &QLineEdit::textEdited, this, [this] { RadioButton2->setChecked(true); });
     connect(Edit2, &QLineEdit::textEdited, this, [this] { RadioButton3->setChecked(true); });
     connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { RadioButton1->setChecked(true); });
+    connect(ComboBox1, &QComboBox::activated, this, [this] { Button3Click(); });
     resize(620, 600);
 }
 
@@ -117,6 +127,17 @@ std::optional<TRestartForm::Result> TRestartForm::choose(const Source& source, c
     RadioButton1->setChecked(true);
     SpinEdit2->setValue(1);
     SpinEdit3->setValue(1);
+    // A send run reads the program that holds the block; a DNC run follows
+    // the calls from its start program.
+    ComboBox1->clear();
+    ComboBox1->addItems(m_source.programs);
+    int chosen = 0;
+    for (int i = 0; i < m_source.programs.size(); ++i)
+        if (entryLine(m_source.programs[i]) == m_source.settings.flow.startLine)
+            chosen = i;
+    ComboBox1->setCurrentIndex(m_source.programs.isEmpty() ? -1 : chosen);
+    ComboBox1->setVisible(!m_source.programs.isEmpty());
+    m_startLabel->setVisible(!m_source.programs.isEmpty());
     move(mainWindow.left() + std::max(0, (mainWindow.width() - width()) / 2),
          mainWindow.top() + std::max(0, (mainWindow.height() - height()) / 2));
     scan();
@@ -173,6 +194,8 @@ void TRestartForm::scan() {
     nc::ScanSettings settings = m_source.settings;
     settings.progress = [this](std::int64_t blocks) { return progress(blocks); };
     nc::TextLines lines(*m_source.text);
+    if (!m_source.programs.isEmpty())
+        settings.flow.startLine = std::max(1, entryLine(ComboBox1->currentText()));
     m_plan = nc::planRestart(lines, settings, m_source.headerTemplate, c);
     m_scanning = false;
     ProgressBar1->hide();

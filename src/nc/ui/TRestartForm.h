@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -32,6 +33,9 @@ public:
         nc::ScanSettings settings; // the run's order from its start line, the reader
         QStringList headerTemplate;
         int caretLine = 0; // 0-based
+        // A DNC run: the program list its start program is chosen from
+        // (settings.flow.startLine the one chosen); empty for a send run.
+        QStringList programs;
     };
     struct Result {
         nc::RestartPlan plan;
@@ -52,6 +56,7 @@ public:
 
     void done(int result) override;
 
+    QComboBox* ComboBox1;       // the DNC start program
     QRadioButton* RadioButton1; // ｶｰｿﾙ行
     QRadioButton* RadioButton2; // ｼｰｹﾝｽ番号
     QRadioButton* RadioButton3; // 検索文字列
@@ -74,6 +79,7 @@ private:
     bool progress(std::int64_t blocks);
     void cancelOrClose();
 
+    QLabel* m_startLabel;
     QString m_optionFile;
     Source m_source;
     nc::RestartPlan m_plan;
