@@ -68,7 +68,7 @@ void DripMonitor::judge() {
 QString DripMonitor::warningText(const Status& s) {
     if (!s.behind)
         return {};
-    return QStringLiteral(u"ﾃﾞｰﾀ供給不足 行%1-%2: 必要 %3ﾌﾞﾛｯｸ/秒 > 送信 %4ﾌﾞﾛｯｸ/秒")
+    return QStringLiteral(u"ﾃﾞｰﾀ供給不足 行%1-%2: 必要%3 > 送信%4 ﾌﾞﾛｯｸ/秒")
         .arg(s.firstLine + 1)
         .arg(s.lastLine + 1)
         .arg(s.neededBlocksPerSecond, 0, 'f', 1)

@@ -172,7 +172,7 @@ TEST(DripWatch, WarnsDuringASlowDripFeed) {
     ASSERT_GE(shown.size(), 2) << shown.join('|').toStdString();
     EXPECT_TRUE(shown[shown.size() - 2].startsWith(QStringLiteral(u"ﾃﾞｰﾀ供給不足 行")))
         << shown.join('|').toStdString();
-    EXPECT_TRUE(shown[shown.size() - 2].contains(QStringLiteral(u"必要 100.0ﾌﾞﾛｯｸ/秒")));
+    EXPECT_TRUE(shown[shown.size() - 2].contains(QStringLiteral(u"必要100.0 > 送信")));
     EXPECT_EQ(shown.last(), QString());
 
     // The same moves at F300 keep up.
