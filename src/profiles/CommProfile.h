@@ -10,7 +10,7 @@ namespace tornyx {
 // editor's drop-down lists; the comments give the meaning of each value.
 
 struct ReadGroup {
-    int speed = 2;      // 0..5 = 1200..19200 bit/s, 6 = tape reader (4800 8N2)
+    int speed = 2;      // 0..5 = 1200..19200 bit/s, 6 = tape reader (4800 8N2), 7..9 = 38400..115200 (LineSpeed.h)
     int code = 0;       // 0 auto EIA/ISO, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
     int stopBits = 1;   // 0 = 1, 1 = 2, other = 1.5
     QString port = "COM1";
@@ -27,7 +27,7 @@ struct ReadGroup {
 };
 
 struct SendGroup {
-    int speed = 2;      // 0..5 as for receive, 6 = tape punch (4800 8N2)
+    int speed = 2;      // as for receive, 6 = tape punch (4800 8N2)
     int code = 0;       // 0 ISO, 1 EIA, 2 ASCII, 3 user framing
     int stopBits = 1;
     QString port = "COM1";

@@ -141,6 +141,7 @@ private:
     std::int64_t noteWritten();
     bool drainAfterWrite(std::int64_t lineFreeUs);
     bool writeFailure();
+    void logPeerFault();
 
     platform::SerialPort& m_port;
     LineHost& m_host;
@@ -163,7 +164,8 @@ private:
 };
 
 // True when "COM"n is not one of the excluded ports (compared in upper case)
-// and can be opened; it is closed again at once. Used to list ports 1..30.
+// and can be opened; it is closed again at once (a device server is only
+// connected to, briefly). Used to list ports 1..30.
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
                const TransferSession::PortResolver& resolve);
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options);
