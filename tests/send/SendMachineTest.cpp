@@ -1,10 +1,11 @@
 // Whole send runs over a real pseudo-terminal against the simulated machine.
 #include "send/SendRun.h"
 
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 #include "platform/TextCodec.h"
 
 #include "send/SendFakes.h"
+#include "support/DeviceServer.h"
 #include "support/MachineProcess.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
@@ -16,7 +17,7 @@
 
 using namespace tornyx;
 using namespace tornyx::test;
-using platform::PosixSerialPort;
+using platform::MappedSerialPort;
 using platform::SystemClock;
 
 namespace {
@@ -45,10 +46,11 @@ public:
                          args) {}
 };
 
-// A send run wired to the pty: the real termios port, a fast real clock.
+// A send run wired to the pty (or to a device server in front of it): the
+// real port, a fast real clock.
 struct Rig {
     TempHome home;
-    PosixSerialPort port;
+    MappedSerialPort port;
     ScriptedLineHost lineHost;
     FastClock clock;
     TransferSession session{port, lineHost, clock};
@@ -64,6 +66,8 @@ struct Rig {
         ctx.profile.send.speed = 5;  // 19200
         ctx.profile.send.signal = 0; // the machine's DC1 starts the data
         ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+        // A device server in front of a pseudo-terminal reports no carrier.
+        ctx.lineOptions.noLineCheck = device.contains("://");
         ctx.documentPath = "/work/progs/PART1.nc";
     }
     void send() { run.SendButtonPressed(1, ctx); }
@@ -157,4 +161,64 @@ TEST(SendOverPty, AtMostThreeBytesAfterTheMachinesXoff) {
     const auto res = m.result();
     EXPECT_EQ(res.value("xoffs"), "1");
     EXPECT_LE(res.value("after_xoff").toInt(), 3);
+}
+
+// --- through ser2net, an Ethernet serial device server, on loopback -------
+
+TEST(SendThroughDeviceServer, WorkedStreamsReachTheMachineByteExact) {
+    for (const auto& [code, machineCode, bytes] : {std::tuple{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"},
+                                                   std::tuple{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
+        TempHome out;
+        Machine m({"--code", machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
+        ASSERT_FALSE(m.slave().isEmpty());
+        Ser2Net box(out.path(), m.slave(), Ser2Net::Kind::Rfc2217);
+        ASSERT_TRUE(box.isReady()) << box.output().toStdString();
+        Rig r(box.url());
+        r.ctx.profile.send.code = code;
+        r.send();
+        EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了")) << r.session.log().text().toStdString();
+        m.result();
+        EXPECT_EQ(hex(out.read("raw.bin")), bytes) << machineCode;
+    }
+}
+
+TEST(SendThroughDeviceServer, TheMachinesXoffHoldsTheWriterAsOnALocalLine) {
+    Machine m({"--xoff-at", "20", "--xoff-ms", "150"});
+    TempHome folder;
+    Ser2Net box(folder.path(), m.slave(), Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady());
+    Rig r(box.url(), 1);
+    r.editor.lines = {"O1", "G01X100.Y200.", "G01X0Y0", "G01X10.Y20.", "M30"};
+    r.send();
+    EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了"));
+    const auto res = m.result();
+    EXPECT_EQ(res.value("xoffs"), "1");
+    // The loopback round trip is far below one character at 19200 bit/s.
+    EXPECT_LE(res.value("after_xoff").toInt(), 4);
+}
+
+TEST(SendThroughDeviceServer, ABoxThatDiesMidSendEndsTheRunNamingIt) {
+    Machine m({"--timeout", "20000"});
+    TempHome folder;
+    Ser2Net box(folder.path(), m.slave(), Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady());
+    Rig r(box.url(), 1);
+    r.editor.lines = QList<QByteArray>(40, "G01X100.Y200.Z300.");
+    r.lineHost.onPump = [&](int) {
+        if (r.state.dataSent)
+            box.kill();
+    };
+    r.editor.lines.prepend("O1");
+    r.send();
+    const QString log = r.session.log().text();
+    EXPECT_TRUE(log.contains(QStringLiteral(u"  通信ﾎﾟｰﾄ書込み不良の為中止\n")) ||
+                log.contains(QStringLiteral(u"  通信回線切断の為中止\n")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("  127.0.0.1:" + QString::number(box.port()) +
+                             QStringLiteral(u" 接続が切断されました\n")))
+        << log.toStdString();
+    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10")))
+        << r.lastLogLine().toStdString();
+    EXPECT_FALSE(r.port.isOpen());
+    EXPECT_EQ(r.host.timer1Starts, 1);
 }
