@@ -52,7 +52,8 @@ Ser2Net::Ser2Net(const QString& folder, const QString& device, Kind kind, const 
                     "    accepter: %1,127.0.0.1,%2\n"
                     "    connector: serialdev,%3,%4,local\n"
                     "    options:\n"
-                    "      kickolduser: false\n")
+                    "      kickolduser: false\n"
+                    "      chardelay: false\n")
                 .arg(accepter)
                 .arg(m_port)
                 .arg(device, line)
