@@ -2,12 +2,13 @@
 #include "receive/ReceiveRun.h"
 #include "receive/Receiver.h"
 
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 #include "platform/TextCodec.h"
 #include "serial/TransferSession.h"
 #include "status/TransferLog.h"
 
 #include "receive/FakeReceiveHost.h"
+#include "support/DeviceServer.h"
 #include "support/FakeLineHost.h"
 #include "support/MachineProcess.h"
 #include "support/SkippingClock.h"
@@ -23,14 +24,13 @@
 #include <sys/resource.h>
 
 using namespace tornyx;
-using tornyx::platform::PosixSerialPort;
+using tornyx::platform::MappedSerialPort;
 using tornyx::test::FakeLineHost;
 using tornyx::test::FakeReceiveHost;
 using tornyx::test::TempHome;
 using Outcome = tornyx::ReceiveResult::Outcome;
 
 namespace {
-
 
 class Machine : public test::MachineProcess {
 public:
@@ -49,12 +49,13 @@ int resultValue(const QString& result, const QString& key) {
 std::int64_t cpuUs() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec +
+           u.ru_stime.tv_usec;
 }
 
 struct PtyRig {
     TempHome home;
-    PosixSerialPort port;
+    MappedSerialPort port;
     FakeLineHost line;
     test::SkippingClock clock;
     TransferSession session{port, line, clock};
@@ -72,6 +73,8 @@ struct PtyRig {
         r.code = 0;
         r.seChar = 3;
         setup.receiveFile = home.file("received.nc");
+        // A device server in front of a pseudo-terminal reports no carrier.
+        setup.options.line.noLineCheck = device.contains("://");
         setup.workingFolder = home.path();
         // No carrier on a pty; the DC4 at the end still goes to the machine.
         line.onPump = [this](int pump) {
@@ -119,8 +122,8 @@ TEST(ReceiveOverPty, PunchedIsoAndEiaProgramsArriveByteExact) {
     for (const char* code : {"iso", "eia"}) {
         TempHome in;
         in.write("in.nc", program(40));
-        Machine m({"--mode", "punch", "--baud", "19200", "--code", code, "--leader", "10", "--frame", "--input",
-                   in.file("in.nc")});
+        Machine m({"--mode", "punch", "--baud", "19200", "--code", code, "--leader", "10", "--frame",
+                   "--input", in.file("in.nc")});
         ASSERT_FALSE(m.slave().isEmpty());
         PtyRig r(m.slave());
         const ReceiveResult res = r.run();
@@ -138,7 +141,8 @@ TEST(ReceiveOverPty, PunchedIsoAndEiaProgramsArriveByteExact) {
 TEST(ReceiveOverPty, LongTapeAtPtySpeedIsThrottledAndCrossesTheFlushes) {
     TempHome in;
     in.write("in.nc", program(2498));
-    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--leader", "5", "--frame", "--input", in.file("in.nc")});
+    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--leader", "5", "--frame", "--input",
+               in.file("in.nc")});
     PtyRig r(m.slave());
     r.setup.options.line.dc3Is93 = false;
     const ReceiveResult res = r.run();
@@ -153,7 +157,8 @@ TEST(ReceiveOverPty, LongTapeAtPtySpeedIsThrottledAndCrossesTheFlushes) {
 TEST(ReceiveOverPty, OspNameLineStoresUnderThatNameFromACommandLineReceive) {
     TempHome in;
     in.write("in.nc", "$O1234%\nG01X1.\nM30\n%\n");
-    Machine m({"--mode", "punch", "--baud", "19200", "--code", "iso", "--leader", "5", "--input", in.file("in.nc")});
+    Machine m({"--mode", "punch", "--baud", "19200", "--code", "iso", "--leader", "5", "--input",
+               in.file("in.nc")});
     PtyRig r(m.slave());
     Receiver receiver(r.session, r.host);
     Receiver::Request request;
@@ -170,8 +175,8 @@ TEST(ReceiveOverPty, OspNameLineStoresUnderThatNameFromACommandLineReceive) {
 TEST(ReceiveOverPty, HangUpMidProgramWaitsQuietlyUntilStopped) {
     TempHome in;
     in.write("in.nc", program(200));
-    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--frame", "--input", in.file("in.nc"), "--fault",
-               "hangup@500"});
+    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--frame", "--input", in.file("in.nc"),
+               "--fault", "hangup@500"});
     PtyRig r(m.slave());
     std::int64_t hungAtUs = 0;
     std::int64_t cpuAtHangUs = 0;
@@ -193,4 +198,21 @@ TEST(ReceiveOverPty, HangUpMidProgramWaitsQuietlyUntilStopped) {
     ASSERT_GE(cpuSpentUs, 0) << "the hang-up was never seen";
     // A second of waiting on a hung-up line must not be a second of work.
     EXPECT_LT(cpuSpentUs, 500000);
+}
+
+TEST(ReceiveThroughDeviceServer, ALongTapeIsThrottledWithXoffAndArrivesByteExact) {
+    TempHome in;
+    in.write("in.nc", program(2498));
+    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--leader", "5", "--frame", "--input",
+               in.file("in.nc")});
+    ASSERT_FALSE(m.slave().isEmpty());
+    test::Ser2Net box(in.path(), m.slave(), test::Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady()) << box.output().toStdString();
+    PtyRig r(box.url());
+    r.setup.options.line.dc3Is93 = false;
+    const ReceiveResult res = r.run();
+    EXPECT_EQ(int(res.outcome), int(Outcome::Completed)) << r.log().toStdString();
+    EXPECT_EQ(r.file(r.setup.receiveFile), stored(2498));
+    const QString machine = m.result();
+    EXPECT_GT(resultValue(machine, "pauses"), 0) << "the receive never sent XOFF: " << machine.toStdString();
 }
