@@ -28,6 +28,7 @@ constexpr int KeepAliveIntervalS = 1;
 constexpr int KeepAliveCount = 3;
 constexpr unsigned UserTimeoutMs = 5000;
 constexpr int DefaultTimeoutMs = 3000;
+constexpr int SendBufferBytes = 16384;
 
 std::int64_t monotonicUs() {
     timespec ts{};
@@ -106,48 +107,50 @@ bool NetworkSerialPort::parse(const QString& url) {
 }
 
 int NetworkSerialPort::connectTo(std::int64_t deadlineUs) {
-    const QByteArray host = m_mapping.host.toUtf8();
-    const QByteArray service = QByteArray::number(m_mapping.port);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
     // A name lookup can hang on a dead name server: ask asynchronously and
-    // give up at the deadline.
-    gaicb request{host.constData(), service.constData(), &hints, nullptr};
-    gaicb* list[] = {&request};
+    // give up at the deadline. A lookup that cannot be cancelled keeps
+    // writing into its request, so that one is left to glibc for good.
+    struct Lookup {
+        QByteArray host;
+        QByteArray service;
+        addrinfo hints{};
+        gaicb request{};
+    };
+    auto* lookup = new Lookup{m_mapping.host.toUtf8(), QByteArray::number(m_mapping.port)};
+    lookup->hints.ai_family = AF_UNSPEC;
+    lookup->hints.ai_socktype = SOCK_STREAM;
+    lookup->request = gaicb{lookup->host.constData(), lookup->service.constData(), &lookup->hints, nullptr};
+    gaicb* list[] = {&lookup->request};
     if (::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
+        delete lookup;
         m_error = QStringLiteral(u"ﾎｽﾄ名を解決できません");
         return -1;
     }
-    for (;;) {
+    while (::gai_error(&lookup->request) == EAI_INPROGRESS) {
         const std::int64_t left = deadlineUs - monotonicUs();
-        const timespec ts{time_t(std::max<std::int64_t>(0, left) / 1000000),
-                          long(std::max<std::int64_t>(0, left) % 1000000) * 1000};
-        const gaicb* const waiting[] = {&request};
-        ::gai_suspend(waiting, 1, &ts);
-        const int state = ::gai_error(&request);
-        if (state != EAI_INPROGRESS)
-            break;
-        if (monotonicUs() >= deadlineUs) {
-            ::gai_cancel(&request);
-            // A lookup that cannot be cancelled must finish before the
-            // request on this stack frame goes away.
-            while (::gai_error(&request) == EAI_INPROGRESS)
-                ::gai_suspend(waiting, 1, nullptr);
-            if (request.ar_result)
-                ::freeaddrinfo(request.ar_result);
+        if (left <= 0) {
+            if (::gai_cancel(&lookup->request) == EAI_CANCELED) {
+                if (lookup->request.ar_result)
+                    ::freeaddrinfo(lookup->request.ar_result);
+                delete lookup;
+            }
             m_error = QStringLiteral(u"ﾎｽﾄ名を解決できません");
             return -1;
         }
+        const timespec ts{time_t(left / 1000000), long(left % 1000000) * 1000};
+        const gaicb* const waiting[] = {&lookup->request};
+        ::gai_suspend(waiting, 1, &ts);
     }
-    if (::gai_error(&request) != 0 || !request.ar_result) {
+    addrinfo* const found = ::gai_error(&lookup->request) == 0 ? lookup->request.ar_result : nullptr;
+    delete lookup;
+    if (!found) {
         m_error = QStringLiteral(u"ﾎｽﾄ名を解決できません");
         return -1;
     }
 
     int lastError = ETIMEDOUT;
     int fd = -1;
-    for (addrinfo* a = request.ar_result; a && fd < 0; a = a->ai_next) {
+    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
         const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (s < 0) {
             lastError = errno;
@@ -176,7 +179,7 @@ int NetworkSerialPort::connectTo(std::int64_t deadlineUs) {
         lastError = error;
         ::close(s);
     }
-    ::freeaddrinfo(request.ar_result);
+    ::freeaddrinfo(found);
     if (fd < 0)
         m_error = reasonOf(lastError);
     return fd;
@@ -208,10 +211,13 @@ bool NetworkSerialPort::open(const QString& url) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &KeepAliveIntervalS, sizeof KeepAliveIntervalS);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &KeepAliveCount, sizeof KeepAliveCount);
     ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &UserTimeoutMs, sizeof UserTimeoutMs);
+    // A second of the fastest line is plenty; a bigger buffer would only
+    // hide a box that stopped taking data.
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &SendBufferBytes, sizeof SendBufferBytes);
     m_fd = fd;
     reset();
     if (!isRaw() && !negotiate(deadline)) {
-        const QString why = m_error;
+        const QString why = m_error.isEmpty() ? reasonOf(ETIMEDOUT) : m_error;
         close();
         m_error = why;
         return false;
@@ -514,14 +520,13 @@ bool NetworkSerialPort::writeByte(unsigned char b) {
         m_protocol.output().append(char(b));
     else
         m_protocol.sendData(b);
-    if (!flush(monotonicUs() + std::int64_t(writeTimeoutMs()) * 1000))
-        return false;
-    if (!m_protocol.output().isEmpty()) {
+    if (flush(monotonicUs() + std::int64_t(writeTimeoutMs()) * 1000))
+        return true;
+    if (!m_lost) {
         m_stuck = true;
         m_error = QStringLiteral(u"送信ﾃﾞｰﾀを受け付けません");
-        return false;
     }
-    return true;
+    return false;
 }
 
 std::optional<ModemLines> NetworkSerialPort::modemStatus() {
@@ -563,16 +568,18 @@ bool NetworkSerialPort::lineLost() {
 bool NetworkSerialPort::waitForInput(std::int64_t timeoutUs) {
     if (m_fd < 0)
         return false;
+    if (m_inPos < m_in.size())
+        return true;
+    // The poll says whether anything came; reading first would cost the
+    // writer one more system call per byte.
     const std::int64_t deadline = monotonicUs() + std::max<std::int64_t>(0, timeoutUs);
     for (;;) {
-        if (m_inPos < m_in.size())
-            return true;
+        waitReadable(deadline);
         fill();
         if (m_inPos < m_in.size())
             return true;
         if (monotonicUs() >= deadline)
             return false;
-        waitReadable(deadline);
     }
 }
 

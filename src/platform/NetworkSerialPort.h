@@ -81,8 +81,9 @@ private:
     bool negotiate(std::int64_t deadlineUs);
     // Reads what the socket holds; false once the connection is gone.
     bool fill();
-    // Sends the pending output, waiting for room until the deadline
-    // (0: only what goes without waiting).
+    // Sends the pending output, waiting for room until the deadline; false
+    // when the connection is gone or the deadline passed with output left.
+    // Deadline 0: only what goes without waiting, true unless gone.
     bool flush(std::int64_t deadlineUs);
     // Sleeps in poll() until the socket is readable or the deadline.
     void waitReadable(std::int64_t deadlineUs);

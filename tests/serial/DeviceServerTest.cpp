@@ -87,14 +87,16 @@ struct SilentListener {
     int fd = -1;
     int client = -1;
     int port = 0;
-    explicit SilentListener(bool fill) {
+    explicit SilentListener(bool fill, int receiveBuffer = 0) {
         fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (receiveBuffer > 0)
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
         ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd, 0);
+        ::listen(fd, fill ? 0 : 8);
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
         port = ntohs(a.sin_port);
         if (fill) {
@@ -225,6 +227,24 @@ TEST(DeviceServer, ASilentServerTimesTheOpenOutAndAnUnreachableOneIsProbedBriefl
         EXPECT_GE(t.elapsed(), 250);
         EXPECT_LT(t.elapsed(), 1000);
     }
+}
+
+TEST(DeviceServer, ABoxThatTakesNoMoreDataFailsAfterTheWriteTimeOut) {
+    SilentListener box(false, 4096);
+    NetworkSerialPort p;
+    ASSERT_TRUE(p.open("tcp://127.0.0.1:" + QString::number(box.port)));
+    platform::Timeouts shortWrite;
+    shortWrite.writeTotalConstantMs = 300;
+    p.setTimeouts(shortWrite);
+    // Written without waiting for the queue, until the socket stops taking
+    // bytes: the local buffer is kept small, so that comes soon.
+    int written = 0;
+    while (written < 1000000 && p.writeByte('A'))
+        ++written;
+    EXPECT_LT(written, 1000000) << "the socket never stopped taking bytes";
+    EXPECT_EQ(p.lastError(), QStringLiteral(u"送信ﾃﾞｰﾀを受け付けません"));
+    EXPECT_TRUE(p.lineLost());
+    EXPECT_EQ(p.queuedOutput(), 0);
 }
 
 TEST(DeviceServer, PythonSerialsServerNegotiatesAndEchoesEveryByte) {
