@@ -13,7 +13,7 @@
 #include "platform/MappedSerialPort.h"
 #include "send/SendRun.h"
 
-#include "send/SendFakes.h"
+#include "dnc/DncFakes.h"
 #include "support/DeviceServer.h"
 #include "support/MachineProcess.h"
 #include "support/ProcessUsage.h"
@@ -95,19 +95,6 @@ int generate(BufferEditor& e, qsizetype bytes, QStringList& index) {
     return mainLine;
 }
 
-class BenchDncHost : public DncHost {
-public:
-    int startLine = 0;
-    SetUp showDncForm() override { return {true, startLine}; }
-};
-
-class BenchSendHost : public FakeSendHost {
-public:
-    DncRun* run = nullptr;
-    void startDncRun() override { run->RunDnc({}); }
-    int dncSetUp() override { return run->dncSetUp(); }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -130,9 +117,9 @@ int main(int argc, char** argv) {
     TempHome home;
     const long rssEmpty = maxRssKb();
     BufferEditor editor;
-    BenchSendHost host;
-    BenchDncHost dncHost;
-    dncHost.startLine = generate(editor, qsizetype(mb) * 1024 * 1024, host.index);
+    DncSendHost host;
+    FakeDncHost dncHost;
+    dncHost.answer.startLine = generate(editor, qsizetype(mb) * 1024 * 1024, host.index);
     std::printf("program: %d MB, %d lines, %lld bytes; max RSS %ld KB before, %ld KB with the text\n", mb,
                 editor.lineCount(), qlonglong(editor.text.size()), rssEmpty, maxRssKb());
 

@@ -1,5 +1,7 @@
 #include "platform/NetworkSerialPort.h"
 
+#include "platform/Clock.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -31,17 +33,11 @@ constexpr int DefaultTimeoutMs = 3000;
 constexpr int SendBufferBytes = 16384;
 
 std::int64_t monotonicUs() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    return SystemClock().nowUs();
 }
 
 void sleepUntil(std::int64_t deadlineUs) {
-    const std::int64_t left = deadlineUs - monotonicUs();
-    if (left <= 0)
-        return;
-    timespec ts{time_t(left / 1000000), long(left % 1000000) * 1000};
-    ::nanosleep(&ts, nullptr);
+    SystemClock().sleepUs(deadlineUs - monotonicUs());
 }
 
 // Polls fd until an event or the deadline; the revents, 0 on time-out.

@@ -3,7 +3,7 @@
 #include "dnc/DncRun.h"
 #include "platform/MappedSerialPort.h"
 
-#include "send/SendFakes.h"
+#include "dnc/DncFakes.h"
 #include "support/DeviceServer.h"
 #include "support/MachineProcess.h"
 #include "support/QtPrinters.h"
@@ -13,22 +13,6 @@
 
 using namespace tornyx;
 using namespace tornyx::test;
-
-namespace {
-
-class StartAtLineOne : public DncHost {
-public:
-    SetUp showDncForm() override { return {true, 1}; }
-};
-
-class DncSendHost : public FakeSendHost {
-public:
-    DncRun* run = nullptr;
-    void startDncRun() override { run->RunDnc({}); }
-    int dncSetUp() override { return run->dncSetUp(); }
-};
-
-} // namespace
 
 TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
     TempHome home;
@@ -51,7 +35,7 @@ TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
     session.setPortResolver([url](const QString&) { return url; });
     FakeEditor editor;
     DncSendHost host;
-    StartAtLineOne dncHost;
+    FakeDncHost dncHost;
     TransferState state;
     SendRun send(session, editor, host, state);
     DncRun run(send, session, editor, host, dncHost, state);

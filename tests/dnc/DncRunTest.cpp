@@ -2,6 +2,7 @@
 
 #include "platform/TextCodec.h"
 
+#include "dnc/DncFakes.h"
 #include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
@@ -14,26 +15,6 @@ using namespace tornyx;
 using namespace tornyx::test;
 
 namespace {
-
-class FakeDncHost : public DncHost {
-public:
-    SetUp answer{true, 1};
-    int shows = 0;
-    SetUp showDncForm() override {
-        ++shows;
-        return answer;
-    }
-};
-
-// The main window's seams: the send button's DNC branch starts the run, and
-// the send set-up step asks the run for its dialog.
-class DncSendHost : public FakeSendHost {
-public:
-    DncRun* run = nullptr;
-    DncOptions options;
-    void startDncRun() override { run->RunDnc(options); }
-    int dncSetUp() override { return run->dncSetUp(); }
-};
 
 // A DNC run over the emulated port with the fake clock. ASCII, so the bytes
 // are the text; the operator confirms the start; end code LF + "%"; the
