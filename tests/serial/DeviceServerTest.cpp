@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -247,13 +249,62 @@ TEST(DeviceServer, ABoxThatTakesNoMoreDataFailsAfterTheWriteTimeOut) {
     EXPECT_EQ(p.queuedOutput(), 0);
 }
 
-TEST(DeviceServer, PythonSerialsServerNegotiatesAndEchoesEveryByte) {
-    QProcess peer;
-    peer.start("/usr/bin/python3", {TORNYX_RFC2217_PEER});
-    ASSERT_TRUE(peer.waitForReadyRead(10000)) << peer.readAllStandardError().toStdString();
-    const QString port = QString::fromLatin1(peer.readLine()).trimmed();
+namespace {
+
+// python3-serial's RFC 2217 server in front of its loopback port, in a
+// child process.
+struct PythonPeer {
+    QProcess process;
+    QString url;
+    PythonPeer() {
+        process.start("/usr/bin/python3", {TORNYX_RFC2217_PEER});
+        if (process.waitForReadyRead(10000))
+            url = "rfc2217://127.0.0.1:" + QString::fromLatin1(process.readLine()).trimmed();
+    }
+    // What the peer's port was left at, once the client has closed.
+    QString settings() {
+        process.waitForFinished(5000);
+        return QString::fromLatin1(process.readAllStandardOutput()).trimmed();
+    }
+};
+
+// Waits until the box's modem-line report satisfies `ok`.
+bool reportArrives(platform::SerialPort& p, const std::function<bool(const platform::ModemLines&)>& ok) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 3000) {
+        p.waitForInput(20000);
+        p.queuedInput();
+        if (const std::optional<platform::ModemLines> m = p.modemStatus(); m && ok(*m))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(DeviceServer, PythonSerialsServerReportsTheModemLinesAndItsCtsHoldsTheWriter) {
+    PythonPeer peer;
+    ASSERT_FALSE(peer.url.isEmpty());
     MappedSerialPort p;
-    ASSERT_TRUE(p.open("rfc2217://127.0.0.1:" + port)) << p.lastError().toStdString();
+    ASSERT_TRUE(p.open(peer.url)) << p.lastError().toStdString();
+    // The peer's loop reads CTS from our RTS and DSR from our DTR.
+    LineParameters line = plainLine();
+    line.outputCtsFlow = true;
+    line.rts = platform::LineControl::Off;
+    ASSERT_TRUE(p.setLineParameters(line));
+    EXPECT_TRUE(reportArrives(p, [](const platform::ModemLines& m) { return !m.cts && m.dsr && m.carrier; }));
+    EXPECT_EQ(p.queuedOutput(), 1) << "CTS off under hardware flow control holds the byte";
+    ASSERT_TRUE(p.raiseRts());
+    EXPECT_TRUE(reportArrives(p, [](const platform::ModemLines& m) { return m.cts; }));
+    EXPECT_EQ(p.queuedOutput(), 0);
+}
+
+TEST(DeviceServer, PythonSerialsServerNegotiatesAndEchoesEveryByte) {
+    PythonPeer peer;
+    ASSERT_FALSE(peer.url.isEmpty());
+    MappedSerialPort p;
+    ASSERT_TRUE(p.open(peer.url)) << p.lastError().toStdString();
     LineParameters line = plainLine();
     line.baud = 57600;
     line.dataBits = 7;
@@ -266,7 +317,5 @@ TEST(DeviceServer, PythonSerialsServerNegotiatesAndEchoesEveryByte) {
         ASSERT_TRUE(p.writeByte(b));
     EXPECT_EQ(hex(readAll(p, 256)), hex(everyByte()));
     p.close();
-    ASSERT_TRUE(peer.waitForFinished(5000));
-    EXPECT_EQ(QString::fromLatin1(peer.readAllStandardOutput()).trimmed().toStdString(),
-              "settings baud=57600 bits=7 parity=E stop=2 dtr=1 rts=0");
+    EXPECT_EQ(peer.settings().toStdString(), "settings baud=57600 bits=7 parity=E stop=2 dtr=1 rts=0");
 }

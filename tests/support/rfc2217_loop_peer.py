@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """A second RFC 2217 server for the tests: python3-serial's PortManager in
-front of its loop:// port, which sends back every byte it is given.
+front of its loop:// port, which sends back every byte it is given and
+reports CTS as its RTS, DSR as its DTR and the carrier as on.
 
 Prints the TCP port it listens on (127.0.0.1), serves one connection until
 the client closes it, then prints the serial settings the client left:
@@ -9,6 +10,7 @@ the client closes it, then prints the serial settings the client left:
 import socket
 import sys
 import threading
+import time
 
 import serial
 import serial.rfc2217
@@ -42,8 +44,17 @@ def main():
                 except OSError:
                     break
 
+    def watch_lines():
+        while alive[0]:
+            try:
+                manager.check_modem_lines()
+            except OSError:
+                break
+            time.sleep(0.02)
+
     echo = threading.Thread(target=loop_back, daemon=True)
     echo.start()
+    threading.Thread(target=watch_lines, daemon=True).start()
     while True:
         try:
             data = conn.recv(4096)
