@@ -106,8 +106,9 @@ QString hexByte(unsigned char b) {
 
 TransferSession::TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
                                  TransferLog::Now now)
-    : m_port(port), m_host(host), m_clock(clock),
-      m_resolve([](const QString& name) { return platform::portDevicePath(name, platform::IniFile(QString())); }),
+    : m_port(port), m_host(host), m_clock(clock), m_resolve([](const QString& name) {
+          return platform::portDevicePath(name, platform::IniFile(QString()));
+      }),
       m_log(std::move(now)) {}
 
 bool TransferSession::fail(const QString& message, const QString& logLine) {
@@ -121,6 +122,7 @@ bool TransferSession::openLine(int kind, const CommProfile& profile, const LineO
     m_rawNext = false;
     m_writeFailed = false;
     m_writeErrorLogged = false;
+    m_connectionLossLogged = false;
     try {
         return openLineSteps(kind, profile);
     } catch (...) {
@@ -501,6 +503,17 @@ int TransferSession::queuedOutput() {
     return m_port.queuedOutput();
 }
 
+bool TransferSession::isConnectionLost() {
+    if (m_port.peerName().isEmpty() || !m_port.lineLost())
+        return false;
+    if (!m_connectionLossLogged) {
+        m_log.append("  通信回線切断の為中止\n");
+        logPeerFault();
+        m_connectionLossLogged = true;
+    }
+    return true;
+}
+
 void TransferSession::closeLine() {
     m_port.close();
 }
@@ -552,6 +565,5 @@ bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
     const QString device = resolve(name);
     return !device.isEmpty() && port.probe(device);
 }
-
 
 } // namespace tornyx

@@ -188,6 +188,32 @@ TEST(DeviceServer, RawSocketKeepsTheBoxesSettingsAndReportsTheLinesOn) {
     EXPECT_EQ(hex(pty.read(1)), "A5");
 }
 
+TEST(DeviceServer, ABoxThatDiesIsALostConnectionNamedInTheLog) {
+    TempHome folder;
+    PtyPair pty;
+    Ser2Net box(folder.path(), pty.slavePath(), Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady());
+    Rig r(box.url());
+    r.profile.read.speed = 5;
+    ASSERT_TRUE(r.s.openLine(ReceiveKind, r.profile, r.options)) << r.s.log().text().toStdString();
+    ASSERT_TRUE(pty.write("%\n"));
+    ASSERT_TRUE(r.s.waitForInput(3000));
+    EXPECT_FALSE(r.s.isConnectionLost());
+    box.kill();
+    r.s.waitMs(300, false);
+    // What came before the loss is still there to read.
+    EXPECT_EQ(r.s.queuedInput(), 2);
+    EXPECT_FALSE(r.s.isConnectionLost()) << "not lost while bytes wait";
+    while (r.s.queuedInput() > 0)
+        r.s.readChar();
+    EXPECT_TRUE(r.s.isConnectionLost());
+    EXPECT_TRUE(r.s.isConnectionLost());
+    EXPECT_EQ(r.lines().mid(r.lines().size() - 2).join('|'),
+              QStringLiteral(u"  通信回線切断の為中止|  127.0.0.1:") + QString::number(box.port()) +
+                  QStringLiteral(u" 接続が切断されました"))
+        << "logged once";
+}
+
 TEST(DeviceServer, AClosedPortFailsAtOnceWithTheOpenMessageAndTheAddress) {
     const int closed = freeLoopbackPort();
     Rig r("rfc2217://127.0.0.1:" + QString::number(closed));
@@ -206,6 +232,30 @@ TEST(DeviceServer, AClosedPortFailsAtOnceWithTheOpenMessageAndTheAddress) {
     EXPECT_FALSE(probePort(4, r.port, none,
                            [&](const QString&) { return "tcp://127.0.0.1:" + QString::number(closed); }));
     EXPECT_LT(t.elapsed(), 500);
+}
+
+TEST(DeviceServer, AnIpv6LiteralReachesItsBox) {
+    const int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+    socklen_t len = sizeof a;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(listener);
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    NetworkSerialPort p;
+    ASSERT_TRUE(p.open("tcp://[::1]:" + QString::number(ntohs(a.sin6_port)))) << p.lastError().toStdString();
+    EXPECT_EQ(p.peerName(), "[::1]:" + QString::number(ntohs(a.sin6_port)));
+    ASSERT_TRUE(p.writeByte(0xFF));
+    const int box = ::accept(listener, nullptr, nullptr);
+    unsigned char b = 0;
+    EXPECT_EQ(::recv(box, &b, 1, 0), 1);
+    EXPECT_EQ(b, 0xFF) << "a raw socket does not escape";
+    ::close(box);
+    ::close(listener);
 }
 
 TEST(DeviceServer, ASilentServerTimesTheOpenOutAndAnUnreachableOneIsProbedBriefly) {
