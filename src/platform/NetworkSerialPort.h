@@ -17,9 +17,9 @@ namespace tornyx::platform {
 // report). The box cannot be told the XON/XOFF characters: its own
 // software flow control is asked for only when the characters are the
 // standard 0x11/0x13, so that it never eats a 0x93 pause or a data byte
-// that a different character set leaves alone. The XOFF limits, NUL
-// discarding and 1.5 stop bits behave as on a local port (NUL is dropped
-// here).
+// that a different character set leaves alone. The XOFF limits are kept
+// only (the box has its own), received NUL bytes are dropped here when
+// asked, and 1.5 stop bits go to the box as such.
 //
 // Raw TCP: bytes as they are; the line is set in the box, so the
 // parameters are only kept (setsLineParameters() is false) and the modem
