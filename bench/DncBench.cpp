@@ -13,8 +13,10 @@
 #include "platform/MappedSerialPort.h"
 #include "send/SendRun.h"
 
-#include "dnc/DncFakes.h"
+#include "editor/ProgramIndex.h"
+#include "send/SendFakes.h"
 #include "support/DeviceServer.h"
+#include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/ProcessUsage.h"
 #include "support/TempHome.h"
@@ -35,7 +37,7 @@ namespace {
 // The editor's text as one buffer with the start of each line: line(i)
 // hands out a copy of one line, as the editor does, and nothing else is
 // copied per line.
-class BufferEditor : public SendEditor {
+class BufferEditor : public RunEditor {
 public:
     QByteArray text;
     std::vector<qsizetype> starts; // one more than the lines: the end
@@ -51,11 +53,13 @@ public:
     bool isEmpty() const override { return text.isEmpty(); }
     void selectLine(int, int) override {}
     void caretToStart() override {}
-    void setFocus() override {}
+    void focus() override {}
     void setReadOnly(bool) override {}
     bool isModified() const override { return false; }
     void setModified(bool) override {}
     int breakpointLine() const override { return -1; }
+    void clearBreakpoint() override {}
+    void clear() override {}
 
     void add(const QByteArray& l) {
         text += l;
@@ -95,6 +99,12 @@ int generate(BufferEditor& e, qsizetype bytes, QStringList& index) {
     return mainLine;
 }
 
+class BenchDncPrompts : public DncPrompts {
+public:
+    int startLine = 0;
+    Start chooseDncStart() override { return {true, startLine}; }
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -117,9 +127,12 @@ int main(int argc, char** argv) {
     TempHome home;
     const long rssEmpty = maxRssKb();
     BufferEditor editor;
-    DncSendHost host;
-    FakeDncHost dncHost;
-    dncHost.answer.startLine = generate(editor, qsizetype(mb) * 1024 * 1024, host.index);
+    test::FakeWindow display;
+    BenchDncPrompts dncPrompts;
+    QStringList index;
+    dncPrompts.startLine = generate(editor, qsizetype(mb) * 1024 * 1024, index);
+    ProgramIndex programs;
+    programs.setEntries(index);
     std::printf("program: %d MB, %d lines, %lld bytes; max RSS %ld KB before, %ld KB with the text\n", mb,
                 editor.lineCount(), qlonglong(editor.text.size()), rssEmpty, maxRssKb());
 
@@ -147,9 +160,7 @@ int main(int argc, char** argv) {
     const QString device = box ? box->url() : m.slave();
     session.setPortResolver([device](const QString&) { return device; });
     TransferState state;
-    SendRun send(session, editor, host, state);
-    DncRun run(send, session, editor, host, dncHost, state);
-    host.run = &run;
+    DncRun run(session, editor, display, programs, dncPrompts, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
     ctx.profile.send.speed = 5; // 19200
@@ -174,10 +185,10 @@ int main(int argc, char** argv) {
             cpuStart = cpuSeconds();
         } else if (!stopped && wall.elapsed() >= qint64(seconds) * 1000) {
             stopped = true;
-            send.StopPressed();
+            session.requestStop();
         }
     };
-    send.SendButtonPressed(1, ctx);
+    run.run(ctx, 0);
     const double runSeconds = wall.isValid() ? wall.elapsed() / 1000.0 : 0.0;
     const double cpu = cpuSeconds() - cpuStart;
     const long rssEnd = maxRssKb();

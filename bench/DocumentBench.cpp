@@ -53,8 +53,8 @@ QByteArray generate() {
         }
         if (n % 5000 == 0)
             out += toolComment + "\r\nT05 M06\r\n";
-        const int len = std::snprintf(line, sizeof line, "N%06d G01 X%.3f Y%.3f Z-%.3f F1200\r\n", n % 1000000,
-                                      (n % 7919) * 0.137, (n % 6007) * 0.071, (n % 97) * 0.01);
+        const int len = std::snprintf(line, sizeof line, "N%06d G01 X%.3f Y%.3f Z-%.3f F1200\r\n",
+                                      n % 1000000, (n % 7919) * 0.137, (n % 6007) * 0.071, (n % 97) * 0.01);
         out.append(line, len);
         ++n;
     }
@@ -67,7 +67,9 @@ struct NoQuestions : DocumentHost {
     void warningYes(const QString&) override {}
 };
 
-double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
+double seconds(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e9;
+}
 
 long peakKb() {
     rusage u{};
@@ -160,8 +162,8 @@ int childOurs(const QString& path, const QString& savePath) {
     return 0;
 }
 
-std::map<std::string, double> runChild(const char* self, const char* mode, const QString& file, const QString& save,
-                                       long* peak) {
+std::map<std::string, double> runChild(const char* self, const char* mode, const QString& file,
+                                       const QString& save, long* peak) {
     std::map<std::string, double> out;
     int fds[2];
     if (pipe(fds) != 0)
@@ -211,7 +213,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc >= 5 && std::strcmp(argv[1], "child") == 0) {
         const QString file = QString::fromLocal8Bit(argv[3]);
-        return std::strcmp(argv[2], "raw") == 0 ? childRaw(file) : childOurs(file, QString::fromLocal8Bit(argv[4]));
+        return std::strcmp(argv[2], "raw") == 0 ? childRaw(file)
+                                                : childOurs(file, QString::fromLocal8Bit(argv[4]));
     }
     const int runs = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 3;
 
@@ -241,8 +244,8 @@ int main(int argc, char** argv) {
     const double raw = median(rawOpen);
     auto row = [&](const char* name, const char* key, double goal) {
         const double m = median(ours[key]);
-        std::printf("%-34s median %8.4f s  (%6.3f x raw load)  goal <= %.3f s\n", name, m, raw > 0 ? m / raw : 0,
-                    goal);
+        std::printf("%-34s median %8.4f s  (%6.3f x raw load)  goal <= %.3f s\n", name, m,
+                    raw > 0 ? m / raw : 0, goal);
     };
     std::printf("runs: %d\n", runs);
     std::printf("lines: %.0f, index entries: %.0f\n", median(ours["lines"]), median(ours["entries"]));

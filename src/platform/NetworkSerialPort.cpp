@@ -436,9 +436,15 @@ bool NetworkSerialPort::setQueueSizes(int, int) {
 bool NetworkSerialPort::purge() {
     if (m_fd < 0)
         return false;
-    if (!isRaw())
+    if (!isRaw()) {
+        // The box purges when the command gets there; its answer says it
+        // has, so that nothing that comes after is thrown away with it. A
+        // box that does not answer purges is not held against it.
+        m_protocol.forgetAnswer(comport::PurgeData);
         m_protocol.sendCommand(comport::PurgeData, comport::PurgeBoth);
-    if (!flush(monotonicUs() + std::int64_t(writeTimeoutMs()) * 1000) || !fill())
+        awaitAnswers({comport::PurgeData}, monotonicUs() + std::int64_t(m_timing.answerMs) * 1000);
+    }
+    if (m_lost || !flush(monotonicUs() + std::int64_t(writeTimeoutMs()) * 1000) || !fill())
         return false;
     m_in.clear();
     m_inPos = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -10,9 +11,9 @@ namespace tornyx {
 // editor's drop-down lists; the comments give the meaning of each value.
 
 struct ReadGroup {
-    int speed = 2;      // 0..5 = 1200..19200 bit/s, 6 = tape reader (4800 8N2), 7..9 = 38400..115200 (LineSpeed.h)
-    int code = 0;       // 0 auto EIA/ISO, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
-    int stopBits = 1;   // 0 = 1, 1 = 2, other = 1.5
+    int speed = 2;    // see TapeSpeed: 0..5 = 1200..19200, 6 = tape reader, 7..9 = 38400..115200
+    int code = 0;     // 0 auto EIA/ISO, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
+    int stopBits = 1; // 0 = 1, 1 = 2, other = 1.5
     QString port = "COM1";
     int change = 0;     // 0 as received, 1 ":" -> "O", 2 "O" -> ":"
     int word = 0;       // blank handling 0..3
@@ -27,23 +28,23 @@ struct ReadGroup {
 };
 
 struct SendGroup {
-    int speed = 2;      // as for receive, 6 = tape punch (4800 8N2)
-    int code = 0;       // 0 ISO, 1 EIA, 2 ASCII, 3 user framing
+    int speed = 2; // as for receive, 6 = tape punch (4800 8N2)
+    int code = 0;  // 0 ISO, 1 EIA, 2 ASCII, 3 user framing
     int stopBits = 1;
     QString port = "COM1";
-    int signal = 0;     // 0 wait for the machine's start character, 1 operator confirms
-    int startChar = 0;  // 0..7, see the send steps
-    int endChar = 0;    // 0..4
-    int feed = 0;       // 0 none, 1 50 mm, 2 100 mm, 3 150 mm (tape punch only)
-    int buff = 0;       // 0..19 = 2 ... 500
-    int invTime = 0;    // ms pause after every data character
+    int signal = 0;    // 0 wait for the machine's start character, 1 operator confirms
+    int startChar = 0; // 0..7, see the send steps
+    int endChar = 0;   // 0..4
+    int feed = 0;      // 0 none, 1 50 mm, 2 100 mm, 3 150 mm (tape punch only)
+    int buff = 0;      // 0..19 = 2 ... 500
+    int invTime = 0;   // ms pause after every data character
     int control = 0;
-    int chkCount = 0;   // stored and shown only
-    int crlfType = 0;   // end of block: 0 LF, 1 CR+LF, 2 CR+LF+LF, 3 CR
-    int dncSend = 0;    // 1 = the send button starts the DNC run
-    QString sendMsg;    // replaced by blanks in every sent line
-    QString fNon;       // "Y": do not send the feed rate's decimal point
-    QString nNon;       // "Y": do not send sequence numbers
+    int chkCount = 0; // stored and shown only
+    int crlfType = 0; // end of block: 0 LF, 1 CR+LF, 2 CR+LF+LF, 3 CR
+    int dncSend = 0;  // 1 = the send button starts the DNC run
+    QString sendMsg;  // replaced by blanks in every sent line
+    QString fNon;     // "Y": do not send the feed rate's decimal point
+    QString nNon;     // "Y": do not send sequence numbers
     int dataLength = 0;
     int parity = 0;
 };
@@ -57,7 +58,7 @@ struct SettingGroup {
     bool fontChg = false;
     QString fontName = QStringLiteral(u"ＭＳ ゴシック");
     int fontSize = 12;
-    int fontColor = 0x00FF00;   // 0x00BBGGRR
+    int fontColor = 0x00FF00; // 0x00BBGGRR
     int screenColor = 0x000000;
     bool posChg = false;
     int posTop = 0;
@@ -73,6 +74,48 @@ struct CommProfile {
 };
 
 inline constexpr int ProfileCount = 12;
+
+// Profiles 11 and 12 serve the controller family that exchanges a file name
+// ahead of the data.
+inline bool isOspProfile(int number) {
+    return number == 11 || number == 12;
+}
+
+// The "通信速度" values: 0..5 are 1200, 2400, 4800, 9600, 14400 and 19200
+// bit/s; 6 is the tape punch (send) or tape reader (receive), fixed at
+// 4800 bit/s 8N2; 7..9 are 38400, 57600 and 115200 for modern controls and
+// device servers. The fast rates come after the tape entry so that every
+// value stored before they existed keeps its meaning.
+inline constexpr int TapeSpeed = 6;
+inline constexpr int SpeedCount = 10;
+
+// Line rate in bit/s of a speed value; 4800 for the tape entry, 0 for a
+// value the program does not know.
+int speedBaud(int speed);
+inline bool isKnownSpeed(int speed) {
+    return speed >= 0 && speed < SpeedCount;
+}
+
+// The profile editor's speed list of a direction, item position = stored
+// value: "1200" ... "19200", "ﾃｰﾌﾟﾘｰﾀﾞより受信" or "ﾃｰﾌﾟﾊﾟﾝﾁに送信",
+// "38400", "57600", "115200".
+enum class SpeedList { Receive, Send };
+QStringList speedItems(SpeedList list);
+
+// What a send's `code` entry means; Unknown for a value outside the list (a
+// hand-edited Setting.ini).
+enum class SendCode { Iso, Eia, Ascii, User, Unknown };
+SendCode sendCodeOf(const SendGroup& send);
+
+// What a receive's `code` entry means.
+enum class ReceiveCode { Auto, Ascii, Eia, Iso, User, Unknown };
+ReceiveCode receiveCodeOf(const ReadGroup& read);
+
+// The speed and stop bits as the transfer bar shows them: ": 9600,",
+// ":19200,", ":115200," or ": 機器," and " 1", " 2" or " 1.5". A speed
+// outside the list shows nothing.
+QString speedPanelText(int speed);
+QString stopBitsPanelText(int stopBits);
 
 // The name a profile has when Setting.ini does not give one.
 QString defaultProfileName(int n);

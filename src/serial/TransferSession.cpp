@@ -2,7 +2,6 @@
 
 #include "platform/IniFile.h"
 #include "platform/PortNames.h"
-#include "profiles/LineSpeed.h"
 
 #include <algorithm>
 #include <array>
@@ -47,7 +46,7 @@ constexpr std::array<Limits, 7> ReceiveLimits = {{
 // Receive codes: 0 ISO/EIA automatic, 1 ASCII, 2 EIA, 3 ISO, 4 user framing.
 enum class Framing { Eight, SevenEven, User, AsRead };
 
-Framing framingOf(int kind, int code) {
+Framing framingOf(LineDirection kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
         case 0:
@@ -75,7 +74,7 @@ Framing framingOf(int kind, int code) {
     }
 }
 
-CodeMode codeModeOf(int kind, int code) {
+CodeMode codeModeOf(LineDirection kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
         case 0:
@@ -117,7 +116,7 @@ bool TransferSession::fail(const QString& message, const QString& logLine) {
     return false;
 }
 
-bool TransferSession::openLine(int kind, const CommProfile& profile, const LineOptions& options) {
+bool TransferSession::openLine(LineDirection kind, const CommProfile& profile, const LineOptions& options) {
     m_options = options;
     m_rawNext = false;
     m_writeFailed = false;
@@ -131,7 +130,7 @@ bool TransferSession::openLine(int kind, const CommProfile& profile, const LineO
     }
 }
 
-bool TransferSession::openLineSteps(int kind, const CommProfile& profile) {
+bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profile) {
     m_dataPhase = false;
     m_settings = LineSettings::fromProfile(profile, kind);
     // The switch digits after the first go out encoded; encode them in this

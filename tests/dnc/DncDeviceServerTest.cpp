@@ -1,10 +1,12 @@
 // A drip feed through ser2net, an Ethernet serial device server on the
 // loopback interface, into the simulated control's DNC buffer.
 #include "dnc/DncRun.h"
+#include "editor/ProgramIndex.h"
 #include "platform/MappedSerialPort.h"
 
-#include "dnc/DncFakes.h"
+#include "send/SendFakes.h"
 #include "support/DeviceServer.h"
+#include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
@@ -33,13 +35,10 @@ TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
     TransferSession session(port, lineHost, clock);
     const QString url = box.url();
     session.setPortResolver([url](const QString&) { return url; });
-    FakeEditor editor;
-    DncSendHost host;
-    FakeDncHost dncHost;
+    FakeWindow window;
+    ProgramIndex programs;
     TransferState state;
-    SendRun send(session, editor, host, state);
-    DncRun run(send, session, editor, host, dncHost, state);
-    host.run = &run;
+    DncRun run(session, window, window, programs, window, state);
 
     QList<QByteArray> lines{"O1"};
     QByteArray expected = "\nO1\n";
@@ -54,9 +53,8 @@ TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
           << "Y2."
           << "M99";
     expected += "M30\n\n%";
-    editor.lines = lines;
-    host.index << "00001-O1"
-               << "00103-O100";
+    window.lines = lines;
+    programs.setEntries({"00001-O1", "00103-O100"});
 
     SendContext ctx;
     ctx.profile = defaultProfile(1);
@@ -67,7 +65,7 @@ TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
     ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
     ctx.lineOptions.noLineCheck = true; // the pseudo-terminal behind the box has no carrier
     ctx.documentPath = "/work/progs/DNC1.nc";
-    send.SendButtonPressed(1, ctx);
+    run.run(ctx, 0);
 
     EXPECT_TRUE(state.success) << session.log().text().toStdString();
     const auto res = m.result(30000);

@@ -7,9 +7,10 @@
 #include "serial/TransferSession.h"
 #include "status/TransferLog.h"
 
-#include "receive/FakeReceiveHost.h"
+#include "editor/ProgramIndex.h"
 #include "support/DeviceServer.h"
 #include "support/FakeLineHost.h"
+#include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/SkippingClock.h"
 #include "support/TempHome.h"
@@ -26,7 +27,7 @@
 using namespace tornyx;
 using tornyx::platform::MappedSerialPort;
 using tornyx::test::FakeLineHost;
-using tornyx::test::FakeReceiveHost;
+using tornyx::test::FakeWindow;
 using tornyx::test::TempHome;
 using Outcome = tornyx::ReceiveResult::Outcome;
 
@@ -59,7 +60,9 @@ struct PtyRig {
     FakeLineHost line;
     test::SkippingClock clock;
     TransferSession session{port, line, clock};
-    FakeReceiveHost host;
+    FakeWindow host;
+    ProgramIndex programs;
+    TransferState state;
     ReceiveRun::Setup setup;
     std::function<void(int)> onPump;
     bool skipped = false;
@@ -91,7 +94,7 @@ struct PtyRig {
             }
         };
     }
-    ReceiveResult run() { return ReceiveRun(session, host, setup).run(); }
+    ReceiveResult run() { return ReceiveRun(session, host, host, programs, state, setup).run(); }
     QByteArray file(const QString& path) const {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
@@ -161,16 +164,14 @@ TEST(ReceiveOverPty, OspNameLineStoresUnderThatNameFromACommandLineReceive) {
     Machine m({"--mode", "punch", "--baud", "19200", "--code", "iso", "--leader", "5", "--input",
                in.file("in.nc")});
     PtyRig r(m.slave());
-    Receiver receiver(r.session, r.host);
+    Receiver receiver(r.session, r.host, r.host, r.programs, r.state, r.host);
     Receiver::Request request;
     request.profileNumber = 11;
     request.profile = r.setup.profile;
-    request.exitAfterTransfer = true; // END
     const ReceiveResult res = receiver.orderedReceive(request, r.home.path());
     EXPECT_EQ(res.receiveFile, r.home.path() + "/O1234.MIN") << r.log().toStdString();
     EXPECT_EQ(r.file(res.receiveFile), "G01 X1.\r\nM30\r\n");
     EXPECT_FALSE(QFile::exists(r.home.path() + "/osp_data.tmp"));
-    EXPECT_EQ(r.host.closes, 1);
 }
 
 TEST(ReceiveOverPty, HangUpMidProgramWaitsQuietlyUntilStopped) {
