@@ -218,3 +218,28 @@ TEST(ReceiveThroughDeviceServer, ALongTapeIsThrottledWithXoffAndArrivesByteExact
     const QString machine = m.result();
     EXPECT_GT(resultValue(machine, "pauses"), 0) << "the receive never sent XOFF: " << machine.toStdString();
 }
+
+TEST(ReceiveThroughDeviceServer, ABoxThatDiesMidProgramEndsTheRunNamingIt) {
+    TempHome in;
+    in.write("in.nc", program(400));
+    Machine m(
+        {"--mode", "punch", "--baud", "19200", "--code", "iso", "--frame", "--input", in.file("in.nc")});
+    test::Ser2Net box(in.path(), m.slave(), test::Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady());
+    PtyRig r(box.url());
+    r.onPump = [&](int) {
+        if (r.log().contains(QStringLiteral(u"ﾃﾞｰﾀ受信開始")))
+            box.kill();
+    };
+    const ReceiveResult res = r.run();
+    EXPECT_EQ(int(res.outcome), int(Outcome::Aborted)) << r.log().toStdString();
+    EXPECT_TRUE(r.log().contains(QStringLiteral(u"  通信回線切断の為中止\n"))) << r.log().toStdString();
+    EXPECT_TRUE(r.log().contains("  127.0.0.1:" + QString::number(box.port()) +
+                                 QStringLiteral(u" 接続が切断されました\n")));
+    EXPECT_FALSE(r.log().contains(QStringLiteral(u"手動操作"))) << "nobody pressed stop";
+    EXPECT_TRUE(r.log().endsWith(QStringLiteral(u"  受信中止\u3000ｴﾗｰ番号 ") +
+                                 QString::number(res.errorNumber) + "\n"));
+    EXPECT_EQ(r.host.panels.value(int(TransferPanel::State)), QStringLiteral(u"受信中止"));
+    EXPECT_FALSE(r.port.isOpen());
+    EXPECT_FALSE(QFile::exists(r.setup.receiveFile));
+}
