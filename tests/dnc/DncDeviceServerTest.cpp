@@ -18,11 +18,11 @@ using namespace tornyx::test;
 
 TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
     TempHome home;
-    // A 256-byte buffer that runs 40 blocks a second behind 19200 bit/s: the
+    // A 512-byte buffer that runs 40 blocks a second behind 19200 bit/s: the
     // control holds the run with XOFF over and over, with a quarter of the
-    // buffer left for what is under way.
+    // buffer (73 ms of the line) left for what is under way.
     MachineProcess m(TORNYX_MACHINE, {},
-                     {"--mode", "dnc", "--code", "iso", "--buffer", "256", "--blocks-per-s", "40", "--baud",
+                     {"--mode", "dnc", "--code", "iso", "--buffer", "512", "--blocks-per-s", "40", "--baud",
                       "19200", "--stop", "2", "--start-delay", "30", "--out", home.file("dnc.out"),
                       "--timeout", "30000"});
     ASSERT_FALSE(m.slave().isEmpty());
@@ -42,7 +42,7 @@ TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
 
     QList<QByteArray> lines{"O1"};
     QByteArray expected = "\nO1\n";
-    for (int i = 1; i <= 100; ++i) {
+    for (int i = 1; i <= 150; ++i) {
         const QByteArray block =
             i == 30 ? "M98P100" : "N" + QByteArray::number(i) + "G01X" + QByteArray::number(i) + ".5";
         lines << block;
@@ -54,7 +54,7 @@ TEST(DncThroughDeviceServer, TheDripFeedFillsTheControlsBufferWithoutOverrun) {
           << "M99";
     expected += "M30\n\n%";
     window.lines = lines;
-    programs.setEntries({"00001-O1", "00103-O100"});
+    programs.setEntries({"00001-O1", "00153-O100"});
 
     SendContext ctx;
     ctx.profile = defaultProfile(1);
