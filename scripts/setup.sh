@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev
     fonts-ipafont-gothic xvfb xauth dbus-daemon
+    ser2net python3-serial
 )
 missing=()
 for p in "${packages[@]}"; do
