@@ -1,10 +1,14 @@
 #include "print/ui/PrintCommand.h"
 
 #include "editor/DocumentFile.h"
+#include "platform/AtomicFile.h"
 #include "print/PrintText.h"
 #include "status/TransferLog.h"
 
+#include <QIODevice>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -15,18 +19,51 @@
 
 namespace tornyx {
 
-PageDevice pageDeviceOf(const QPrinter& printer) {
-    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
-    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+namespace {
+
+// A PDF chosen in the print dialog reaches its file through AtomicFile: a
+// stopped or failed job leaves an earlier file of that name as it was. The
+// PDF writer writes in small pieces; they are gathered into large writes.
+class AtomicFileDevice : public QIODevice {
+public:
+    explicit AtomicFileDevice(platform::AtomicFile& file) : m_file(file) {}
+    bool isSequential() const override { return true; }
+    // Passes the gathered bytes on; false once a write failed.
+    bool drain() {
+        m_ok = m_ok && m_file.write(m_pending);
+        m_pending.clear();
+        return m_ok;
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 n) override {
+        m_pending.append(data, n);
+        if (m_pending.size() >= Gather && !drain())
+            return -1;
+        return n;
+    }
+
+private:
+    static constexpr qsizetype Gather = 1 << 20;
+    platform::AtomicFile& m_file;
+    QByteArray m_pending;
+    bool m_ok = true;
+};
+
+} // namespace
+
+PageDevice pageDeviceOf(const QPageLayout& layout, int dpi) {
+    const QRect paper = layout.fullRectPixels(dpi);
+    const QRect page = layout.paintRectPixels(dpi);
     PageDevice d;
-    d.dpiX = printer.logicalDpiX();
-    d.dpiY = printer.logicalDpiY();
-    d.offX = qRound(page.left() - paper.left());
-    d.offY = qRound(page.top() - paper.top());
-    d.physicalWidth = qRound(paper.width());
-    d.physicalHeight = qRound(paper.height());
-    d.horzRes = qRound(page.width());
-    d.vertRes = qRound(page.height());
+    d.dpiX = d.dpiY = dpi;
+    d.offX = page.left() - paper.left();
+    d.offY = page.top() - paper.top();
+    d.physicalWidth = paper.width();
+    d.physicalHeight = paper.height();
+    d.horzRes = page.width();
+    d.vertRes = page.height();
     return d;
 }
 
@@ -36,6 +73,8 @@ PrintDialogAnswer showPrintDialog(QPrinter& printer, bool hasSelection, qint64 p
     d.setOption(QAbstractPrintDialog::PrintPageRange, false);
     d.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     d.setMinMax(1, static_cast<int>(std::min<qint64>(pages, std::numeric_limits<int>::max())));
+    // After setMinMax, which offers page ranges again.
+    d.setOption(QAbstractPrintDialog::PrintPageRange, false);
     d.setPrintRange(hasSelection ? QAbstractPrintDialog::Selection : QAbstractPrintDialog::AllPages);
     if (d.exec() != QDialog::Accepted)
         return std::nullopt;
@@ -54,7 +93,8 @@ PrintCommand::PrintCommand(QWidget* parent) : m_parent(parent) {
 
 ListingPlan PrintCommand::plan(QPrinter& printer, const QFont& font, const PrintSettings& settings,
                                qint64 lines) {
-    return planListing(pageDeviceOf(printer), QFontMetrics(font, &printer), settings, lines);
+    return planListing(pageDeviceOf(printer.pageLayout(), printer.resolution()), QFontMetrics(font, &printer),
+                       settings, lines);
 }
 
 PrintResult PrintCommand::run(QPrinter& printer, const PrintOrder& order) {
@@ -74,19 +114,12 @@ PrintResult PrintCommand::run(QPrinter& printer, const PrintOrder& order) {
     const SelectionLines selected(*order.text, order.selectionFrom, order.selectionTo);
     const PrintLines& lines = *answer ? static_cast<const PrintLines&>(selected) : all;
 
-    printer.setDocName(fileNameOf(order.documentPath));
-    const QString where =
-        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : printer.printerName();
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        r.outcome = PrintOutcome::Failed;
-        r.failure = printFailedText(where);
-        return r;
-    }
+    const QString title = fileNameOf(order.documentPath);
+    printer.setDocName(title);
 
     std::unique_ptr<QProgressDialog> progress;
     PageDone pageDone = this->pageDone;
-    if (!this->pageDone) {
+    if (!pageDone) {
         pageDone = [&](qint64 page, qint64 total) {
             if (!progress) {
                 progress = std::make_unique<QProgressDialog>(QStringLiteral(u"印刷中です｡"),
@@ -100,20 +133,52 @@ PrintResult PrintCommand::run(QPrinter& printer, const PrintOrder& order) {
     }
     ListingHeader header;
     header.fullPath = order.documentPath;
-    header.fileName = fileNameOf(order.documentPath);
+    header.fileName = title;
     header.printedAt = TransferLog::formatStamp(QLocale::system(), order.printedAt);
-    // Measured again: the print dialog may have changed the printer or the paper.
-    r.listing = paintListing(painter, printer, pageDeviceOf(printer), order.font, order.settings, header,
-                             lines, pageDone);
-    if (r.listing.cancelled || r.listing.failed) {
-        printer.abort();
-        painter.end();
-        r.outcome = r.listing.cancelled ? PrintOutcome::Stopped : PrintOutcome::Failed;
+    // Measured again below: the print dialog may have changed the printer or
+    // the paper.
+    auto paint = [&](QPagedPaintDevice& device, const PageDevice& metrics) {
+        QPainter painter;
+        if (!painter.begin(&device))
+            return false;
+        r.listing =
+            paintListing(painter, device, metrics, order.font, order.settings, header, lines, pageDone);
+        if (r.listing.cancelled || r.listing.failed)
+            printer.abort(); // a printer's spooled job is withdrawn
+        return painter.end() && !r.listing.failed;
+    };
+
+    bool ok = false;
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        platform::AtomicFile file(printer.outputFileName());
+        if (file.open()) {
+            AtomicFileDevice device(file);
+            device.open(QIODevice::WriteOnly);
+            QPdfWriter writer(&device);
+            writer.setResolution(printer.resolution());
+            writer.setPageLayout(printer.pageLayout());
+            writer.setTitle(title);
+            writer.setCreator(QStringLiteral("Tornyx"));
+            ok = paint(writer, pageDeviceOf(writer.pageLayout(), writer.resolution())) && device.drain();
+            if (ok && !r.listing.cancelled)
+                ok = file.commit();
+            else
+                file.discard();
+        }
+        if (!ok)
+            r.failure =
+                printFailedText(file.errorString().isEmpty() ? printer.outputFileName() : file.errorString());
     } else {
-        r.outcome = painter.end() ? PrintOutcome::Printed : PrintOutcome::Failed;
+        ok = paint(printer, pageDeviceOf(printer.pageLayout(), printer.resolution()));
+        if (!ok)
+            r.failure = printFailedText(printer.printerName());
     }
-    if (r.outcome == PrintOutcome::Failed)
-        r.failure = printFailedText(where);
+    if (r.listing.cancelled)
+        r.outcome = PrintOutcome::Stopped;
+    else
+        r.outcome = ok ? PrintOutcome::Printed : PrintOutcome::Failed;
+    if (r.outcome != PrintOutcome::Failed)
+        r.failure.clear();
     return r;
 }
 

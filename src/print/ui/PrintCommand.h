@@ -12,13 +12,14 @@
 #include <functional>
 #include <optional>
 
+class QPageLayout;
 class QPrinter;
 class QWidget;
 
 namespace tornyx {
 
-// The page of a printer as its driver reports it, in its dots.
-PageDevice pageDeviceOf(const QPrinter& printer);
+// The page of a layout (a printer's or a PDF's) at dpi, in dots.
+PageDevice pageDeviceOf(const QPageLayout& layout, int dpi);
 
 // The print dialog's answer: nullopt when cancelled, else whether the
 // operator chose to print the selection.
@@ -64,6 +65,7 @@ public:
 
     explicit PrintCommand(QWidget* parent);
     // Measures, asks, prints. The job is titled with the document's file name.
+    // A PDF target is replaced only by a finished listing.
     PrintResult run(QPrinter& printer, const PrintOrder& order);
 
     // The pages the listing of lines needs on printer (the measure-only
