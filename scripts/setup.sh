@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-ipafont-gothic xvfb xauth dbus-daemon
+    poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
