@@ -101,6 +101,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildClient();
     connectDocument();
     setUpTransfers(services);
+    setUpPrintSearch();
     FormCreate(arguments);
 }
 

@@ -29,6 +29,7 @@ class QMenu;
 class QProgressBar;
 class QTimer;
 class QToolButton;
+class QPrinter;
 class QsciScintilla;
 
 namespace tornyx::platform {
@@ -41,6 +42,8 @@ namespace tornyx {
 class Prompts;
 class SendRun;
 class TAutoForm;
+class TPrintCtrlDlg;
+class TSearchFiles;
 class TransferSession;
 class TransferWiring;
 struct SendContext;
@@ -242,6 +245,20 @@ public:
     void endLogView();
     void startReceive(const QString& path);
     void loadReceived(const QString& path);
+
+    // --- printing and file search (TMainFormPrintSearch.cpp) ---
+    TPrintCtrlDlg* PrintCtrlDlg = nullptr; // owns the printer of the session
+    TSearchFiles* SearchFiles = nullptr;
+    // The print dialog; a test answers it (nullopt: cancelled, true: the
+    // selection). Empty: the system's.
+    std::function<std::optional<bool>(QPrinter&, bool hasSelection, qint64 pages)> printDialog;
+    void setUpPrintSearch();
+    void FilePrintClick();
+    void PrintSettingClick();
+    void FileSearchClick();
+    // Opens a file the file search found with the caret on the 1-based
+    // line; false when it was not opened.
+    bool openSearchHit(const QString& path, qint64 line);
 
     // The seam through which the transfer list file grows; a test reads it.
     static QString transferListFile();
