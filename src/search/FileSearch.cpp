@@ -70,6 +70,12 @@ inline quint64 zeroBytes(quint64 x) {
     return ~(((x & low7) + low7) | x | low7);
 }
 
+// How many bytes of a zeroBytes() mask are set: the top byte of the product
+// sums the eight 0-or-1 bytes (no popcount instruction is assumed).
+inline int countMarks(quint64 marks) {
+    return static_cast<int>(((marks >> 7) * 0x0101010101010101ULL) >> 56);
+}
+
 inline quint64 load8(const char* p) {
     quint64 w;
     std::memcpy(&w, p, 8);
@@ -88,10 +94,10 @@ qint64 countBreaks(const char* p, const char* e) {
     for (; e - p >= 9; p += 8) {
         const quint64 w = load8(p);
         const quint64 atCr = zeroBytes(w ^ cr);
-        lfs += __builtin_popcountll(zeroBytes(w ^ lf));
+        lfs += countMarks(zeroBytes(w ^ lf));
         if (atCr) {
-            crs += __builtin_popcountll(atCr);
-            pairs += __builtin_popcountll(atCr & zeroBytes(load8(p + 1) ^ lf));
+            crs += countMarks(atCr);
+            pairs += countMarks(atCr & zeroBytes(load8(p + 1) ^ lf));
         }
     }
     for (; p < e; ++p) {
@@ -274,7 +280,7 @@ private:
             return;
         }
         ++m_out.filesSearched;
-        FileScan scan{fd, shown};
+        FileScan scan{fd, shown, st.st_size};
         scanFile(scan);
         close(fd);
     }
@@ -282,6 +288,8 @@ private:
     struct FileScan {
         int fd;
         const QString& path;
+        qint64 size = 0; // as the file was opened
+        qint64 bytesRead = 0;
         Encoding encoding = Encoding::ShiftJis;
         qint64 line = 0; // 0-based line of the buffer's first byte
         bool done = false;
@@ -291,8 +299,10 @@ private:
     qsizetype readMore(FileScan& f, char* into, qsizetype room) {
         for (;;) {
             const ssize_t n = read(f.fd, into, static_cast<size_t>(room));
-            if (n >= 0)
+            if (n >= 0) {
+                f.bytesRead += n;
                 return n;
+            }
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN) // only a special file would say so
@@ -335,7 +345,10 @@ private:
             }
             if (n < 0)
                 return;
-            eof = n == 0;
+            // A file read up to the size it had when it was opened is done:
+            // no read more to learn it, and no counting of lines behind the
+            // last hit.
+            eof = n == 0 || f.bytesRead >= f.size;
             qsizetype fresh = have; // where the text read now starts
             have += n;
             qsizetype start = 0;
