@@ -31,8 +31,7 @@ int marginOf(const QLineEdit* e) {
 } // namespace
 
 TPrintCtrlDlg::TPrintCtrlDlg(QString iniPath, QWidget* parent)
-    : QDialog(parent), m_iniPath(std::move(iniPath)), m_settings(PrintSettingsStore(m_iniPath).load()),
-      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    : QDialog(parent), m_iniPath(std::move(iniPath)), m_settings(PrintSettingsStore(m_iniPath).load()) {
     setObjectName("PrintCtrlDlg");
     setWindowTitle(QStringLiteral(u"印刷設定"));
 
@@ -106,7 +105,7 @@ TPrintCtrlDlg::TPrintCtrlDlg(QString iniPath, QWidget* parent)
     });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-    connect(Button3, &QPushButton::clicked, this, [this] { pageSetup(*m_printer); });
+    connect(Button3, &QPushButton::clicked, this, [this] { pageSetup(printer()); });
 
     pageSetup = [this](QPrinter& p) {
         QPageSetupDialog d(&p, this);
@@ -115,6 +114,12 @@ TPrintCtrlDlg::TPrintCtrlDlg(QString iniPath, QWidget* parent)
 }
 
 TPrintCtrlDlg::~TPrintCtrlDlg() = default;
+
+QPrinter& TPrintCtrlDlg::printer() {
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
 
 QPoint TPrintCtrlDlg::placement(const QRect& main, const QSize& size) {
     int top = main.top() + main.height() / 2 - size.height() / 2;

@@ -25,7 +25,9 @@ public:
     ~TPrintCtrlDlg() override;
 
     const PrintSettings& settings() const { return m_settings; }
-    QPrinter& printer() { return *m_printer; }
+    // Made on first use: asking the print system for its default printer
+    // may take a while, and a start-up should not wait for it.
+    QPrinter& printer();
 
     // Shows the dialog modally, centred over the main window's frame.
     int showOver(const QRect& mainWindow);
