@@ -5,6 +5,7 @@
 //   bench_document [runs]      (default 3)
 
 #include "GeneratedProgram.h"
+#include "Measure.h"
 #include "editor/DocumentFile.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
@@ -29,7 +30,7 @@
 #include <vector>
 
 using namespace tornyx;
-using tornyx::bench::generateProgram;
+using namespace tornyx::bench;
 
 namespace {
 
@@ -172,11 +173,6 @@ std::map<std::string, double> runChild(const char* self, const char* mode, const
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         std::fprintf(stderr, "child %s failed (%d)\n", mode, status);
     return out;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace

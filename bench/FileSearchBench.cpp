@@ -8,6 +8,7 @@
 // The tree goes to /tmp/tornyx-search-bench and is removed afterwards
 // unless --keep is given (a kept tree is used again by the next run).
 
+#include "Measure.h"
 #include "platform/TextCodec.h"
 #include "search/FileSearch.h"
 #include "search/ui/BusyIndicator.h"
@@ -32,31 +33,13 @@
 #include <vector>
 
 using namespace tornyx;
+using namespace tornyx::bench;
 
 namespace {
 
 const QString Root = QStringLiteral("/tmp/tornyx-search-bench");
 constexpr int Files = 20'000;
 constexpr int FileBytes = 50'000;
-
-long statusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    return -1;
-}
-
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // One program a file: a header with a Japanese comment, blocks, now and then
 // a tool change; one file in a hundred calls tool T0512.

@@ -5,6 +5,7 @@
 //   bench_print [runs]      (default 1; the job has about 50,000 pages)
 
 #include "GeneratedProgram.h"
+#include "Measure.h"
 #include "editor/ui/NcEditor.h"
 #include "print/ui/PrintCommand.h"
 
@@ -25,6 +26,7 @@
 #include <vector>
 
 using namespace tornyx;
+using namespace tornyx::bench;
 
 namespace {
 
@@ -34,33 +36,6 @@ struct NoQuestions : DocumentHost {
     bool warningYesNo(const QString&) override { return true; }
     void warningYes(const QString&) override {}
 };
-
-// A field of /proc/self/status in kB ("VmRSS", "VmHWM").
-long statusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    return -1;
-}
-
-// Starts a new peak: the kernel's high-water mark is set to the present.
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 } // namespace
 
@@ -72,7 +47,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString file = dir.filePath("big.nc");
     {
-        const QByteArray data = bench::generateProgram(TargetBytes);
+        const QByteArray data = generateProgram(TargetBytes);
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
             return 1;

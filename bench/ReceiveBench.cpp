@@ -30,7 +30,8 @@ namespace {
 std::int64_t cpuUs() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec +
+           u.ru_stime.tv_usec;
 }
 
 long rssKb() {
@@ -102,15 +103,15 @@ public:
     int flushes = 0;
 };
 
-
 void writeProgram(const QString& path, qint64 bytes, QByteArray& expected) {
     QByteArray text = "O1000(BENCH)\n";
     expected = "O1000(BENCH)\r\n";
     for (int i = 1; text.size() < bytes; ++i) {
         const QByteArray n = QByteArray::number(i);
-        text += "N" + n + "G01X" + QByteArray::number(i % 997) + ".125Y-" + QByteArray::number(i % 89) + ".5F1200\n";
-        expected += "N" + n + " G01 X" + QByteArray::number(i % 997) + ".125 Y-" + QByteArray::number(i % 89) +
-                    ".5 F1200\r\n";
+        text += "N" + n + "G01X" + QByteArray::number(i % 997) + ".125Y-" + QByteArray::number(i % 89) +
+                ".5F1200\n";
+        expected += "N" + n + " G01 X" + QByteArray::number(i % 997) + ".125 Y-" +
+                    QByteArray::number(i % 89) + ".5 F1200\r\n";
     }
     text += "M30\n";
     expected += "M30\r\n";
@@ -185,11 +186,13 @@ void runOnce(const char* title, qint64 bytes, const QStringList& machineArgs) {
     std::printf("%s\n", title);
     std::printf("  outcome %s, file %s (%lld bytes stored, %lld lines)\n",
                 res.outcome == ReceiveResult::Outcome::Completed ? "completed" : "NOT completed",
-                got == expected ? "byte-exact" : "DIFFERENT", (long long)got.size(), (long long)got.count('\n'));
+                got == expected ? "byte-exact" : "DIFFERENT", (long long)got.size(),
+                (long long)got.count('\n'));
     std::printf("  %.2f s, %.0f bytes/s received, CPU %.2f s = %.1f%% of one core\n", seconds,
                 double(got.size()) / seconds, cpu, 100.0 * cpu / seconds);
-    std::printf("  RSS at start %ld kB, after first flush %ld kB, max %ld kB; largest input queue seen %d bytes\n",
-                rssAtStart, rssAfterFirstFlush, rssMax, maxQueued);
+    std::printf(
+        "  RSS at start %ld kB, after first flush %ld kB, max %ld kB; largest input queue seen %d bytes\n",
+        rssAtStart, rssAfterFirstFlush, rssMax, maxQueued);
     std::printf("  machine: %s\n", result.section('\n', -1).toUtf8().constData());
 }
 

@@ -172,9 +172,8 @@ int main(int argc, char** argv) {
     const QStringList known{"--kb", "--baud", "--machine", "--pace"};
     for (int i = 1; i < args.size(); i += 2) {
         if (!known.contains(args[i]) || i + 1 >= args.size()) {
-            std::fprintf(stderr,
-                         "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,4800] [--pace yes|no] "
-                         "[--machine PATH]\n");
+            std::fprintf(stderr, "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,4800] [--pace yes|no] "
+                                 "[--machine PATH]\n");
             return args[i] == "--help" ? 0 : 2;
         }
     }

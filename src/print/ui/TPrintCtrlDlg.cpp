@@ -1,6 +1,6 @@
 #include "print/ui/TPrintCtrlDlg.h"
 
-#include "platform/IniFile.h"
+#include "platform/DialogPosition.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -190,12 +190,7 @@ void TPrintCtrlDlg::Button1Click() {
 }
 
 void TPrintCtrlDlg::done(int result) {
-    platform::IniFile ini(m_iniPath);
-    ini.load();
-    ini.writeInteger(PositionSection, "Left", x());
-    ini.writeInteger(PositionSection, "Top", y());
-    // A position that cannot be written is not worth a message to the operator.
-    ini.save();
+    platform::writeDialogPosition(m_iniPath, PositionSection, pos());
     QDialog::done(result);
 }
 

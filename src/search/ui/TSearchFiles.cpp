@@ -1,6 +1,6 @@
 #include "search/ui/TSearchFiles.h"
 
-#include "platform/IniFile.h"
+#include "platform/DialogPosition.h"
 #include "search/ui/BusyIndicator.h"
 
 #include <QApplication>
@@ -183,10 +183,7 @@ TSearchFiles::TSearchFiles(QString iniPath, QWidget* parent)
 }
 
 int TSearchFiles::showOver(const QRect& mainWindow) {
-    platform::IniFile ini(m_iniPath);
-    ini.load();
-    move(ini.readInteger(PositionSection, "Left", mainWindow.left() + 10),
-         ini.readInteger(PositionSection, "Top", mainWindow.top() + 10));
+    move(platform::readDialogPosition(m_iniPath, PositionSection, mainWindow.topLeft() + QPoint(10, 10)));
     return exec();
 }
 
@@ -319,12 +316,7 @@ void TSearchFiles::openItem(QListWidgetItem* item) {
 void TSearchFiles::done(int result) {
     setControlsEnabled(true);
     m_abort = false;
-    platform::IniFile ini(m_iniPath);
-    ini.load();
-    ini.writeInteger(PositionSection, "Left", x());
-    ini.writeInteger(PositionSection, "Top", y());
-    // A position that cannot be written is not worth a message to the operator.
-    ini.save();
+    platform::writeDialogPosition(m_iniPath, PositionSection, pos());
     QDialog::done(result);
 }
 
