@@ -34,13 +34,6 @@ using namespace tornyx::bench;
 
 namespace {
 
-constexpr qint64 TargetBytes = 100'000'000;
-
-struct NoQuestions : DocumentHost {
-    bool warningYesNo(const QString&) override { return true; }
-    void warningYes(const QString&) override {}
-};
-
 double seconds(const QElapsedTimer& t) {
     return t.nsecsElapsed() / 1e9;
 }
@@ -191,7 +184,7 @@ int main(int argc, char** argv) {
     const QString file = dir.filePath("big.nc");
     const QString save = dir.filePath("saved.nc");
     {
-        const QByteArray data = generateProgram(TargetBytes);
+        const QByteArray data = generateProgram(ProgramBytes);
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
             return 1;
@@ -221,7 +214,7 @@ int main(int argc, char** argv) {
     std::printf("%-34s median %7.3f s  peak %.0f MB\n", "raw QScintilla load", raw, median(rawPeak));
     row("open (read, convert, editor)", "open", 2.5);
     std::printf("%-34s %.0f MB (open only: %.0f MB)  goal <= %.0f MB\n", "peak resident, whole child",
-                median(ourPeak), median(ours["peak"]) / 1024.0, 4 * TargetBytes / 1e6);
+                median(ourPeak), median(ours["peak"]) / 1024.0, 4 * ProgramBytes / 1e6);
     row("full extraction", "full", 0.5);
     row("one character typed (full rebuild)", "retype", 0.05);
     row("new line typed (incremental)", "incremental", 0.05);

@@ -3,6 +3,7 @@
 // The 100 MB program the benchmarks open, index, print and search: what a
 // CAM system writes, Shift-JIS with CR LF.
 
+#include "editor/DocumentFile.h"
 #include "platform/TextCodec.h"
 
 #include <QByteArray>
@@ -11,6 +12,14 @@
 #include <cstdio>
 
 namespace tornyx::bench {
+
+constexpr qint64 ProgramBytes = 100'000'000;
+
+// Loads a document without asking: every question is answered Yes.
+struct NoQuestions : DocumentHost {
+    bool warningYesNo(const QString&) override { return true; }
+    void warningYes(const QString&) override {}
+};
 
 // CAM-like output: programs of about 220,000 blocks, each with a Shift-JIS
 // header comment and tool changes with Japanese comments.

@@ -28,16 +28,7 @@
 using namespace tornyx;
 using namespace tornyx::bench;
 
-namespace {
-
-constexpr qint64 TargetBytes = 100'000'000;
-
-struct NoQuestions : DocumentHost {
-    bool warningYesNo(const QString&) override { return true; }
-    void warningYes(const QString&) override {}
-};
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -47,7 +38,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString file = dir.filePath("big.nc");
     {
-        const QByteArray data = generateProgram(TargetBytes);
+        const QByteArray data = generateProgram(ProgramBytes);
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
             return 1;
