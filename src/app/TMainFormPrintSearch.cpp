@@ -18,7 +18,7 @@
 namespace tornyx {
 
 void TMainForm::setUpPrintSearch() {
-    const QString ini = platform::optionFilePath();
+    const QString ini = home().optionFile();
     PrintCtrlDlg = new TPrintCtrlDlg(ini, this);
     PrintCtrlDlg->saveFailed = [this](const QString& path, const QString& why) {
         reportSaveFailure(path, why);
