@@ -7,9 +7,11 @@
 // The paced run goes at 19200 bit/s 8N2 (about 1745 bytes/s, so 100 KB take
 // about a minute); the unpaced one at pty speed with the machine obeying
 // XOFF/XON.
+#include "editor/ProgramIndex.h"
 #include "platform/PosixSerialPort.h"
 #include "receive/ReceiveRun.h"
 #include "serial/TransferSession.h"
+#include "support/FakeWindow.h"
 #include "support/SkippingClock.h"
 
 #include <QCoreApplication>
@@ -66,39 +68,13 @@ public:
     std::function<void()> onPump;
 };
 
-class QuietHost final : public ReceiveHost {
+class QuietHost final : public test::FakeWindow {
 public:
-    bool isLogViewShown() override { return false; }
-    bool askSaveBeforeReplace() override { return true; }
-    bool isShiftHeld() override { return false; }
-    void prepareTransferBar() override {}
-    std::optional<QString> chooseReceiveFile(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> chooseFolder(const QString&, const QString&) override { return std::nullopt; }
-    void setSaveDialogFileName(const QString&) override {}
-    QString workingFolder() override { return {}; }
-    void setWorkingFolder(const QString&) override {}
-    void setCaption(int, const QString&) override {}
-    void setCaptionFullName(int, const QString&) override {}
-    void setModified(bool) override {}
-    void enterTransferMode() override {}
-    void clearEditor() override { ++flushes; }
-    void clearBreakpoint() override {}
-    void setScreenSaverActive(bool) override {}
-    void showReceiveLayout() override {}
-    void setTransferRunning() override {}
-    void setTransferPanel(int index, const QString& text) override {
-        if (index == 2)
+    void setTransferPanel(TransferPanel panel, const QString& text) override {
+        if (panel == TransferPanel::State)
             state = text;
     }
-    void repaintTransferBar() override {}
-    void setEditingPanel(int, const QString&) override {}
-    void setProgressRange(int, int) override {}
-    void setProgress(int) override {}
-    void setProgramLabel(const QString&) override {}
-    void closeMainWindow() override {}
-    void shutDownComputer() override {}
-    void startPostTransfer(const ReceiveResult&) override {}
-    void newDocument() override {}
+    void clear() override { ++flushes; }
     QString state;
     int flushes = 0;
 };
@@ -175,7 +151,9 @@ void runOnce(const char* title, qint64 bytes, const QStringList& machineArgs) {
             clock.skip(4000000);
         }
     };
-    const ReceiveResult res = ReceiveRun(session, host, setup).run();
+    ProgramIndex programs;
+    TransferState transferState;
+    const ReceiveResult res = ReceiveRun(session, host, host, programs, transferState, setup).run();
     QFile f(setup.receiveFile);
     const QByteArray got = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     machine.waitForFinished(10000);

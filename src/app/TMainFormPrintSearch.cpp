@@ -5,7 +5,6 @@
 #include "app/TMainForm.h"
 #include "editor/DocumentFile.h"
 #include "editor/ui/NcEditor.h"
-#include "platform/Paths.h"
 #include "print/ui/PrintCommand.h"
 #include "print/ui/TPrintCtrlDlg.h"
 #include "search/ui/TSearchFiles.h"
@@ -44,13 +43,13 @@ void TMainForm::FilePrintClick() {
     if (isTransferRunning())
         return;
     PrintCommand command(this);
-    if (printDialog)
-        command.dialog = printDialog;
+    if (m_services.printDialog)
+        command.dialog = m_services.printDialog;
     PrintOrder order;
     order.text = &RichEdit1->indexedText();
     order.selectionFrom = RichEdit1->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
     order.selectionTo = RichEdit1->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
-    order.documentPath = documentPath;
+    order.documentPath = m_desk->document().path;
     order.font = RichEdit1->font();
     order.settings = PrintCtrlDlg->settings();
     order.printedAt = QDateTime::currentDateTime();
@@ -63,9 +62,10 @@ void TMainForm::PrintSettingClick() {
     if (isTransferRunning())
         return;
     PrintCtrlDlg->showOver(frameGeometry());
-    // The option file is written again at close from the main window's
-    // copy; it must not put the old settings back.
+    // The option file is written again at close from the desk's copy; it
+    // must not put the old settings back.
     const PrintSettings& s = PrintCtrlDlg->settings();
+    Options& options = m_desk->options();
     options.printFullPath = s.fullPath;
     options.printFileName = s.fileName;
     options.printPage = s.page;
@@ -79,9 +79,9 @@ void TMainForm::PrintSettingClick() {
 void TMainForm::FileSearchClick() {
     if (isTransferRunning())
         return;
-    const QString own = profiles[activeProfile()].setting.dirPathSub;
+    const QString own = m_desk->profiles()[activeProfile()].setting.dirPathSub;
     SearchFiles->setProfileFolder(own);
-    SearchFiles->setDefaultFolder(own.isEmpty() ? options.dirPath : own);
+    SearchFiles->setDefaultFolder(own.isEmpty() ? m_desk->options().dirPath : own);
     SearchFiles->showOver(frameGeometry());
 }
 

@@ -56,18 +56,20 @@ struct PrintSearch : ::testing::Test {
     bool printSelection = false;
 
     void start() {
-        form = std::make_unique<TMainForm>(QStringList{}, safe.services);
-        form->show();
-        QApplication::processEvents();
-        prompts.boxes.clear();
         // Only ever a PDF file: nothing a test runs reaches a printer.
-        form->printDialog = [this](QPrinter& p, bool hasSelection, qint64 pages) -> std::optional<bool> {
+        safe.services.printDialog = [this](QPrinter& p, bool hasSelection,
+                                           qint64 pages) -> std::optional<bool> {
             asked.push_back({hasSelection, pages});
             p.setOutputFormat(QPrinter::PdfFormat);
             p.setOutputFileName(pdf);
             return hasSelection && printSelection;
         };
+        form = std::make_unique<TMainForm>(QStringList{}, safe.services);
+        form->show();
+        QApplication::processEvents();
+        prompts.boxes.clear();
     }
+    const MainFormControls& c() const { return form->controls(); }
     void openFile(const QString& path) {
         prompts.fileNames.push_back(path);
         form->FileOpenClick();
@@ -75,9 +77,9 @@ struct PrintSearch : ::testing::Test {
     // Runs body while the file search dialog is shown from the menu item.
     void inSearchDialog(QAction* item, const std::function<void(TSearchFiles&)>& body) {
         QTimer::singleShot(0, [&] {
-            body(*form->SearchFiles);
-            if (form->SearchFiles->isVisible())
-                form->SearchFiles->reject();
+            body(*c().SearchFiles);
+            if (c().SearchFiles->isVisible())
+                c().SearchFiles->reject();
         });
         item->trigger();
     }
@@ -102,11 +104,11 @@ QStringList body(const QStringList& page) {
 TEST_F(PrintSearch, TheMenuAndTheToolbarPrintTheDocumentInTheEditorsFont) {
     home.write("O1000.NC", "%\r\nO1000(" + sj(u"荒加工") + ")\r\nG00 X0\r\nM30\r\n%\r\n");
     start();
-    form->FilePrint->trigger();
+    c().FilePrint->trigger();
     EXPECT_TRUE(asked.empty()) << "an empty editor prints nothing";
 
     openFile(home.file("O1000.NC"));
-    form->FilePrint->trigger();
+    c().FilePrint->trigger();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_FALSE(asked[0].hasSelection);
     EXPECT_EQ(asked[0].pages, 1);
@@ -118,12 +120,12 @@ TEST_F(PrintSearch, TheMenuAndTheToolbarPrintTheDocumentInTheEditorsFont) {
               (QStringList{"0001: %", u(u"0002: O1000(荒加工)"), "0003: G00 X0", "0004: M30", "0005: %"}));
     const QString fonts = test::runTool("pdffonts", {pdf});
     // The profile's font as this system resolves it, on screen and on paper.
-    const QString family = QFontInfo(form->RichEdit1->font()).family();
+    const QString family = QFontInfo(c().RichEdit1->font()).family();
     EXPECT_TRUE(fonts.contains(QString(family).remove(' '), Qt::CaseInsensitive))
         << fonts.toStdString() << " vs " << family.toStdString();
 
     QFile::remove(pdf);
-    form->SpeedButton[8]->click();
+    c().SpeedButton[8]->click();
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(prompts.boxes.empty());
@@ -134,9 +136,9 @@ TEST_F(PrintSearch, ASelectionInTheEditorIsOfferedAndPrintedWithoutTheClipboard)
     start();
     openFile(home.file("S.NC"));
     QApplication::clipboard()->setText("KEEP");
-    form->RichEdit1->setSelection(1, 3, 2, 2);
+    c().RichEdit1->setSelection(1, 3, 2, 2);
     printSelection = true;
-    form->FilePrint->trigger();
+    c().FilePrint->trigger();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_TRUE(asked[0].hasSelection);
     EXPECT_EQ(body(pdfPages(pdf)[0]), (QStringList{"0001: G01", "0002: N3"}));
@@ -148,7 +150,7 @@ TEST_F(PrintSearch, APrinterThatRefusesTheJobIsNamed) {
     start();
     openFile(home.file("S.NC"));
     pdf = home.file("missing/folder/x.pdf");
-    form->FilePrint->trigger();
+    c().FilePrint->trigger();
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
     EXPECT_TRUE(prompts.boxes[0].text.startsWith(u(u"印刷できませんでした｡\n") + pdf))
@@ -159,13 +161,13 @@ TEST_F(PrintSearch, SavedPrintSettingsSurviveTheWindowsClose) {
     start();
     bool shown = false;
     QTimer::singleShot(0, [&] {
-        TPrintCtrlDlg& d = *form->PrintCtrlDlg;
+        TPrintCtrlDlg& d = *c().PrintCtrlDlg;
         shown = d.isVisible();
         d.CkBoxFileName->click();
         d.Edit1->setText("25");
         d.Button1->click();
     });
-    form->PrintSetting->trigger();
+    c().PrintSetting->trigger();
     EXPECT_TRUE(shown);
     form->close();
     form.reset();
@@ -186,11 +188,11 @@ TEST_F(PrintSearch, AHitOpensThroughTheDocumentsLoadPathOnItsLineAndSavesBackThe
     home.write("OTHER.NC", "N9\r\n");
     start();
     openFile(home.file("OTHER.NC"));
-    form->RichEdit1->insert("X"); // unsaved changes: the save question comes first
+    c().RichEdit1->insert("X"); // unsaved changes: the save question comes first
     ASSERT_TRUE(form->isModified());
     prompts.boxes.clear();
 
-    inSearchDialog(form->FileSearch1, [&](TSearchFiles& d) {
+    inSearchDialog(c().FileSearch1, [&](TSearchFiles& d) {
         EXPECT_TRUE(d.isVisible());
         d.ComboBoxStr->setEditText(u(u"工具"));
         d.ComboBoxDir->setEditText(home.path());
@@ -204,14 +206,14 @@ TEST_F(PrintSearch, AHitOpensThroughTheDocumentsLoadPathOnItsLineAndSavesBackThe
     });
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, home.file("OTHER.NC") + u(u" への変更を保存しますか？"));
-    EXPECT_EQ(form->documentPath, hit);
-    EXPECT_EQ(form->options.recentFiles[0], hit);
+    EXPECT_EQ(form->desk().document().path, hit);
+    EXPECT_EQ(form->desk().options().recentFiles[0], hit);
     EXPECT_TRUE(form->windowTitle().contains(hit));
     EXPECT_FALSE(form->isModified());
-    EXPECT_EQ(form->RichEdit1->caretLine(), 2) << "the caret on the hit's line";
-    EXPECT_EQ(form->StatusBar1->text(1), "3 , 1");
+    EXPECT_EQ(c().RichEdit1->caretLine(), 2) << "the caret on the hit's line";
+    EXPECT_EQ(c().StatusBar1->text(1), "3 , 1");
 
-    form->RichEdit1->insert("N1 ");
+    c().RichEdit1->insert("N1 ");
     ASSERT_TRUE(form->FileSaveClick());
     f.open(QIODevice::ReadOnly);
     EXPECT_EQ(f.readAll(), "O2000\r\nG00\r\nN1 " + sj(u"(工具交換 T05)") + "\r\nT05 M06\r\nM30\r\n");
@@ -220,8 +222,8 @@ TEST_F(PrintSearch, AHitOpensThroughTheDocumentsLoadPathOnItsLineAndSavesBackThe
 TEST_F(PrintSearch, BothSearchItemsOpenTheDialogAndAVanishedHitIsNamed) {
     home.write("GONE.NC", "T05\r\n");
     start();
-    form->profiles[form->activeProfile()].setting.dirPathSub = home.path();
-    inSearchDialog(form->FileSearch, [&](TSearchFiles& d) {
+    form->desk().profiles()[form->activeProfile()].setting.dirPathSub = home.path();
+    inSearchDialog(c().FileSearch, [&](TSearchFiles& d) {
         EXPECT_EQ(d.ComboBoxDir->currentText(), home.path()) << "the profile's folder to begin with";
         d.ComboBoxStr->setEditText("T05");
         d.ComboBoxFile->setEditText("*.NC");
@@ -238,5 +240,5 @@ TEST_F(PrintSearch, BothSearchItemsOpenTheDialogAndAVanishedHitIsNamed) {
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, u(u"呼出ﾃﾞｰﾀ\n") + home.file("GONE.NC") + u(u"が見つかりません｡"));
     EXPECT_EQ(prompts.fileDialogTitles, QStringList{u(u"検索ﾌｫﾙﾀﾞ ") + home.path()});
-    EXPECT_EQ(form->documentPath, u(u"無題"));
+    EXPECT_EQ(form->desk().document().path, u(u"無題"));
 }
