@@ -109,6 +109,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildClient();
     setUpTransfers();
     connectDocument();
+    setUpPrintSearch();
     FormCreate(arguments);
 }
 

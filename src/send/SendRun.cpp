@@ -56,34 +56,17 @@ RunOutcome SendRun::run(const Request& request) {
     m_excluded = request.excludedPrograms;
     m_startLine = std::max(1, request.startLine);
     m_head = request.head;
-    m_repeatCount = request.repeat ? 1 : 0;
     m_steps.beginRun(request.context);
-    RunOutcome outcome = RunOutcome::Completed;
-    for (;;) {
-        Pass result = Pass::Stopped;
-        try {
-            result = runPass();
-        } catch (...) {
-            m_steps.fail();
-            outcome = RunOutcome::Failed;
-            break;
-        }
-        if (result == Pass::Stopped) {
-            outcome = RunOutcome::Stopped;
-            break;
-        }
-        m_startLine = 1;
-        m_head = {};
-        if (request.repeat && m_steps.repeatPause(m_repeatCount + 1, 1)) {
-            ++m_repeatCount;
-            continue;
-        }
-        // Normal end (or a repeat stopped between passes: that pass was
-        // complete, so it ends as a completed send).
-        m_steps.writeLog();
-        m_state.success = true;
-        break;
-    }
+    // A restart is the first pass only: the passes of a repeat after it send
+    // the whole text.
+    const RunOutcome outcome = m_steps.runPasses(
+        [this] {
+            const bool completed = runPass() == Pass::Completed;
+            m_startLine = 1;
+            m_head = {};
+            return completed;
+        },
+        request.repeat, 1, [] { return 1; });
     m_inRun = false;
     return outcome;
 }

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace tornyx {
 
 class TransferSession;
@@ -112,8 +114,15 @@ public:
     // per line in step mode. The stages are the run's own for a data
     // character and an end of block. Stop: aborted already.
     Step sendRestartHead(const RestartHead& head, int charStage, int endOfBlockStage);
+    // All passes of a run. pass() sends one and answers true when it was
+    // completed; a pass that stopped or failed ends the run. With repeat,
+    // the next pass follows a completed one after the repeat pause, until
+    // the stop button; firstPass is the number the repeat counter starts
+    // at, firstLine the 1-based line selected for the next pass.
+    RunOutcome runPasses(const std::function<bool()>& pass, bool repeat, int firstPass,
+                         const std::function<int()>& firstLine);
     // The pause between two passes of a repeat; true when the next pass may
-    // begin (not stopped meanwhile). pass is the number of the next pass.
+    // begin (not stopped meanwhile). nextPass is the number of the next pass.
     bool repeatPause(int nextPass, int firstLine);
     // The account of a completed run into its log file.
     void writeLog();
