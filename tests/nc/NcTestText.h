@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 #include <memory>
 
@@ -16,5 +17,14 @@ struct NcText {
     nc::TextLines lines{text};
     explicit NcText(const QList<QByteArray>& l, qsizetype gapAt = -1) : text(l.join('\n') + '\n', gapAt) {}
 };
+
+// The program-number list as the index builds it from these lines.
+inline QStringList entriesOf(const QList<QByteArray>& lines) {
+    QStringList out;
+    for (int i = 0; i < lines.size(); ++i)
+        if (!lines[i].isEmpty() && (lines[i][0] == 'O' || lines[i][0] == ':'))
+            out << makeEntry(i + 1, QString::fromLatin1(lines[i]));
+    return out;
+}
 
 } // namespace tornyx::test

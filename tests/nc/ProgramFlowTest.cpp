@@ -1,16 +1,7 @@
 #include "nc/ProgramFlow.h"
 #include "nc/RestartScan.h"
 
-#include "app/TransferDesk.h"
-#include "platform/TextCodec.h"
-
-#include "nc/NcTestText.h"
-#include "send/SendFakes.h"
-#include "support/EmulatedSerialPort.h"
-#include "support/FakeClock.h"
-#include "support/FakeWindow.h"
-#include "support/StandIns.h"
-#include "support/TempHome.h"
+#include "nc/DeskRig.h"
 
 #include <gtest/gtest.h>
 
@@ -20,43 +11,15 @@ using namespace tornyx::test;
 
 namespace {
 
-QStringList entriesOf(const QList<QByteArray>& lines) {
-    QStringList out;
-    for (int i = 0; i < lines.size(); ++i)
-        if (!lines[i].isEmpty() && (lines[i][0] == 'O' || lines[i][0] == ':'))
-            out << QString::number(i + 1).rightJustified(5, '0') + '-' + QString::fromLatin1(lines[i]);
-    return out;
+// What the real DNC run writes over the emulated line: "\n", the lines,
+// "\n%".
+QByteArray runWrites(DeskRig& rig, const QList<QByteArray>& lines, int startLine, bool endReturns) {
+    rig.ctx.options.dncEndAsReturn = endReturns;
+    rig.load(lines);
+    rig.win.dncStart.startLine = startLine;
+    rig.desk.sendPressed(false);
+    return rig.port.written();
 }
-
-// The real DNC run over the emulated line, ASCII, operator start: what it
-// writes is "\n", the lines, "\n%".
-struct DncRig {
-    TempHome home;
-    FakeClock clock;
-    EmulatedSerialPort port{clock};
-    ScriptedLineHost lineHost;
-    FakeWindow win;
-    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
-                      deskViews(lineHost, win)};
-
-    QByteArray written(const QList<QByteArray>& lines, int startLine, bool endReturns) {
-        desk.session().setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
-        SendContext ctx;
-        ctx.profile = defaultProfile(1);
-        ctx.profile.send.signal = 1;
-        ctx.profile.send.code = 2;
-        ctx.profile.send.dncSend = 1;
-        ctx.options.noLineCheck = true;
-        ctx.options.dncEndAsReturn = endReturns;
-        ctx.documentPath = "/work/progs/DNC1.nc";
-        win.lines = lines;
-        desk.programs().setEntries(entriesOf(lines));
-        win.dncStart.startLine = startLine;
-        applyContext(desk, ctx);
-        desk.sendPressed(false);
-        return port.written();
-    }
-};
 
 // The same program through the flow: each transmitted line as the filter
 // leaves it with the pending words and the end of block.
@@ -82,8 +45,8 @@ class FlowMatchesTheRun : public ::testing::TestWithParam<FlowCase> {};
 
 TEST_P(FlowMatchesTheRun, SameLinesAsTheDncRunWrites) {
     const FlowCase& c = GetParam();
-    DncRig rig;
-    const QByteArray run = rig.written(c.lines, c.startLine, c.endReturns);
+    DeskRig rig(true);
+    const QByteArray run = runWrites(rig, c.lines, c.startLine, c.endReturns);
     ASSERT_TRUE(rig.desk.state().success) << rig.desk.session().log().text().toStdString();
     NcText t(c.lines);
     FlowOptions o;
@@ -147,8 +110,8 @@ TEST(ProgramFlow, StopsWhereTheRunStops) {
 
 // The run ends through its unexpected-error path on O12A; the flow names it.
 TEST(ProgramFlow, NotANumberFailsTheRunToo) {
-    DncRig rig;
-    rig.written({"O1", "M98 P200", "M30", "O12A", "O200", "M99"}, 1, false);
+    DeskRig rig(true);
+    runWrites(rig, {"O1", "M98 P200", "M30", "O12A", "O200", "M99"}, 1, false);
     EXPECT_FALSE(rig.desk.state().success);
     EXPECT_TRUE(
         rig.desk.session().log().text().contains(QStringLiteral(u"  DNC送信中にｴﾗｰが発生した為中止\n")));

@@ -2,17 +2,10 @@
 // the head and of the program from the chosen block, at level 0 and inside
 // a called program, for the send run and the DNC run; and the drip-feed
 // warning of a DNC run whose line is slower than its moves.
-#include "app/TransferDesk.h"
 #include "nc/RestartPlan.h"
 #include "platform/TextCodec.h"
 
-#include "nc/NcTestText.h"
-#include "send/SendFakes.h"
-#include "support/EmulatedSerialPort.h"
-#include "support/FakeClock.h"
-#include "support/FakeWindow.h"
-#include "support/StandIns.h"
-#include "support/TempHome.h"
+#include "nc/DeskRig.h"
 
 #include <gtest/gtest.h>
 
@@ -21,41 +14,13 @@ using namespace tornyx::test;
 
 namespace {
 
-QStringList entriesOf(const QList<QByteArray>& lines) {
-    QStringList out;
-    for (int i = 0; i < lines.size(); ++i)
-        if (!lines[i].isEmpty() && (lines[i][0] == 'O' || lines[i][0] == ':'))
-            out << makeEntry(i + 1, QString::fromLatin1(lines[i]));
-    return out;
-}
-
-struct Rig {
-    TempHome home;
-    FakeClock clock;
-    EmulatedSerialPort port{clock};
-    ScriptedLineHost lineHost;
-    FakeWindow win;
-    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
-                      deskViews(lineHost, win)};
-    SendContext ctx;
-
-    explicit Rig(bool dnc, int speed = 5) {
-        desk.session().setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
-        ctx.profile = defaultProfile(1);
-        ctx.profile.send.signal = 1;
-        ctx.profile.send.code = 2; // ASCII: the bytes are the text
-        ctx.profile.send.speed = speed;
-        ctx.profile.send.dncSend = dnc ? 1 : 0;
-        ctx.options.noLineCheck = true;
-        ctx.documentPath = "/work/progs/PART.nc";
-    }
+struct Rig : DeskRig {
+    using DeskRig::DeskRig;
     // The restart as the dialog builds it: the scan, the operator's header,
     // the log lines.
     RunRestart plan(const QList<QByteArray>& lines, int line1, int pass, int startProgram,
                     const QStringList& header) {
-        win.lines = lines;
-        desk.programs().setEntries(entriesOf(lines));
-        applyContext(desk, ctx);
+        load(lines);
         NcText t(lines);
         nc::ScanSettings s;
         s.reader = desk.readerSettings(ctx.profile.send.dncSend == 1);
@@ -164,9 +129,7 @@ TEST(DripWatch, WarnsDuringASlowDripFeed) {
     for (int i = 0; i < 40; ++i)
         lines << "G01 X0.500 Y0.000";
     lines << "M30";
-    rig.win.lines = lines;
-    rig.desk.programs().setEntries(entriesOf(lines));
-    applyContext(rig.desk, rig.ctx);
+    rig.load(lines);
     rig.desk.sendPressed(false);
     const QStringList shown = rig.win.panelHistory[int(TransferPanel::Supply)];
     ASSERT_GE(shown.size(), 2) << shown.join('|').toStdString();
@@ -178,9 +141,7 @@ TEST(DripWatch, WarnsDuringASlowDripFeed) {
     // The same moves at F300 keep up.
     Rig slow(true, 2);
     lines[1] = "G21 G91 G94 G01 F300.";
-    slow.win.lines = lines;
-    slow.desk.programs().setEntries(entriesOf(lines));
-    applyContext(slow.desk, slow.ctx);
+    slow.load(lines);
     slow.desk.sendPressed(false);
     for (const QString& t : slow.win.panelHistory[int(TransferPanel::Supply)])
         EXPECT_TRUE(t.isEmpty()) << t.toStdString();

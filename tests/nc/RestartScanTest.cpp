@@ -124,11 +124,7 @@ TEST(RestartScan, MainProgramIsTheOneThatEnds) {
     };
     for (const Row& r : rows) {
         NcText t(r.lines);
-        QStringList entries;
-        for (int i = 0; i < r.lines.size(); ++i)
-            if (r.lines[i].startsWith('O'))
-                entries << makeEntry(i + 1, QString::fromLatin1(r.lines[i]));
-        EXPECT_EQ(mainProgramLine(t.lines, entries), r.main) << r.lines.join('|').toStdString();
+        EXPECT_EQ(mainProgramLine(t.lines, entriesOf(r.lines)), r.main) << r.lines.join('|').toStdString();
     }
 }
 

@@ -1,7 +1,7 @@
 #include "nc/ui/TBudgetForm.h"
 
 #include "nc/RestartPlan.h"
-#include "platform/IniFile.h"
+#include "nc/ui/FormPosition.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -191,8 +191,7 @@ void TBudgetForm::fill(const nc::BudgetSettings& settings) {
 
 void TBudgetForm::check(const IndexedText& text, const nc::BudgetSettings& settings,
                         const QRect& mainWindow) {
-    move(mainWindow.left() + std::max(0, (mainWindow.width() - width()) / 2),
-         mainWindow.top() + std::max(0, (mainWindow.height() - height()) / 2));
+    centreOver(*this, mainWindow);
     // Shown while it reads (a long program takes a moment), modal from the
     // start: exec() cannot make a dialog that is already up modal.
     setModal(true);
@@ -206,13 +205,7 @@ void TBudgetForm::done(int result) {
         m_cancel = true;
         return;
     }
-    if (!m_optionFile.isEmpty()) {
-        platform::IniFile ini(m_optionFile);
-        ini.load();
-        ini.writeInteger(PositionSection, "Left", x());
-        ini.writeInteger(PositionSection, "Top", y());
-        ini.save(); // a position that cannot be written is not worth a message
-    }
+    storePosition(*this, m_optionFile, PositionSection);
     QDialog::done(result);
 }
 

@@ -1,6 +1,6 @@
 #include "nc/ui/TRestartForm.h"
 
-#include "platform/IniFile.h"
+#include "nc/ui/FormPosition.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -138,8 +138,7 @@ std::optional<TRestartForm::Result> TRestartForm::choose(const Source& source, c
     ComboBox1->setCurrentIndex(m_source.programs.isEmpty() ? -1 : chosen);
     ComboBox1->setVisible(!m_source.programs.isEmpty());
     m_startLabel->setVisible(!m_source.programs.isEmpty());
-    move(mainWindow.left() + std::max(0, (mainWindow.width() - width()) / 2),
-         mainWindow.top() + std::max(0, (mainWindow.height() - height()) / 2));
+    centreOver(*this, mainWindow);
     scan();
     if (exec() != QDialog::Accepted)
         return std::nullopt;
@@ -252,13 +251,7 @@ void TRestartForm::done(int result) {
         m_cancel = true; // the scan ends at its next look at the flag
         return;
     }
-    if (!m_optionFile.isEmpty()) {
-        platform::IniFile ini(m_optionFile);
-        ini.load();
-        ini.writeInteger(PositionSection, "Left", x());
-        ini.writeInteger(PositionSection, "Top", y());
-        ini.save(); // a position that cannot be written is not worth a message
-    }
+    storePosition(*this, m_optionFile, PositionSection);
     QDialog::done(result);
 }
 
