@@ -59,6 +59,23 @@ qsizetype ByteSearch::find(char c, qsizetype from, qsizetype to) const {
     return -1;
 }
 
+int nextLineStartingWith(const IndexedText& text, int fromLine, char a, char b,
+                         const std::function<bool(int)>& accept) {
+    if (fromLine < 0 || fromLine >= text.lineCount())
+        return -1;
+    const qsizetype from = text.lineStart(fromLine);
+    ByteSearch s(text.pieces(from), a, b);
+    for (qsizetype h = s.next(from); h >= 0;) {
+        const int line = text.lineAt(h);
+        if (text.lineStart(line) == h && (!accept || accept(line)))
+            return line;
+        if (line + 1 >= text.lineCount())
+            break;
+        h = s.next(text.lineStart(line + 1));
+    }
+    return -1;
+}
+
 char firstNonBlank(const IndexedText& text, int line) {
     const qsizetype start = text.lineStart(line);
     for (const auto& p : text.pieces(start)) {

@@ -2,6 +2,7 @@
 
 #include "editor/ProgramIndex.h"
 
+#include <functional>
 #include <vector>
 
 namespace tornyx {
@@ -37,6 +38,11 @@ private:
     Needle m_needles[2];
     qsizetype m_end = 0;
 };
+
+// The first line at or after fromLine whose first byte is a or b and that
+// accept (when given) takes; -1 when there is none.
+int nextLineStartingWith(const IndexedText& text, int fromLine, char a, char b,
+                         const std::function<bool(int)>& accept = {});
 
 // The first byte of a line at or behind its leading blanks (space or tab);
 // 0 for a line that is empty or blank.

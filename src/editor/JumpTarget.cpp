@@ -117,16 +117,8 @@ JumpOutcome wholeLine(const IndexedText& text, int line, int entry) {
 
 // The first line that starts with "O" or ":" and carries the program number.
 int programLine(const IndexedText& text, qint64 number) {
-    ByteSearch s(text.pieces(0), 'O', ':');
-    for (qsizetype h = s.next(0); h >= 0;) {
-        const int line = text.lineAt(h);
-        if (text.lineStart(line) == h && programNumberOf(text.lineBytes(line).mid(1)) == number)
-            return line;
-        if (line + 1 >= text.lineCount())
-            break;
-        h = s.next(text.lineStart(line + 1));
-    }
-    return -1;
+    return nextLineStartingWith(
+        text, 0, 'O', ':', [&](int line) { return programNumberOf(text.lineBytes(line).mid(1)) == number; });
 }
 
 JumpOutcome findCall(const IndexedText& text, const QByteArray& line, const QStringList& entries) {
