@@ -272,6 +272,14 @@ TextMatch findForward(const IndexedText& text, QByteArrayView needle, qsizetype 
     return {};
 }
 
+qsizetype matchEndAt(const IndexedText& text, QByteArrayView needle, qsizetype at) {
+    if (needle.isEmpty() || at < 0 || at >= text.length())
+        return -1;
+    const Candidates candidates(needle);
+    const auto pieces = text.pieces(at);
+    return Matcher(text, needle, pieces, candidates).endAt(at);
+}
+
 TextMatch findBackward(const IndexedText& text, QByteArrayView needle, qsizetype before) {
     before = std::min(before, text.length());
     if (needle.isEmpty() || before <= 0)

@@ -24,5 +24,7 @@ struct TextMatch {
 TextMatch findForward(const IndexedText& text, QByteArrayView needle, qsizetype from);
 // The last occurrence that starts before `before`; it may reach past it.
 TextMatch findBackward(const IndexedText& text, QByteArrayView needle, qsizetype before);
+// The end of an occurrence that starts exactly at `at`; -1 when none does.
+qsizetype matchEndAt(const IndexedText& text, QByteArrayView needle, qsizetype at);
 
 } // namespace tornyx

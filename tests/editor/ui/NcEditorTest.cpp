@@ -8,6 +8,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -198,4 +200,194 @@ TEST_F(Editor, LinePrefixIsCountedInShiftJisBytes) {
     e.setTextQuietly(QByteArray("(\xF0\x9F\x98\x80)X"));
     e.selectLinePrefix(0, 3);
     EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"(\U0001F600)"));
+}
+
+namespace {
+
+// A click into the gutter: margin 0 holds the marker, margin 1 the numbers.
+void clickGutter(NcEditor& e, int line, int margin = 1) {
+    const long pos =
+        e.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    const int y = static_cast<int>(e.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0ul, pos)) +
+                  static_cast<int>(e.SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0ul)) / 2;
+    const int w0 = static_cast<int>(e.SendScintilla(QsciScintillaBase::SCI_GETMARGINWIDTHN, 0ul));
+    const int x = margin == 0 ? w0 / 2 : w0 + 4;
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+}
+
+struct Gutter : Editor {
+    Gutter() {
+        e.showBreakpointGutter();
+        e.setBeep([this] { ++beeps; });
+        e.setTextQuietly("O0001\nN10 G00\n\nN20 G01\nN30 M30\n");
+        QApplication::processEvents();
+    }
+    int beeps = 0;
+};
+
+} // namespace
+
+TEST_F(Gutter, BreakpointsAreRefusedOnTheFirstAndOnEmptyLinesOneAtATime) {
+    QSignalSpy changed(&e, &NcEditor::breakpointChanged);
+    ASSERT_GT(e.SendScintilla(QsciScintillaBase::SCI_GETMARGINWIDTHN, 1ul), 0);
+    clickGutter(e, 0);
+    clickGutter(e, 2);
+    EXPECT_EQ(e.breakpointLine(), -1);
+    EXPECT_EQ(beeps, 2);
+    clickGutter(e, 3, 0);
+    EXPECT_EQ(e.breakpointLine(), 4);
+    EXPECT_EQ(e.markersAtLine(3), 1u << NcEditor::BreakpointMarker);
+    clickGutter(e, 1);
+    EXPECT_EQ(e.breakpointLine(), 4) << "one at a time";
+    clickGutter(e, 3);
+    EXPECT_EQ(e.breakpointLine(), -1) << "a second click clears it";
+    EXPECT_EQ(e.markersAtLine(3), 0u);
+    ASSERT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed[0][0].toInt(), 4);
+    EXPECT_EQ(changed[1][0].toInt(), -1);
+}
+
+TEST_F(Gutter, TheBreakpointFollowsItsLineAndNoLoadKeepsIt) {
+    clickGutter(e, 3);
+    QSignalSpy changed(&e, &NcEditor::breakpointChanged);
+    e.setCursorPosition(1, 0);
+    typeText(e, "n5");
+    type(e, Qt::Key_Return, "\r");
+    EXPECT_EQ(e.breakpointLine(), 5);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toInt(), 5);
+
+    e.setReadOnly(true);
+    clickGutter(e, 4);
+    EXPECT_EQ(e.breakpointLine(), 5) << "a transfer holds the editor read-only";
+    e.setReadOnly(false);
+
+    load("O1\r\nN1\r\nN2\r\n");
+    EXPECT_EQ(e.breakpointLine(), -1);
+    EXPECT_EQ(changed.last()[0].toInt(), -1);
+    EXPECT_EQ(e.markersAtLine(4), 0u);
+}
+
+TEST_F(Gutter, DeletingEveryLineDoesNotLeaveABreakpointOnTheFirst) {
+    clickGutter(e, 3);
+    e.selectAll();
+    e.removeSelectedText();
+    EXPECT_EQ(e.breakpointLine(), -1);
+}
+
+TEST_F(Editor, EditsAreReportedOnceEachWhenTheyAreDone) {
+    QSignalSpy changed(&e, &QsciScintilla::textChanged);
+    typeText(e, "n1");
+    EXPECT_EQ(changed.count(), 2) << "each key reports its change before the next event";
+    e.selectAll();
+    e.cut();
+    EXPECT_EQ(changed.count(), 3);
+    e.undo();
+    EXPECT_EQ(changed.count(), 4);
+    EXPECT_EQ(e.text(), "N1");
+    // A change made past the editor's own commands is reported from the
+    // event loop.
+    e.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, 3ul, "\nN2");
+    EXPECT_EQ(changed.count(), 4);
+    QApplication::processEvents();
+    EXPECT_EQ(changed.count(), 5);
+    EXPECT_EQ(e.firstChangedLine(), 0);
+}
+
+TEST_F(Editor, ReplaceAllIsOnePassAndOneUndoStep) {
+    e.setTextQuietly("X1X2\nx3 (X)\n");
+    QSignalSpy changed(&e, &QsciScintilla::textChanged);
+    EXPECT_EQ(e.replaceAll("x", "Y"), 4);
+    EXPECT_EQ(e.text(), "Y1Y2\nY3 (Y)\n");
+    EXPECT_EQ(changed.count(), 1);
+    e.undo();
+    EXPECT_EQ(e.text(), "X1X2\nx3 (X)\n") << "one undo restores the text as it was";
+
+    EXPECT_EQ(e.replaceAll("X", "XX"), 4) << "inserted text is not searched again";
+    EXPECT_EQ(e.text(), "XX1XX2\nXX3 (XX)\n");
+    EXPECT_EQ(e.replaceAll("Q", "R"), 0);
+
+    e.setTextLimit(e.text().size() + 3);
+    EXPECT_EQ(e.replaceAll("X", "XYZ"), -1) << "the result would pass the limit";
+    EXPECT_EQ(e.text(), "XX1XX2\nXX3 (XX)\n");
+}
+
+TEST_F(Editor, FindGoesDownBehindTheSelectionAndUpBeforeTheCaret) {
+    e.setTextQuietly("G01 X1\nG00\ng01 X2 G01\n");
+    TextMatch m = e.findText("g01", false);
+    EXPECT_EQ(m.start, 0);
+    e.showRange(m.start, m.end);
+    EXPECT_TRUE(e.selectionMatches("G01"));
+    m = e.findText("g01", false);
+    EXPECT_EQ(m.start, 11);
+    e.showRange(m.start, m.end);
+    EXPECT_EQ(e.selectedText(), "g01");
+    EXPECT_EQ(e.findText("G01", true).start, 0) << "up: the one before the selection";
+    e.setCursorPosition(2, 7); // between X2 and the second G01
+    EXPECT_EQ(e.findText("G01", true).start, 11);
+    EXPECT_FALSE(e.findText("G01 X2 G01 X", false).found());
+}
+
+TEST_F(Editor, WheelAndPageKeysPutTheCaretOnTheSecondVisibleLine) {
+    QByteArray t;
+    for (int i = 0; i < 300; ++i)
+        t += "N" + QByteArray::number(i) + "\n";
+    e.setTextQuietly(t);
+    QSignalSpy moved(&e, &NcEditor::viewMoved);
+    e.setCursorPosition(10, 2);
+    QWheelEvent down(QPointF(50, 50), e.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(e.viewport(), &down);
+    EXPECT_EQ(e.caretLine(), 11);
+    EXPECT_EQ(e.caretColumn(), 0);
+    EXPECT_EQ(e.firstVisibleLine(), 10);
+    QWheelEvent half(QPointF(50, 50), e.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 60), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(e.viewport(), &half);
+    EXPECT_EQ(e.caretLine(), 11) << "half a step is no step";
+    QApplication::sendEvent(e.viewport(), &half);
+    EXPECT_EQ(e.caretLine(), 10);
+
+    type(e, Qt::Key_PageDown, QString());
+    EXPECT_EQ(e.caretColumn(), 0);
+    EXPECT_EQ(e.caretLine(), e.firstVisibleLine() + 1);
+    EXPECT_GT(e.caretLine(), 12);
+    EXPECT_GE(moved.count(), 3);
+}
+
+TEST_F(Editor, InsertKeySwitchesToOverwritingWithABlockCaret) {
+    e.setTextQuietly("G01");
+    EXPECT_TRUE(e.isInsertMode());
+    EXPECT_EQ(e.SendScintilla(QsciScintillaBase::SCI_GETCARETSTYLE), QsciScintillaBase::CARETSTYLE_LINE);
+    type(e, Qt::Key_Insert, QString());
+    EXPECT_FALSE(e.isInsertMode());
+    EXPECT_EQ(e.SendScintilla(QsciScintillaBase::SCI_GETCARETSTYLE), QsciScintillaBase::CARETSTYLE_BLOCK);
+    typeText(e, "g");
+    EXPECT_EQ(e.text(), "G01") << "G over G";
+    EXPECT_EQ(e.characterAtCaret(), "0");
+}
+
+TEST_F(Editor, F1CompletesAndCyclesWithTheRestSelected) {
+    int beeps = 0;
+    e.setBeep([&] { ++beeps; });
+    const QStringList words{"GOTO", "WHILE", "WHEN", "WHERE"};
+    QObject::connect(&e, &NcEditor::completionKey, &e, [&] { e.completeWord(words); });
+    typeText(e, "#1=1 wh");
+    type(e, Qt::Key_F1, QString());
+    EXPECT_EQ(e.text(), "#1=1 WHILE");
+    EXPECT_EQ(e.selectedText(), "ILE");
+    type(e, Qt::Key_F1, QString());
+    type(e, Qt::Key_F1, QString());
+    EXPECT_EQ(e.text(), "#1=1 WHERE");
+    EXPECT_EQ(beeps, 0);
+    type(e, Qt::Key_F1, QString());
+    EXPECT_EQ(e.text(), "#1=1 WH");
+    EXPECT_EQ(beeps, 1) << "after the last candidate";
+    type(e, Qt::Key_F1, QString());
+    EXPECT_EQ(e.text(), "#1=1 WHILE") << "starts over";
+    typeText(e, " ");
+    EXPECT_EQ(e.text(), "#1=1 WHILE ") << "another key keeps the word and goes on behind it";
+    type(e, Qt::Key_F1, QString());
+    EXPECT_EQ(beeps, 2) << "no letters before the caret";
+    EXPECT_EQ(e.text(), "#1=1 WHILE ");
 }
