@@ -15,6 +15,7 @@ int QtPrompts::messageBox(QWidget* owner, Kind kind, const QString& title, const
     case Warning:
     case Exclamation: box.setIcon(QMessageBox::Warning); break;
     case Question: box.setIcon(QMessageBox::Question); break;
+    case Plain: box.setIcon(QMessageBox::NoIcon); break;
     default: box.setIcon(QMessageBox::Information); break;
     }
     struct B {

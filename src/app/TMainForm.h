@@ -44,6 +44,8 @@ class SendRun;
 class TAutoForm;
 class TransferSession;
 class TransferWiring;
+class FindDialog;
+class ReplaceDialog;
 struct SendContext;
 struct SendOptions;
 
@@ -202,6 +204,23 @@ public:
     void selectEntry(int line1);
     void refreshCaretDisplay();
 
+    // --- edit commands, breakpoints, jump and find (TMainFormEdit.cpp) ---
+    FindDialog* FindDialog1 = nullptr;
+    ReplaceDialog* ReplaceDialog1 = nullptr;
+    // Undo, cut, copy and delete as the editor and the transfer state allow.
+    void refreshEditEnables();
+    // No breakpoint: the marker goes, jump_bp is disabled.
+    void clearBreakpoint();
+    void EditDateTimeClick();
+    void EditDateClick();
+    void EditAllClick();
+    void FileNukidasiClick(); // select the program under the caret
+    void jumpClick();
+    void jump_bpClick();
+    void FindDoClick();
+    void FindNextClick();
+    void ReplaceClick();
+
     // --- status display ---
     void setEditingPanel(int index, const QString& text);
     void setTransferPanel(int index, const QString& text);
@@ -275,6 +294,17 @@ private:
     void reportSaveFailure(const QString& path, const QString& reason);
     void clearEditor();
     void connectDocument();
+    void connectEditCommands();
+    void RichEdit1KeyDown(int key, bool press);
+    void RichEdit1MouseDown();
+    void refreshTypingMode();
+    void completeWord();
+    bool findInEditor(const QString& text, bool up, const QString& caption);
+    void ReplaceDialog1Replace();
+    void ReplaceDialog1ReplaceAll();
+    bool replacementFits(const QString& replacement, const QString& caption);
+    void showSelectionMark();
+    QStringList programEntries() const;
     // Writes the editor text to path after the unmappable-character check;
     // false when nothing was written.
     bool writeEditorText(const QString& path);

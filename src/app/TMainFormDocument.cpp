@@ -97,11 +97,6 @@ void TMainForm::showSize(double bytes) {
     setEditingPanel(0, sizeText(bytes, options.isOn(Opt::Metres)));
 }
 
-void TMainForm::refreshCaretDisplay() {
-    StatusBar1->setText(1, QString::number(RichEdit1->caretLine() + 1) + " , " +
-                               QString::number(RichEdit1->caretColumn() + 1));
-}
-
 // ---------------------------------------------------------------- loading
 
 double TMainForm::load(NcEditor* editor, const QString& path, bool asDocument) {
@@ -120,8 +115,7 @@ double TMainForm::load(NcEditor* editor, const QString& path, bool asDocument) {
     } else {
         editor->clearQuietly();
     }
-    breakpointLine = -1;
-    jump_bp->setEnabled(false);
+    clearBreakpoint();
     return r.opened ? static_cast<double>(r.fileSize) : CannotOpen;
 }
 
@@ -155,8 +149,7 @@ void TMainForm::open1Click() {
     documentPath = saveDialogFileName = Untitled;
     setCaption(2, documentPath);
     StatusBar1->setText(4, QString());
-    breakpointLine = -1;
-    jump_bp->setEnabled(false);
+    clearBreakpoint();
     refreshCaretDisplay();
     StatusBar1->setText(0, u(u"ｻｲｽﾞ"));
     setModified(false);

@@ -87,6 +87,7 @@ public:
 
     // How the computer beeps (a test listens here).
     void setBeep(std::function<void()> beep) { m_beep = std::move(beep); }
+    void beep() const;
 
     // --- the breakpoint gutter ---
     // Shows the gutter left of the text: the breakpoint marker, then the line
@@ -162,7 +163,6 @@ protected:
 private:
     class Text;
     bool fits(qsizetype addedUtf8Bytes) const;
-    void beep() const;
     void onModified(int position, int modificationType);
     void afterQuietChange();
     void typeKey(QKeyEvent* e);

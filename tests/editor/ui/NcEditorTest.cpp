@@ -1,5 +1,6 @@
 #include "editor/ui/NcEditor.h"
 
+#include "support/EditorClicks.h"
 #include "support/TempHome.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace tornyx;
+using tornyx::test::clickGutter;
 using tornyx::test::hex;
 using tornyx::test::TempHome;
 
@@ -203,17 +205,6 @@ TEST_F(Editor, LinePrefixIsCountedInShiftJisBytes) {
 }
 
 namespace {
-
-// A click into the gutter: margin 0 holds the marker, margin 1 the numbers.
-void clickGutter(NcEditor& e, int line, int margin = 1) {
-    const long pos =
-        e.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
-    const int y = static_cast<int>(e.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0ul, pos)) +
-                  static_cast<int>(e.SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0ul)) / 2;
-    const int w0 = static_cast<int>(e.SendScintilla(QsciScintillaBase::SCI_GETMARGINWIDTHN, 0ul));
-    const int x = margin == 0 ? w0 / 2 : w0 + 4;
-    QTest::mouseClick(e.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
-}
 
 struct Gutter : Editor {
     Gutter() {

@@ -1,0 +1,168 @@
+// A breakpoint set with the mouse in the gutter holds a real send over a
+// pseudo-terminal at its line; the stop keys end a run from the editor.
+#include "app/TMainForm.h"
+#include "editor/ui/FindDialogs.h"
+#include "platform/TextCodec.h"
+#include "support/EditorClicks.h"
+#include "support/FakePrompts.h"
+#include "support/MachineProcess.h"
+#include "support/SafeServices.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace tornyx;
+using test::FakePrompts;
+using test::MachineProcess;
+using test::TempHome;
+
+namespace {
+
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
+
+const QString BreakpointBox = QString::fromUtf16(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n");
+
+// Holds the breakpoint box open for a while, the way an operator reads it,
+// and notes what the window offered meanwhile.
+struct OperatorPrompts : FakePrompts {
+    int holdMs = 800;
+    bool cutEnabled = true;
+    bool hadSelection = false;
+    int messageBox(QWidget* owner, Kind kind, const QString& title, const QString& text,
+                   int buttons) override {
+        if (text == BreakpointBox) {
+            auto* form = static_cast<TMainForm*>(owner);
+            emit form->EditMenu->aboutToShow();
+            cutEnabled = form->EditCut->isEnabled();
+            hadSelection = form->RichEdit1->hasSelectedText();
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < holdMs)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return FakePrompts::messageBox(owner, kind, title, text, buttons);
+    }
+};
+
+struct BreakpointPty : ::testing::Test {
+    TempHome home;
+    OperatorPrompts prompts;
+    test::SafeServices safe{home, &prompts};
+    std::unique_ptr<MachineProcess> machine;
+    std::unique_ptr<TMainForm> form;
+
+    void start(const QByteArray& document) {
+        machine = std::make_unique<MachineProcess>(
+            TORNYX_MACHINE,
+            QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30", "--timeout", "20000",
+                        "--idle", "1500", "--out", home.file("got.nc"), "--raw-out", home.file("raw.bin"),
+                        "--times", home.file("times.txt")},
+            QStringList{});
+        ASSERT_FALSE(machine->slave().isEmpty());
+        home.write("Tornyx.INI", "[Ports]\r\nCOM1=" + machine->slave().toLocal8Bit() + "\r\n");
+        home.write("Setting.ini", "[Send1]\r\nSpeed=5\r\n");
+        home.write("PROG.NC", document);
+        safe.services.port = nullptr;
+        safe.services.clock = nullptr;
+        form = std::make_unique<TMainForm>(QStringList{home.file("PROG.NC")}, safe.services);
+        form->show();
+        QApplication::processEvents();
+    }
+    void waitUntilIdle() {
+        QElapsedTimer t;
+        t.start();
+        while (form->SpeedButton[13]->isEnabled() && t.elapsed() < 25000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (!form->SpeedButton[10]->isEnabled() && t.elapsed() < 30000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    // The bytes the machine received, parity stripped, and when each came
+    // (microseconds from the first).
+    QByteArray received() const {
+        QByteArray text = home.read("raw.bin");
+        for (char& c : text)
+            c = char(c & 0x7f);
+        return text;
+    }
+    std::vector<qint64> arrivals() const {
+        std::vector<qint64> out;
+        for (const QByteArray& l : home.read("times.txt").split('\n'))
+            if (!l.isEmpty())
+                out.push_back(l.toLongLong());
+        return out;
+    }
+    QString lastLogLine() const {
+        const QStringList lines =
+            platform::fromSjis(home.read("Tornyx_S.log")).split("\r\n", Qt::SkipEmptyParts);
+        return lines.isEmpty() ? QString() : lines.back().section("  ", 1);
+    }
+    ~BreakpointPty() override {
+        if (form) {
+            form->setModified(false);
+            form->close();
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(BreakpointPty, AClickedBreakpointHoldsTheSendBeforeItsLine) {
+    start("O1\r\nN1 G01 X1.\r\nN2 G01 X2.\r\nN3 G01 X3.\r\nN4 G01 X4.\r\nM30\r\n");
+    test::clickGutter(*form->RichEdit1, 3);
+    ASSERT_EQ(form->breakpointLine, 4);
+    form->SpeedButton[10]->click();
+    waitUntilIdle();
+
+    const auto asked = std::count_if(prompts.boxes.begin(), prompts.boxes.end(),
+                                     [](const FakePrompts::Box& b) { return b.text == BreakpointBox; });
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(prompts.hadSelection) << "the run shows the line it is at";
+    EXPECT_FALSE(prompts.cutEnabled) << "no cutting while a transfer runs";
+    EXPECT_EQ(lastLogLine(), u(u"送信完了"));
+
+    const QByteArray text = received();
+    ASSERT_EQ(text.left(36).toStdString(), "\nO1\nN1 G01 X1.\nN2 G01 X2.\nN3 G01 X3.");
+    const std::vector<qint64> at = arrivals();
+    ASSERT_EQ(at.size(), static_cast<size_t>(text.size()));
+    // The longest silence on the line lies just before N3 and lasts about as
+    // long as the box was open.
+    const qsizetype n3 = text.indexOf("N3");
+    size_t longest = 1;
+    for (size_t i = 1; i < at.size(); ++i)
+        if (at[i] - at[i - 1] > at[longest] - at[longest - 1])
+            longest = i;
+    EXPECT_EQ(longest, static_cast<size_t>(n3));
+    EXPECT_GT(at[n3] - at[n3 - 1], 600'000) << "microseconds";
+}
+
+TEST_F(BreakpointPty, F3InTheEditorStopsARunAndFindsNothing) {
+    QByteArray doc = "O1\r\n";
+    for (int i = 0; i < 200; ++i)
+        doc += "G01X" + QByteArray::number(i) + ".Y1.\r\n";
+    start(doc + "M30\r\n");
+    // A text that is nowhere: F3 in the editor would say so if it searched.
+    form->FindDialog1->setFindText("ZZZ");
+    QTimer::singleShot(400, form.get(), [this] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+        QApplication::sendEvent(form->RichEdit1, &press);
+    });
+    form->SpeedButton[10]->click(); // returns when the run has ended
+    waitUntilIdle();
+    EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止"))) << lastLogLine().toStdString();
+    EXPECT_LT(home.read("raw.bin").size(), 2000);
+    const auto notFound =
+        std::count_if(prompts.boxes.begin(), prompts.boxes.end(), [](const FakePrompts::Box& b) {
+            return b.text == QString::fromUtf16(u"検索文字列が見当たりません！");
+        });
+    EXPECT_EQ(notFound, 0);
+}
