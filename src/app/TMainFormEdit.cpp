@@ -50,7 +50,9 @@ void TMainForm::connectEditCommands() {
     connect(EditMenu, &QMenu::aboutToShow, this, [this] { refreshEditEnables(); });
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { refreshEditEnables(); });
 
-    connect(EditPaste, &QAction::triggered, this, [this] { refreshEditEnables(); });
+    // The shortcuts of these commands never reach the editor's key handler.
+    for (QAction* a : {EditUndo, EditCut, EditPaste, EditDelete})
+        connect(a, &QAction::triggered, this, [this] { refreshEditEnables(); });
     connect(EditAll, &QAction::triggered, this, [this] { EditAllClick(); });
     connect(EditDateTime, &QAction::triggered, this, [this] { EditDateTimeClick(); });
     connect(EditDate, &QAction::triggered, this, [this] { EditDateClick(); });

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,20 @@ TEST_F(EditWindow, CutCopyAndDeleteNeedASelection) {
     EXPECT_TRUE(popup("EditUndo_s")->isEnabled());
     form->SpeedButton[7]->click();
     EXPECT_EQ(e->lineText(0), "N10 G00");
+    EXPECT_FALSE(form->SpeedButton[7]->isEnabled()) << "nothing left to undo";
+}
+
+TEST_F(EditWindow, TheWheelMovesTheCaretLineByLine) {
+    QByteArray doc;
+    for (int i = 0; i < 100; ++i)
+        doc += "N" + QByteArray::number(i) + "\r\n";
+    start(doc);
+    caretTo(10, 2);
+    QWheelEvent towardsUser(QPointF(50, 50), e->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -240),
+                            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(e->viewport(), &towardsUser);
+    EXPECT_EQ(panel(1), "13 , 1");
+    EXPECT_EQ(e->firstVisibleLine(), 11);
 }
 
 TEST_F(EditWindow, DateAndTimeGoInAsAComment) {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -344,6 +345,21 @@ TEST_F(Editor, WheelAndPageKeysPutTheCaretOnTheSecondVisibleLine) {
     EXPECT_EQ(e.caretLine(), e.firstVisibleLine() + 1);
     EXPECT_GT(e.caretLine(), 12);
     EXPECT_GE(moved.count(), 3);
+}
+
+TEST_F(Editor, TheCaretFollowsTheScrollBar) {
+    QByteArray t;
+    for (int i = 0; i < 300; ++i)
+        t += "N" + QByteArray::number(i) + "\n";
+    e.setTextQuietly(t);
+    QSignalSpy moved(&e, &NcEditor::viewMoved);
+    e.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_GT(e.firstVisibleLine(), 5);
+    EXPECT_EQ(e.caretLine(), e.firstVisibleLine() + 1);
+    EXPECT_EQ(e.caretColumn(), 0);
+    EXPECT_EQ(moved.count(), 1);
+    e.setCursorPosition(250, 1);
+    EXPECT_EQ(moved.count(), 1) << "the caret's own scrolling is no scroll-bar action";
 }
 
 TEST_F(Editor, InsertKeySwitchesToOverwritingWithABlockCaret) {
