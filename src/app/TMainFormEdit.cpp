@@ -39,7 +39,7 @@ const QString ReplaceAllCaption = QString::fromUtf16(u"すべて置換");
 void TMainForm::connectEditCommands() {
     RichEdit1->showBreakpointGutter();
     connect(RichEdit1, &NcEditor::breakpointChanged, this, [this](int line) {
-        breakpointLine = line;
+        m_desk->document().breakpointLine = line;
         jump_bp->setEnabled(line > 0);
     });
     connect(RichEdit1, &NcEditor::keyHandled, this,
@@ -72,7 +72,7 @@ void TMainForm::connectEditCommands() {
             [this] { findInEditor(ReplaceDialog1->findText(), false, ReplaceCaption); });
     connect(ReplaceDialog1, &ReplaceDialog::replace, this, [this] { ReplaceDialog1Replace(); });
     connect(ReplaceDialog1, &ReplaceDialog::replaceAll, this, [this] { ReplaceDialog1ReplaceAll(); });
-    connect(ReplaceDialog1, &ReplaceDialog::closed, this, [this] { Timer4->setInterval(100); });
+    connect(ReplaceDialog1, &ReplaceDialog::closed, this, [this] { rescheduleIndex(100); });
 }
 
 // ---------------------------------------------------------------- enable states, display
@@ -99,30 +99,32 @@ void TMainForm::refreshEditEnables() {
 }
 
 void TMainForm::refreshCaretDisplay() {
-    StatusBar1->setText(1, QString::number(RichEdit1->caretLine() + 1) + " , " +
-                               QString::number(RichEdit1->caretColumn() + 1));
+    // Written directly: the panel setter keeps "1 , 1" in the caret panel.
+    StatusBar1->setText(int(EditingPanel::Caret), QString::number(RichEdit1->caretLine() + 1) + " , " +
+                                                      QString::number(RichEdit1->caretColumn() + 1));
     const bool selecting = RichEdit1->hasSelectedText() && RichEdit1->isInsertMode();
-    StatusBar1->setText(2, selecting ? QString() : characterCodeText(RichEdit1->characterAtCaret()));
+    setEditingPanel(EditingPanel::CharacterCode,
+                    selecting ? QString() : characterCodeText(RichEdit1->characterAtCaret()));
 }
 
 void TMainForm::refreshTypingMode() {
-    StatusBar1->setText(3, RichEdit1->isInsertMode() ? u(u"挿入") : u(u"上書"));
+    setEditingPanel(EditingPanel::TypingMode, RichEdit1->isInsertMode() ? u(u"挿入") : u(u"上書"));
     refreshCaretDisplay();
 }
 
 void TMainForm::showSelectionMark() {
     if (RichEdit1->hasSelectedText() && RichEdit1->isInsertMode()) {
-        StatusBar1->setText(5, SelectionMark);
+        setEditingPanel(EditingPanel::Selection, SelectionMark);
         refreshEditEnables();
     }
 }
 
 void TMainForm::RichEdit1KeyDown(int key, bool press) {
     // While a stop is pending the window is on its way back from a run.
-    if (!stopPending) {
+    if (!m_desk->state().stopPending) {
         refreshCaretDisplay();
         selectEntry(RichEdit1->caretLine() + 1);
-        StatusBar1->setText(5, RichEdit1->hasSelectedText() ? SelectionMark : QString());
+        setEditingPanel(EditingPanel::Selection, RichEdit1->hasSelectedText() ? SelectionMark : QString());
         refreshTypingMode();
         refreshEditEnables();
     }
@@ -132,19 +134,19 @@ void TMainForm::RichEdit1KeyDown(int key, bool press) {
 }
 
 void TMainForm::RichEdit1MouseDown() {
-    if (stopPending || isTransferRunning())
+    if (m_desk->state().stopPending || isTransferRunning())
         return;
     refreshCaretDisplay();
     selectEntry(RichEdit1->caretLine() + 1);
-    StatusBar1->setText(5, RichEdit1->hasSelectedText() ? SelectionMark : QString());
+    setEditingPanel(EditingPanel::Selection, RichEdit1->hasSelectedText() ? SelectionMark : QString());
     refreshTypingMode();
     refreshEditEnables();
 }
 
 void TMainForm::completeWord() {
-    if (!options.isOn(Opt::Completion) || completionList.isEmpty() || SpeedButton[13]->isEnabled())
+    if (!m_desk->options().isOn(Opt::Completion) || m_completionList.isEmpty() || isTransferRunning())
         return;
-    RichEdit1->completeWord(completionList);
+    RichEdit1->completeWord(m_completionList);
 }
 
 // ---------------------------------------------------------------- edit commands
@@ -179,20 +181,7 @@ void TMainForm::FileNukidasiClick() {
     showSelectionMark();
 }
 
-void TMainForm::clearBreakpoint() {
-    RichEdit1->clearBreakpoint();
-    breakpointLine = -1;
-    jump_bp->setEnabled(false);
-}
-
 // ---------------------------------------------------------------- jump
-
-QStringList TMainForm::programEntries() const {
-    QStringList items;
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        items << ComboBox1->itemText(i);
-    return items;
-}
 
 void TMainForm::jumpClick() {
     if (RichEdit1->length() == 0)
@@ -200,11 +189,11 @@ void TMainForm::jumpClick() {
     const int line = RichEdit1->caretLine();
     const QString searching = jumpSearchingText(jumpBranch(RichEdit1->lineUtf8(line)));
     if (!searching.isEmpty()) {
-        StatusBar1->setText(6, searching);
+        setEditingPanel(EditingPanel::Busy, searching);
         StatusBar1->repaint();
     }
-    const JumpOutcome o = findJumpTarget(RichEdit1->indexedText(), line, programEntries());
-    StatusBar1->setText(6, QString());
+    const JumpOutcome o = findJumpTarget(RichEdit1->indexedText(), line, m_desk->programs().entries());
+    setEditingPanel(EditingPanel::Busy, QString());
     if (!o.found()) {
         if (!o.message.isEmpty())
             m_prompts->messageBox(this, o.plainBox ? Prompts::Plain : Prompts::Information, o.caption,
@@ -221,9 +210,10 @@ void TMainForm::jumpClick() {
 }
 
 void TMainForm::jump_bpClick() {
-    if (breakpointLine < 1 || breakpointLine > RichEdit1->lineCount())
+    const int line = m_desk->document().breakpointLine;
+    if (line < 1 || line > RichEdit1->lineCount())
         return;
-    RichEdit1->showProgramLine(breakpointLine - 1);
+    RichEdit1->showProgramLine(line - 1);
     RichEdit1->setFocus();
     refreshCaretDisplay();
 }

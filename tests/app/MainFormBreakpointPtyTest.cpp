@@ -42,9 +42,9 @@ struct OperatorPrompts : FakePrompts {
                    int buttons) override {
         if (text == BreakpointBox) {
             auto* form = static_cast<TMainForm*>(owner);
-            emit form->EditMenu->aboutToShow();
-            cutEnabled = form->EditCut->isEnabled();
-            hadSelection = form->RichEdit1->hasSelectedText();
+            emit form->controls().EditMenu->aboutToShow();
+            cutEnabled = form->controls().EditCut->isEnabled();
+            hadSelection = form->controls().RichEdit1->hasSelectedText();
             QElapsedTimer t;
             t.start();
             while (t.elapsed() < holdMs)
@@ -81,9 +81,9 @@ struct BreakpointPty : ::testing::Test {
     void waitUntilIdle() {
         QElapsedTimer t;
         t.start();
-        while (form->SpeedButton[13]->isEnabled() && t.elapsed() < 25000)
+        while (form->controls().SpeedButton[13]->isEnabled() && t.elapsed() < 25000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
-        while (!form->SpeedButton[10]->isEnabled() && t.elapsed() < 30000)
+        while (!form->controls().SpeedButton[10]->isEnabled() && t.elapsed() < 30000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     // The bytes the machine received, parity stripped, and when each came
@@ -118,9 +118,9 @@ struct BreakpointPty : ::testing::Test {
 
 TEST_F(BreakpointPty, AClickedBreakpointHoldsTheSendBeforeItsLine) {
     start("O1\r\nN1 G01 X1.\r\nN2 G01 X2.\r\nN3 G01 X3.\r\nN4 G01 X4.\r\nM30\r\n");
-    test::clickGutter(*form->RichEdit1, 3);
-    ASSERT_EQ(form->breakpointLine, 4);
-    form->SpeedButton[10]->click();
+    test::clickGutter(*form->controls().RichEdit1, 3);
+    ASSERT_EQ(form->desk().document().breakpointLine, 4);
+    form->controls().SpeedButton[10]->click();
     waitUntilIdle();
 
     const auto asked = std::count_if(prompts.boxes.begin(), prompts.boxes.end(),
@@ -151,12 +151,12 @@ TEST_F(BreakpointPty, F3InTheEditorStopsARunAndFindsNothing) {
         doc += "G01X" + QByteArray::number(i) + ".Y1.\r\n";
     start(doc + "M30\r\n");
     // A text that is nowhere: F3 in the editor would say so if it searched.
-    form->FindDialog1->setFindText("ZZZ");
+    form->controls().FindDialog1->setFindText("ZZZ");
     QTimer::singleShot(400, form.get(), [this] {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
-        QApplication::sendEvent(form->RichEdit1, &press);
+        QApplication::sendEvent(form->controls().RichEdit1, &press);
     });
-    form->SpeedButton[10]->click(); // returns when the run has ended
+    form->controls().SpeedButton[10]->click(); // returns when the run has ended
     waitUntilIdle();
     EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止"))) << lastLogLine().toStdString();
     EXPECT_LT(home.read("raw.bin").size(), 2000);

@@ -73,7 +73,7 @@ struct EditWindow : ::testing::Test {
         form = std::make_unique<TMainForm>(QStringList{home.file("PROG.NC")}, safe.services);
         form->show();
         QApplication::processEvents();
-        e = form->RichEdit1;
+        e = form->controls().RichEdit1;
         e->setBeep([this] { ++beeps; });
         form->BitBtn1Click();
         prompts.boxes.clear();
@@ -82,8 +82,8 @@ struct EditWindow : ::testing::Test {
         e->setCursorPosition(line, column);
         key(e, Qt::Key_Shift); // a key the editor passes on, so that the window refreshes
     }
-    QAction* popup(const char* name) const { return form->PopupMenu1->findChild<QAction*>(name); }
-    QString panel(int i) const { return form->StatusBar1->text(i); }
+    QAction* popup(const char* name) const { return form->controls().PopupMenu1->findChild<QAction*>(name); }
+    QString panel(int i) const { return form->controls().StatusBar1->text(i); }
     ~EditWindow() override {
         if (form) {
             form->setModified(false);
@@ -109,7 +109,7 @@ TEST_F(EditWindow, TypingGivesUpperCaseAndTheStatusFollowsTheCaret) {
     EXPECT_EQ(e->lineText(1), "N10 G00 G01");
     EXPECT_EQ(panel(1), "2 , 12");
     EXPECT_EQ(panel(4), u(u"<変更>"));
-    EXPECT_EQ(form->Timer4->interval(), 1000) << "the list follows a second after the last key";
+    EXPECT_EQ(form->controls().Timer4->interval(), 1000) << "the list follows a second after the last key";
 
     form->setModified(false);
     form->open1Click();
@@ -123,12 +123,12 @@ TEST_F(EditWindow, InsertKeyAndSelectAllShowTheirMode) {
     key(e, Qt::Key_Insert);
     EXPECT_EQ(panel(3), u(u"上書"));
     EXPECT_FALSE(e->isInsertMode());
-    form->EditAll->trigger();
+    form->controls().EditAll->trigger();
     EXPECT_TRUE(e->hasSelectedText());
     EXPECT_EQ(panel(5), "") << "the mark belongs to insert mode";
     key(e, Qt::Key_Insert);
     EXPECT_EQ(panel(3), u(u"挿入"));
-    form->EditAll->trigger();
+    form->controls().EditAll->trigger();
     EXPECT_EQ(panel(5), u(u"選択範囲"));
     EXPECT_EQ(panel(2), "") << "no character code while text is selected";
 }
@@ -138,29 +138,30 @@ TEST_F(EditWindow, InsertKeyAndSelectAllShowTheirMode) {
 TEST_F(EditWindow, CutCopyAndDeleteNeedASelection) {
     start("N10 G00\r\nN20 G01\r\n");
     const auto cutters = [this] {
-        return std::vector<bool>{form->EditCut->isEnabled(),        popup("EditCut_s")->isEnabled(),
-                                 form->EditCopy->isEnabled(),       popup("EditCopy_s")->isEnabled(),
-                                 form->EditDelete->isEnabled(),     popup("EditDelete_s")->isEnabled(),
-                                 form->SpeedButton[4]->isEnabled(), form->SpeedButton[5]->isEnabled()};
+        return std::vector<bool>{
+            form->controls().EditCut->isEnabled(),        popup("EditCut_s")->isEnabled(),
+            form->controls().EditCopy->isEnabled(),       popup("EditCopy_s")->isEnabled(),
+            form->controls().EditDelete->isEnabled(),     popup("EditDelete_s")->isEnabled(),
+            form->controls().SpeedButton[4]->isEnabled(), form->controls().SpeedButton[5]->isEnabled()};
     };
-    emit form->EditMenu->aboutToShow();
+    emit form->controls().EditMenu->aboutToShow();
     EXPECT_EQ(cutters(), std::vector<bool>(8, false));
-    EXPECT_FALSE(form->EditUndo->isEnabled());
-    EXPECT_FALSE(form->SpeedButton[7]->isEnabled());
-    EXPECT_TRUE(form->EditPaste->isEnabled());
+    EXPECT_FALSE(form->controls().EditUndo->isEnabled());
+    EXPECT_FALSE(form->controls().SpeedButton[7]->isEnabled());
+    EXPECT_TRUE(form->controls().EditPaste->isEnabled());
 
     key(e, Qt::Key_Right, QString(), Qt::ShiftModifier);
     key(e, Qt::Key_Right, QString(), Qt::ShiftModifier);
     EXPECT_EQ(cutters(), std::vector<bool>(8, true));
     EXPECT_EQ(panel(5), u(u"選択範囲"));
-    form->EditDelete->trigger();
+    form->controls().EditDelete->trigger();
     EXPECT_EQ(e->lineText(0), "0 G00");
-    emit form->PopupMenu1->aboutToShow();
+    emit form->controls().PopupMenu1->aboutToShow();
     EXPECT_EQ(cutters(), std::vector<bool>(8, false));
     EXPECT_TRUE(popup("EditUndo_s")->isEnabled());
-    form->SpeedButton[7]->click();
+    form->controls().SpeedButton[7]->click();
     EXPECT_EQ(e->lineText(0), "N10 G00");
-    EXPECT_FALSE(form->SpeedButton[7]->isEnabled()) << "nothing left to undo";
+    EXPECT_FALSE(form->controls().SpeedButton[7]->isEnabled()) << "nothing left to undo";
 }
 
 TEST_F(EditWindow, TheWheelMovesTheCaretLineByLine) {
@@ -181,7 +182,7 @@ TEST_F(EditWindow, DateAndTimeGoInAsAComment) {
     caretTo(0, 3);
     const QLocale l = QLocale::system();
     const QString before = TransferLog::formatStamp(l, QDateTime::currentDateTime());
-    form->EditDateTime->trigger();
+    form->controls().EditDateTime->trigger();
     const QString after = TransferLog::formatStamp(l, QDateTime::currentDateTime());
     const QString line = e->lineText(0);
     EXPECT_TRUE(line == "N10( " + before + " )" || line == "N10( " + after + " )") << line.toStdString();
@@ -197,7 +198,7 @@ TEST_F(EditWindow, ProgramUnderTheCaretIsSelected) {
     popup("FileNukidasi")->trigger();
     EXPECT_EQ(e->selectedText(), "O0002\nG01 X1.\nM30\n%") << "from its O line to the end of the text";
     EXPECT_EQ(panel(5), u(u"選択範囲"));
-    EXPECT_TRUE(form->EditCut->isEnabled());
+    EXPECT_TRUE(form->controls().EditCut->isEnabled());
     caretTo(0, 0);
     popup("FileNukidasi")->trigger();
     EXPECT_FALSE(e->hasSelectedText()) << "no program starts above the first line";
@@ -208,31 +209,31 @@ TEST_F(EditWindow, ProgramUnderTheCaretIsSelected) {
 
 TEST_F(EditWindow, GutterClicksSetOneBreakpointAndNewClearsIt) {
     start("O0001\r\nN10 G00\r\n\r\nN20 G01\r\nM30\r\n");
-    EXPECT_FALSE(form->jump_bp->isEnabled());
+    EXPECT_FALSE(form->controls().jump_bp->isEnabled());
     clickGutter(*e, 0);
     clickGutter(*e, 2);
-    EXPECT_EQ(form->breakpointLine, -1) << "not on the first line, not on an empty one";
+    EXPECT_EQ(form->desk().document().breakpointLine, -1) << "not on the first line, not on an empty one";
     clickGutter(*e, 3);
-    EXPECT_EQ(form->breakpointLine, 4);
-    EXPECT_TRUE(form->jump_bp->isEnabled());
+    EXPECT_EQ(form->desk().document().breakpointLine, 4);
+    EXPECT_TRUE(form->controls().jump_bp->isEnabled());
     clickGutter(*e, 1, 0);
-    EXPECT_EQ(form->breakpointLine, 4) << "one at a time";
+    EXPECT_EQ(form->desk().document().breakpointLine, 4) << "one at a time";
 
     caretTo(0, 0);
-    form->jump_bp->trigger();
+    form->controls().jump_bp->trigger();
     EXPECT_EQ(e->caretLine(), 3);
     EXPECT_EQ(e->selectedText(), "N20 G01");
     EXPECT_EQ(panel(1), "4 , 8");
 
     clickGutter(*e, 3);
-    EXPECT_EQ(form->breakpointLine, -1) << "the second click clears it";
-    EXPECT_FALSE(form->jump_bp->isEnabled());
+    EXPECT_EQ(form->desk().document().breakpointLine, -1) << "the second click clears it";
+    EXPECT_FALSE(form->controls().jump_bp->isEnabled());
 
     clickGutter(*e, 4);
-    EXPECT_EQ(form->breakpointLine, 5);
+    EXPECT_EQ(form->desk().document().breakpointLine, 5);
     form->open1Click();
-    EXPECT_EQ(form->breakpointLine, -1);
-    EXPECT_FALSE(form->jump_bp->isEnabled());
+    EXPECT_EQ(form->desk().document().breakpointLine, -1);
+    EXPECT_FALSE(form->controls().jump_bp->isEnabled());
     EXPECT_EQ(e->markerFindNext(0, 1u << NcEditor::BreakpointMarker), -1);
 }
 
@@ -241,40 +242,40 @@ TEST_F(EditWindow, ABreakpointFollowsItsBlockAndGoesWithALoad) {
     clickGutter(*e, 2);
     caretTo(1, 0);
     typeText(e, "n5\n");
-    EXPECT_EQ(form->breakpointLine, 4) << "N20 moved down a line";
+    EXPECT_EQ(form->desk().document().breakpointLine, 4) << "N20 moved down a line";
     home.write("OTHER.NC", "O2\r\nN1\r\n");
     form->setModified(false);
     form->openFileAsDocument(home.file("OTHER.NC"));
-    EXPECT_EQ(form->breakpointLine, -1);
-    EXPECT_FALSE(form->jump_bp->isEnabled());
+    EXPECT_EQ(form->desk().document().breakpointLine, -1);
+    EXPECT_FALSE(form->controls().jump_bp->isEnabled());
 }
 
 // ---------------------------------------------------------------- jump
 
 TEST_F(EditWindow, JumpFromACallToItsProgramThroughTheList) {
     start(mainAndSub());
-    ASSERT_EQ(form->ComboBox1->count(), 2);
-    EXPECT_EQ(form->ComboBox1->itemText(1), "00031-O1000(SUB)");
+    ASSERT_EQ(form->controls().ComboBox1->count(), 2);
+    EXPECT_EQ(form->controls().ComboBox1->itemText(1), "00031-O1000(SUB)");
     caretTo(2, 0);
-    form->jump->trigger();
+    form->controls().jump->trigger();
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_EQ(e->caretLine(), 30);
     EXPECT_EQ(e->selectedText(), "O1000(SUB)");
     EXPECT_EQ(e->firstVisibleLine(), 29) << "the second visible line";
-    EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
+    EXPECT_EQ(form->controls().ComboBox1->currentIndex(), 1);
     EXPECT_EQ(panel(6), "");
 }
 
 TEST_F(EditWindow, JumpFromAGotoToItsBlock) {
     start(mainAndSub());
     caretTo(6, 3);
-    form->jump->trigger();
+    form->controls().jump->trigger();
     EXPECT_EQ(e->caretLine(), 3);
     EXPECT_EQ(e->selectedText(), "N30");
     EXPECT_TRUE(prompts.boxes.empty());
 
     caretTo(7, 0); // GOTO 40: only the subprogram has an N40
-    form->jump->trigger();
+    form->controls().jump->trigger();
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Plain);
     EXPECT_EQ(prompts.boxes[0].text, u(u"同ﾌﾟﾛｸﾞﾗﾑ内のｼｰｹﾝｽ番号40 は\n検索出来ませんでした｡!!"));
@@ -295,7 +296,7 @@ TEST_F(EditWindow, JumpsThatCannotBeFollowedSayWhy) {
     for (const Case& c : cases) {
         prompts.boxes.clear();
         caretTo(c.line, 0);
-        form->jump->trigger();
+        form->controls().jump->trigger();
         ASSERT_EQ(prompts.boxes.size(), 1u) << c.line;
         EXPECT_EQ(prompts.boxes[0].kind, Prompts::Information);
         EXPECT_EQ(prompts.boxes[0].text, u(c.text));
@@ -306,7 +307,7 @@ TEST_F(EditWindow, JumpsThatCannotBeFollowedSayWhy) {
     prompts.boxes.clear();
     form->setModified(false);
     form->open1Click();
-    form->jump->trigger();
+    form->controls().jump->trigger();
     EXPECT_TRUE(prompts.boxes.empty()) << "an empty document: nothing happens";
 }
 
@@ -318,24 +319,24 @@ TEST_F(EditWindow, F3WithoutAFindTextDoesNothingAndTheToolbarAsksForOne) {
     key(e, Qt::Key_F3);
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_FALSE(e->hasSelectedText());
-    EXPECT_FALSE(form->FindDialog1->isVisible());
-    form->SpeedButton[12]->click();
-    EXPECT_TRUE(form->FindDialog1->isVisible());
+    EXPECT_FALSE(form->controls().FindDialog1->isVisible());
+    form->controls().SpeedButton[12]->click();
+    EXPECT_TRUE(form->controls().FindDialog1->isVisible());
 }
 
 TEST_F(EditWindow, FindDownAndAgainWithF3) {
     start("N10 G01 X1.\r\nN20 G00\r\nN30 g01 Y1.\r\n");
     caretTo(0, 0);
-    form->FindDo->trigger();
-    auto* text = form->FindDialog1->findChild<QLineEdit*>("FindText");
+    form->controls().FindDo->trigger();
+    auto* text = form->controls().FindDialog1->findChild<QLineEdit*>("FindText");
     text->setText("g01");
-    form->FindDialog1->findChild<QPushButton*>("FindNextButton")->click();
+    form->controls().FindDialog1->findChild<QPushButton*>("FindNextButton")->click();
     EXPECT_EQ(e->selectedText(), "G01");
     EXPECT_EQ(panel(1), "1 , 8");
     key(e, Qt::Key_F3);
     EXPECT_EQ(e->caretLine(), 2);
     EXPECT_EQ(e->selectedText(), "g01");
-    form->FindNext->trigger();
+    form->controls().FindNext->trigger();
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, u(u"検索文字列が見当たりません！"));
     EXPECT_EQ(prompts.boxes[0].title, u(u"編集"));
@@ -344,18 +345,18 @@ TEST_F(EditWindow, FindDownAndAgainWithF3) {
 
 TEST_F(EditWindow, FindUpFindsTheOneBeforeTheCaret) {
     start("O0001\r\nX1 Y1 X2\r\n");
-    form->FindDo->trigger();
-    form->FindDialog1->findChild<QLineEdit*>("FindText")->setText("x");
-    form->FindDialog1->findChild<QRadioButton*>("Up")->setChecked(true);
+    form->controls().FindDo->trigger();
+    form->controls().FindDialog1->findChild<QLineEdit*>("FindText")->setText("x");
+    form->controls().FindDialog1->findChild<QRadioButton*>("Up")->setChecked(true);
     caretTo(1, 5); // between Y1 and X2
-    form->FindNext->trigger();
+    form->controls().FindNext->trigger();
     EXPECT_EQ(e->caretLine(), 1);
     EXPECT_EQ(e->selectedText(), "X");
     EXPECT_EQ(panel(1), "2 , 2");
-    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(form->controls().ComboBox1->currentIndex(), 0);
 
-    form->FindDialog1->findChild<QLineEdit*>("FindText")->setText("x2");
-    form->FindNext->trigger();
+    form->controls().FindDialog1->findChild<QLineEdit*>("FindText")->setText("x2");
+    form->controls().FindNext->trigger();
     ASSERT_EQ(prompts.boxes.size(), 1u) << "the only X2 lies behind the caret";
     EXPECT_EQ(prompts.boxes[0].text, u(u"検索文字列が見当たりません！"));
 }
@@ -363,39 +364,39 @@ TEST_F(EditWindow, FindUpFindsTheOneBeforeTheCaret) {
 TEST_F(EditWindow, DialogsTakeTheSelectionWithoutItsFirstLineBreak) {
     start("N10 G01\r\nN20 G00\r\nN30\r\n");
     e->setSelection(0, 4, 1, 3);
-    form->FindDo->trigger();
-    EXPECT_EQ(form->FindDialog1->findText(), "G01N20");
+    form->controls().FindDo->trigger();
+    EXPECT_EQ(form->controls().FindDialog1->findText(), "G01N20");
     e->setSelection(0, 4, 2, 3);
-    form->Replace->trigger();
-    EXPECT_EQ(form->ReplaceDialog1->findText(), "G01N20 G00\nN30");
+    form->controls().Replace->trigger();
+    EXPECT_EQ(form->controls().ReplaceDialog1->findText(), "G01N20 G00\nN30");
 }
 
 // ---------------------------------------------------------------- replace
 
 TEST_F(EditWindow, ReplaceAllInOnePassAndOneUndo) {
     start("X1X2\r\n");
-    form->Replace->trigger();
-    form->ReplaceDialog1->setFindText("x");
-    form->ReplaceDialog1->setReplaceText("y");
-    form->ReplaceDialog1->findChild<QPushButton*>("ReplaceAllButton")->click();
+    form->controls().Replace->trigger();
+    form->controls().ReplaceDialog1->setFindText("x");
+    form->controls().ReplaceDialog1->setReplaceText("y");
+    form->controls().ReplaceDialog1->findChild<QPushButton*>("ReplaceAllButton")->click();
     EXPECT_EQ(e->lineText(0), "Y1Y2") << "the replacement goes in in upper case";
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, u(u"すべて置換しました｡"));
     EXPECT_EQ(prompts.boxes[0].title, u(u"すべて置換"));
-    EXPECT_FALSE(form->ReplaceDialog1->isVisible());
+    EXPECT_FALSE(form->controls().ReplaceDialog1->isVisible());
     EXPECT_EQ(e->caretLine(), 0);
-    EXPECT_TRUE(form->Timer4->isActive()) << "the program list follows the new text";
+    EXPECT_TRUE(form->controls().Timer4->isActive()) << "the program list follows the new text";
 
-    form->EditUndo->trigger();
+    form->controls().EditUndo->trigger();
     EXPECT_EQ(e->lineText(0), "X1X2");
-    form->ReplaceDialog1->setFindText("X");
-    form->ReplaceDialog1->setReplaceText("XX");
-    emit form->ReplaceDialog1->replaceAll();
+    form->controls().ReplaceDialog1->setFindText("X");
+    form->controls().ReplaceDialog1->setReplaceText("XX");
+    emit form->controls().ReplaceDialog1->replaceAll();
     EXPECT_EQ(e->lineText(0), "XX1XX2") << "ends after one pass";
 
     prompts.boxes.clear();
-    form->ReplaceDialog1->setFindText("Q");
-    emit form->ReplaceDialog1->replaceAll();
+    form->controls().ReplaceDialog1->setFindText("Q");
+    emit form->controls().ReplaceDialog1->replaceAll();
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, u(u"検索文字列が見当たりません！"));
     EXPECT_EQ(prompts.boxes[0].title, u(u"すべて置換"));
@@ -403,17 +404,17 @@ TEST_F(EditWindow, ReplaceAllInOnePassAndOneUndo) {
 
 TEST_F(EditWindow, ReplaceTakesTheSelectedOccurrenceAndFindsTheNext) {
     start("g01 X1.\r\nG01 X2.\r\n");
-    form->Replace->trigger();
-    form->ReplaceDialog1->setFindText("G01");
-    form->ReplaceDialog1->setReplaceText("g02");
-    emit form->ReplaceDialog1->replace();
+    form->controls().Replace->trigger();
+    form->controls().ReplaceDialog1->setFindText("G01");
+    form->controls().ReplaceDialog1->setReplaceText("g02");
+    emit form->controls().ReplaceDialog1->replace();
     EXPECT_EQ(e->lineText(0), "g01 X1.") << "nothing was selected yet: it only finds";
     EXPECT_EQ(e->selectedText(), "g01");
-    emit form->ReplaceDialog1->replace();
+    emit form->controls().ReplaceDialog1->replace();
     EXPECT_EQ(e->lineText(0), "G02 X1.") << "the loaded lower case is an occurrence as well";
     EXPECT_EQ(e->caretLine(), 1);
     EXPECT_EQ(e->selectedText(), "G01");
-    emit form->ReplaceDialog1->replace();
+    emit form->controls().ReplaceDialog1->replace();
     EXPECT_EQ(e->lineText(1), "G02 X2.");
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].title, u(u"置換"));
@@ -421,15 +422,15 @@ TEST_F(EditWindow, ReplaceTakesTheSelectedOccurrenceAndFindsTheNext) {
 
 TEST_F(EditWindow, AReplacementShiftJisCannotHoldChangesNothing) {
     start("X1\r\n");
-    form->ReplaceDialog1->setFindText("X");
-    form->ReplaceDialog1->setReplaceText(u(u"\U0001F600"));
-    emit form->ReplaceDialog1->replaceAll();
+    form->controls().ReplaceDialog1->setFindText("X");
+    form->controls().ReplaceDialog1->setReplaceText(u(u"\U0001F600"));
+    emit form->controls().ReplaceDialog1->replaceAll();
     EXPECT_EQ(e->lineText(0), "X1");
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Warning);
     EXPECT_FALSE(e->isModified());
-    form->ReplaceDialog1->setReplaceText(u(u"ｱ"));
-    emit form->ReplaceDialog1->replaceAll();
+    form->controls().ReplaceDialog1->setReplaceText(u(u"ｱ"));
+    emit form->controls().ReplaceDialog1->replaceAll();
     EXPECT_EQ(e->lineText(0), u(u"ｱ1"));
 }
 
@@ -462,12 +463,12 @@ TEST_F(EditWindow, ALargeWordListWorksAndTheOptionTurnsItOff) {
     def += "ZETA\r\n\xFF\xFE\r\n";
     home.write("Tornyx.DEF", def);
     start("");
-    EXPECT_EQ(form->completionList.size(), 100'002);
+    EXPECT_EQ(form->completionList().size(), 100'002);
     typeText(e, "ze");
     key(e, Qt::Key_F1);
     EXPECT_EQ(e->lineText(0), "ZETA");
 
-    form->options.setOn(Opt::Completion, false);
+    form->desk().options().setOn(Opt::Completion, false);
     typeText(e, " ze");
     key(e, Qt::Key_F1);
     EXPECT_EQ(e->lineText(0), "ZETA ZE");
