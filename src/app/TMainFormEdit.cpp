@@ -34,6 +34,15 @@ const QString EditCaption = QString::fromUtf16(u"編集");
 const QString ReplaceCaption = QString::fromUtf16(u"置換");
 const QString ReplaceAllCaption = QString::fromUtf16(u"すべて置換");
 
+// A find or replace dialog opens with the selection as its find text.
+template <class Dialog> void openWithSelection(const NcEditor& editor, Dialog& dialog) {
+    if (editor.hasSelectedText())
+        dialog.setFindText(findTextFromSelection(editor.selectedText()));
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+}
+
 } // namespace
 
 void TMainForm::connectEditCommands() {
@@ -221,11 +230,7 @@ void TMainForm::jump_bpClick() {
 // ---------------------------------------------------------------- find and replace
 
 void TMainForm::FindDoClick() {
-    if (RichEdit1->hasSelectedText())
-        FindDialog1->setFindText(findTextFromSelection(RichEdit1->selectedText()));
-    FindDialog1->show();
-    FindDialog1->raise();
-    FindDialog1->activateWindow();
+    openWithSelection(*RichEdit1, *FindDialog1);
 }
 
 void TMainForm::FindNextClick() {
@@ -238,11 +243,7 @@ void TMainForm::FindNextClick() {
 }
 
 void TMainForm::ReplaceClick() {
-    if (RichEdit1->hasSelectedText())
-        ReplaceDialog1->setFindText(findTextFromSelection(RichEdit1->selectedText()));
-    ReplaceDialog1->show();
-    ReplaceDialog1->raise();
-    ReplaceDialog1->activateWindow();
+    openWithSelection(*RichEdit1, *ReplaceDialog1);
 }
 
 bool TMainForm::findInEditor(const QString& text, bool up, const QString& caption) {

@@ -5,9 +5,7 @@
 #include "platform/TextCodec.h"
 #include "support/EditorClicks.h"
 #include "support/FakePrompts.h"
-#include "support/MachineProcess.h"
-#include "support/SafeServices.h"
-#include "support/TempHome.h"
+#include "support/PtyMainForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,8 +19,6 @@
 
 using namespace tornyx;
 using test::FakePrompts;
-using test::MachineProcess;
-using test::TempHome;
 
 namespace {
 
@@ -54,37 +50,10 @@ struct OperatorPrompts : FakePrompts {
     }
 };
 
-struct BreakpointPty : ::testing::Test {
-    TempHome home;
-    OperatorPrompts prompts;
-    test::SafeServices safe{home, &prompts};
-    std::unique_ptr<MachineProcess> machine;
-    std::unique_ptr<TMainForm> form;
-
+struct BreakpointPty : test::PtyMainForm<OperatorPrompts> {
     void start(const QByteArray& document) {
-        machine = std::make_unique<MachineProcess>(
-            TORNYX_MACHINE,
-            QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30", "--timeout", "20000",
-                        "--idle", "1500", "--out", home.file("got.nc"), "--raw-out", home.file("raw.bin"),
-                        "--times", home.file("times.txt")},
-            QStringList{});
-        ASSERT_FALSE(machine->slave().isEmpty());
-        home.write("Tornyx.INI", "[Ports]\r\nCOM1=" + machine->slave().toLocal8Bit() + "\r\n");
-        home.write("Setting.ini", "[Send1]\r\nSpeed=5\r\n");
-        home.write("PROG.NC", document);
-        safe.services.port = nullptr;
-        safe.services.clock = nullptr;
-        form = std::make_unique<TMainForm>(QStringList{home.file("PROG.NC")}, safe.services);
-        form->show();
-        QApplication::processEvents();
-    }
-    void waitUntilIdle() {
-        QElapsedTimer t;
-        t.start();
-        while (form->controls().SpeedButton[13]->isEnabled() && t.elapsed() < 25000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        while (!form->controls().SpeedButton[10]->isEnabled() && t.elapsed() < 30000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        PtyMainForm::start({"--timeout", "20000", "--idle", "1500", "--times", home.file("times.txt")},
+                           document);
     }
     // The bytes the machine received, parity stripped, and when each came
     // (microseconds from the first).
@@ -101,17 +70,6 @@ struct BreakpointPty : ::testing::Test {
                 out.push_back(l.toLongLong());
         return out;
     }
-    QString lastLogLine() const {
-        const QStringList lines =
-            platform::fromSjis(home.read("Tornyx_S.log")).split("\r\n", Qt::SkipEmptyParts);
-        return lines.isEmpty() ? QString() : lines.back().section("  ", 1);
-    }
-    ~BreakpointPty() override {
-        if (form) {
-            form->setModified(false);
-            form->close();
-        }
-    }
 };
 
 } // namespace
@@ -120,8 +78,7 @@ TEST_F(BreakpointPty, AClickedBreakpointHoldsTheSendBeforeItsLine) {
     start("O1\r\nN1 G01 X1.\r\nN2 G01 X2.\r\nN3 G01 X3.\r\nN4 G01 X4.\r\nM30\r\n");
     test::clickGutter(*form->controls().RichEdit1, 3);
     ASSERT_EQ(form->desk().document().breakpointLine, 4);
-    form->controls().SpeedButton[10]->click();
-    waitUntilIdle();
+    sendAndWait();
 
     const auto asked = std::count_if(prompts.boxes.begin(), prompts.boxes.end(),
                                      [](const FakePrompts::Box& b) { return b.text == BreakpointBox; });
