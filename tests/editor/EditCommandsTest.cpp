@@ -24,14 +24,6 @@ TEST(ProgramSelection, CoversTheProgramUnderTheCaretUpToTheNext) {
     EXPECT_EQ(rangeText("", 0), "<none>");
 }
 
-TEST(BreakpointClick, OnlyOneOnALineThatIsNeitherFirstNorEmpty) {
-    EXPECT_EQ(breakpointAfterClick(-1, 1, false), -1) << "not on the first line";
-    EXPECT_EQ(breakpointAfterClick(-1, 4, true), -1) << "not on an empty line";
-    EXPECT_EQ(breakpointAfterClick(-1, 4, false), 4);
-    EXPECT_EQ(breakpointAfterClick(4, 7, false), 4) << "one at a time";
-    EXPECT_EQ(breakpointAfterClick(4, 4, false), -1) << "a second click clears it";
-}
-
 TEST(CharacterCode, ShiftJisCodeOfTheCharacterAtTheCaret) {
     EXPECT_EQ(characterCodeText(u"A"), "(0041)");
     EXPECT_EQ(characterCodeText(u"あ"), "(82A0)");
@@ -40,29 +32,6 @@ TEST(CharacterCode, ShiftJisCodeOfTheCharacterAtTheCaret) {
     EXPECT_EQ(characterCodeText(u"\n"), "(000D)");
     EXPECT_EQ(characterCodeText(u"\U0001F600"), "(----)");
     EXPECT_EQ(characterCodeText(u""), "");
-}
-
-TEST(FindText, ASelectionOfTwoLinesIsJoinedWithoutItsFirstLineBreak) {
-    EXPECT_EQ(findTextFromSelection("G01\nX1."), "G01X1.");
-    EXPECT_EQ(findTextFromSelection("G01\r\nX1.\r\nY2."), "G01X1.\r\nY2.");
-    EXPECT_EQ(findTextFromSelection("G01"), "G01");
-}
-
-TEST(Completion, CyclesThroughItsCandidatesAndBeepsAtTheEnd) {
-    const QStringList words{"GOTO", "WHILE", "WHEN", "WHERE", "END"};
-    Completion c;
-    auto press = [&](const QString& before = QString()) { return c.press(words, before); };
-    auto step = press("#1=1 WH");
-    EXPECT_EQ(step.rest, "ILE");
-    EXPECT_FALSE(step.beep);
-    EXPECT_EQ(press().rest, "EN");
-    EXPECT_EQ(press().rest, "ERE");
-    step = press();
-    EXPECT_TRUE(step.rest.isEmpty());
-    EXPECT_TRUE(step.beep);
-    EXPECT_EQ(press().rest, "ILE") << "starts over with the first";
-    c.end();
-    EXPECT_FALSE(c.isActive());
 }
 
 TEST(Completion, ShorterEndingsAreTriedAndNoMatchBeepsUntilTheEnd) {

@@ -42,22 +42,13 @@ void expectMessage(const JumpOutcome& o, const QString& text, const QString& cap
 
 } // namespace
 
-TEST(JumpTarget, CallFindsItsProgramThroughTheListAndThroughTheLines) {
+TEST(JumpTarget, CallFindsItsProgramThroughTheLinesWithoutAList) {
     const Text t(mainAndSub());
-    const QStringList list{"00001-O0001(MAIN)", "00031-O1000(SUB)"};
-    const JumpOutcome viaList = findJumpTarget(t.text, 2, list);
-    EXPECT_EQ(viaList.line, 30);
-    EXPECT_EQ(viaList.entry, 1);
-    EXPECT_EQ(t.selected(viaList), "O1000(SUB)");
-
     const JumpOutcome viaLines = findJumpTarget(t.text, 2, {});
     EXPECT_EQ(viaLines.line, 30);
     EXPECT_EQ(viaLines.entry, -1);
     EXPECT_EQ(t.selected(viaLines), "O1000(SUB)");
-    EXPECT_EQ(jumpBranch("N20 M98 P1000 L2"), JumpBranch::Call);
-    EXPECT_EQ(jumpSearchingText(JumpBranch::Call), u(u"ﾌﾟﾛｸﾞﾗﾑ番号検索中"));
 }
-
 TEST(JumpTarget, NumbersCompareAsIntegersAndTextThatIsNoNumberIsPassedOver) {
     const Text t({"O12AB", ":0012 (TWELVE)", "M98 P12", "O0012", "O0013;", "M98 P013"});
     EXPECT_EQ(findJumpTarget(t.text, 2, {}).line, 1) << "O12AB is no program number";
@@ -66,14 +57,7 @@ TEST(JumpTarget, NumbersCompareAsIntegersAndTextThatIsNoNumberIsPassedOver) {
     EXPECT_EQ(findJumpTarget(t.text, 5, {"00005-O0013;"}).entry, 0);
 }
 
-TEST(JumpTarget, CallsThatCannotBeFollowedSayWhy) {
-    const Text t(mainAndSub());
-    const QStringList list{"00001-O0001(MAIN)", "00031-O1000(SUB)"};
-    expectMessage(findJumpTarget(t.text, 3, list), u(u"ﾏｸﾛ変数は検索出来ません｡"), u(u"飛び先検索"));
-    expectMessage(findJumpTarget(t.text, 4, list), u(u"M99 P... は検索出来ません｡"), u(u"飛び先検索"));
-    expectMessage(findJumpTarget(t.text, 5, list), u(u"GOTO文､M98文,G65文を選択してください｡"),
-                  u(u"飛び先検索"));
-
+TEST(JumpTarget, CallsWithoutAUsableNumberSayWhy) {
     const Text missing({"O0001", "M98 P2000", "M98 P", "M98 P10 00", "M30"});
     for (const QStringList& l : {QStringList{}, QStringList{"00001-O0001"}})
         expectMessage(findJumpTarget(missing.text, 1, l), u(u"ﾒｲﾝﾌﾟﾛｸﾞﾗﾑが見当たりません！"),
@@ -82,22 +66,12 @@ TEST(JumpTarget, CallsThatCannotBeFollowedSayWhy) {
     expectMessage(findJumpTarget(missing.text, 3, {}), u(u"ﾒｲﾝﾌﾟﾛｸﾞﾗﾑが見当たりません！"),
                   u(u"ﾒｲﾝﾌﾟﾛｸﾞﾗﾑ検索"));
 }
-
 TEST(JumpTarget, AnEntryForALineThatHasMovedIsCheckedAgainstTheLines) {
     const Text t({"N1", "O0001", "M98 P2", "M30", "O0002", "M99"});
     // The list was made before a line was added at the top.
     const JumpOutcome o = findJumpTarget(t.text, 2, {"00001-O0001", "00004-O0002"});
     EXPECT_EQ(o.line, 4);
     EXPECT_EQ(o.entry, -1);
-}
-
-TEST(JumpTarget, GotoFindsItsBlockInsideItsOwnProgram) {
-    const Text t(mainAndSub());
-    // GOTO 30 on line 7 of the main program: its own N30, not the
-    // subprogram's.
-    const JumpOutcome o = findJumpTarget(t.text, 6, {});
-    EXPECT_EQ(o.line, 3);
-    EXPECT_EQ(t.selected(o), "N30");
 }
 
 TEST(JumpTarget, GotoSelectsTheNWordOfTheBlock) {
@@ -115,14 +89,6 @@ TEST(JumpTarget, GotoSelectsTheNWordOfTheBlock) {
     EXPECT_FALSE(next.found());
     EXPECT_EQ(next.message, u(u"飛び先が見当たりません！"));
     expectMessage(findJumpTarget(t.text, 10, {}), u(u"ﾏｸﾛ変数は検索出来ません｡"), u(u"飛び先検索"));
-}
-
-TEST(JumpTarget, GotoDoesNotLookIntoTheNextProgram) {
-    const Text t({"O0001", "N10 GOTO 30", "M30", "O0002", "N30 G00 X0", "M30"});
-    const JumpOutcome o = findJumpTarget(t.text, 1, {});
-    EXPECT_FALSE(o.found());
-    EXPECT_TRUE(o.plainBox);
-    EXPECT_EQ(o.message, u(u"同ﾌﾟﾛｸﾞﾗﾑ内のｼｰｹﾝｽ番号30 は\n検索出来ませんでした｡!!"));
 }
 
 TEST(JumpTarget, GotoWithoutAProgramStartSearchesFromTheFirstLine) {
