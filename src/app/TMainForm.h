@@ -80,7 +80,7 @@ struct MainFormServices {
 struct MainFormControls {
     NcEditor* RichEdit1 = nullptr; // the document
     NcEditor* RichEdit2 = nullptr; // the log view
-    QWidget* RichEdit3 = nullptr;  // breakpoint gutter (zero width)
+    QWidget* RichEdit3 = nullptr;  // zero width: the gutter is RichEdit1's own margins
     QWidget* Panel3 = nullptr;
     QLabel* Label1 = nullptr;
     QComboBox* ComboBox1 = nullptr; // shows the program list of the desk
