@@ -2,6 +2,8 @@
 
 #include "platform/IniFile.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace tornyx::nc {
@@ -266,7 +268,8 @@ QString restartSection(int profile) {
 
 QStringList defaultHeaderTemplate() {
     // Cancel what could move the tool unexpectedly, retract, then rebuild
-    // the state; the approach stops 5 above the point and feeds the rest.
+    // the state; the approach stops 5 above the point and feeds the rest,
+    // and only over a known X and Y.
     return {
         QStringLiteral("G40 G49 G80"),
         QStringLiteral("{units}"),
@@ -280,9 +283,9 @@ QStringList defaultHeaderTemplate() {
         QStringLiteral("G00 A{a}"),
         QStringLiteral("G00 B{b}"),
         QStringLiteral("G00 C{c}"),
-        QStringLiteral("{lengthoffset} G00 Z{z+5.}"),
+        QStringLiteral("{lengthoffset} G00 Z{z+5.}{?x y}"),
         QStringLiteral("{coolant}"),
-        QStringLiteral("G01 Z{z} {feed}"),
+        QStringLiteral("G01 Z{z} {feed}{?x y}"),
         QStringLiteral("{distance} {motion}"),
     };
 }
@@ -348,6 +351,33 @@ RenderedHeader renderHeader(const QStringList& tmpl, const NcState& state, const
     };
     bool usesCycle = false, usesCutter = false;
     bool usesAxis[AxisCount] = {};
+    // One placeholder: its text onto line (when given); false when the line
+    // must go, with the note that says why.
+    const auto fill = [&](const QString& name, double offset, QString* line) {
+        usesCycle |= name == u"cycle";
+        usesCutter |= name == u"cutcomp" || name == u"d";
+        if (name.size() == 1) {
+            const qsizetype a = QByteArrayView(AxisLetters).indexOf(char(name[0].toUpper().toLatin1()));
+            if (a >= 0)
+                usesAxis[a] = true;
+        }
+        const Value v = lookup(name, offset, state);
+        if (v.kind == Value::Has) {
+            if (line)
+                *line += QString::fromLatin1(v.text);
+            return true;
+        }
+        if (v.kind == Value::NotKnown && v.why == Unknown::None && v.what == name)
+            note(QStringLiteral("?") + name,
+                 QStringLiteral(u"ﾃﾝﾌﾟﾚｰﾄの {") + name + QStringLiteral(u"} は使えません"), -1);
+        else if (v.kind == Value::NotKnown)
+            note(v.what,
+                 v.what + QStringLiteral(u": ") + reasonText(v.why) +
+                     QStringLiteral(u"｡ﾍｯﾀﾞｰの行を外しました"),
+                 v.line);
+        // A guard over an axis the program never turns asks for nothing.
+        return !line && v.kind == Value::Absent;
+    };
     for (const QString& t : tmpl) {
         QString line;
         bool keep = true;
@@ -358,8 +388,15 @@ RenderedHeader renderHeader(const QStringList& tmpl, const NcState& state, const
                 continue;
             }
             const QString raw = t.mid(i + 1, close - i - 1);
-            QString name = raw.trimmed();
             i = close;
+            if (raw.trimmed().startsWith(u'?')) {
+                // A guard: the line needs these values, and writes nothing.
+                for (const QString& n :
+                     raw.trimmed().mid(1).split(QRegularExpression("[ ,]+"), Qt::SkipEmptyParts))
+                    keep = fill(n.toLower(), 0, nullptr) && keep;
+                continue;
+            }
+            QString name = raw.trimmed();
             double offset = 0;
             const qsizetype sign = std::max(name.indexOf(u'+'), name.indexOf(u'-'));
             if (sign > 0) {
@@ -373,28 +410,7 @@ RenderedHeader renderHeader(const QStringList& tmpl, const NcState& state, const
                     continue;
                 }
             }
-            name = name.toLower();
-            usesCycle |= name == u"cycle";
-            usesCutter |= name == u"cutcomp" || name == u"d";
-            if (name.size() == 1) {
-                const qsizetype a = QByteArrayView(AxisLetters).indexOf(char(name[0].toUpper().toLatin1()));
-                if (a >= 0)
-                    usesAxis[a] = true;
-            }
-            const Value v = lookup(name, offset, state);
-            if (v.kind == Value::Has) {
-                line += QString::fromLatin1(v.text);
-                continue;
-            }
-            keep = false;
-            if (v.kind == Value::NotKnown && v.why == Unknown::None && v.what == name)
-                note(QStringLiteral("?") + name,
-                     QStringLiteral(u"ﾃﾝﾌﾟﾚｰﾄの {") + name + QStringLiteral(u"} は使えません"), -1);
-            else if (v.kind == Value::NotKnown)
-                note(v.what,
-                     v.what + QStringLiteral(u": ") + reasonText(v.why) +
-                         QStringLiteral(u"｡ﾍｯﾀﾞｰの行を外しました"),
-                     v.line);
+            keep = fill(name.toLower(), offset, &line) && keep;
         }
         if (!keep)
             continue;

@@ -81,6 +81,19 @@ TEST(RestartHeader, UnknownPositionAfterAReferenceReturnIsNamed) {
         << notes.join('\n').toStdString();
 }
 
+// Without X and Y the tool does not come down: the approach lines need
+// them, so they go with the move over the point.
+TEST(RestartHeader, NoApproachOverAnUnknownPoint) {
+    const NcState s = stateBefore({"O1", "G21 G90 G94 G17 G54", "T1 M06", "S500 M03", "G00 X5. Y5.",
+                                   "G43 H1 Z5.", "G01 Z-1. F100.", "G91 G30 X0 Y0", "G90 G01 X2.", "M30"},
+                                  9);
+    const RenderedHeader h = renderHeader(defaultHeaderTemplate(), s);
+    EXPECT_EQ(h.lines.join('|'),
+              QStringLiteral("G40 G49 G80|G21|G91 G28 Z0.|G90|T1 M06|G54 G17 G94|S500 M03|G91 G01"));
+    EXPECT_EQ(notesOf(h).first(),
+              QStringLiteral(u"X位置: 原点復帰の後は位置が不明です｡ﾍｯﾀﾞｰの行を外しました (行8)"));
+}
+
 // Placeholders of a shop's own template, and what stays out of the header.
 TEST(RestartHeader, ShopTemplatePlaceholders) {
     const QList<QByteArray> lines = {"O1",  "G20 G90 G18 G95 G00 X1. Z2.", "G42 D7", "T0101",          "M07",
