@@ -1,5 +1,6 @@
 #include "app/Options.h"
 #include "platform/IniFile.h"
+#include "support/QtPrinters.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
