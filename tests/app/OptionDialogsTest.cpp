@@ -1,0 +1,298 @@
+#include "app/FileTypeList.h"
+#include "app/OptionRows.h"
+#include "app/Options.h"
+#include "app/ui/TOptionForm.h"
+#include "app/ui/TUser.h"
+#include "platform/IniFile.h"
+#include "platform/TextCodec.h"
+#include "support/FakePrompts.h"
+#include "support/QtPrinters.h"
+#include "support/TempHome.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tornyx;
+using test::FakePrompts;
+using test::TempHome;
+
+namespace {
+
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
+QByteArray sj(const char16_t* s) {
+    return platform::toSjis(u(s));
+}
+
+const QRect Anchor(100, 80, 626, 470);
+
+// Runs what a person does while the modal dialog is up; the dialog is
+// closed afterwards in any case, so a failed expectation cannot hang.
+void whileOpen(QDialog& dialog, std::function<void()> act) {
+    QTimer::singleShot(0, &dialog, [&dialog, act] {
+        act();
+        if (dialog.isVisible())
+            dialog.done(QDialog::Rejected);
+    });
+}
+
+struct OptionDialog : ::testing::Test {
+    TempHome home;
+    FakePrompts prompts;
+    TOptionForm form{prompts, home.file("Tornyx.INI")};
+    std::vector<OptionRowValues> applied;
+    TOptionForm::Apply apply = [this](const OptionRowValues& v) { applied.push_back(v); };
+
+    // Changes a value cell the way an operator does: the cell's editor,
+    // then the keys.
+    void type(int row, const QString& text) {
+        form.ValueListEditor1->setCurrentCell(row, 1);
+        QApplication::processEvents();
+        QWidget* editor = form.ValueListEditor1->indexWidget(form.ValueListEditor1->currentIndex());
+        ASSERT_TRUE(editor) << "row " << row;
+        if (auto* box = qobject_cast<QComboBox*>(editor)) {
+            QTest::keyClicks(box, text);
+        } else {
+            auto* line = qobject_cast<QLineEdit*>(editor);
+            ASSERT_TRUE(line);
+            line->selectAll();
+            QTest::keyClicks(line, text);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(OptionDialog, ShowsTheRowsWithDropDownsAndCentresOnTheWindow) {
+    OptionRowValues values = optionRowValues(Options());
+    whileOpen(form, [&] {
+        EXPECT_EQ(form.windowTitle(), u(u"ｵﾌﾟｼｮﾝ設定"));
+        auto* grid = form.ValueListEditor1;
+        ASSERT_EQ(grid->rowCount(), 22);
+        EXPECT_EQ(grid->horizontalHeaderItem(0)->text(), u(u"設定項目"));
+        EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), u(u"設定"));
+        EXPECT_EQ(grid->columnWidth(0), 419);
+        EXPECT_EQ(grid->columnWidth(1), 45);
+        EXPECT_TRUE(grid->item(0, 0)->text().startsWith(u(u"(共通)ﾒｰﾄﾙ表示(N:ﾊﾞｲﾄ)")));
+        EXPECT_TRUE(grid->item(21, 0)->text().startsWith(u(u"(編集)ﾀｲﾄﾙはﾌﾙﾊﾟｽ名で表示/Y:ﾌｧｲﾙ名のみ表示")));
+        EXPECT_FALSE(grid->item(4, 0)->flags() & Qt::ItemIsEditable) << "the key column is fixed";
+        EXPECT_EQ(grid->item(5, 1)->text(), "Y");
+        EXPECT_EQ(grid->currentRow(), 0);
+        EXPECT_EQ(grid->currentColumn(), 1);
+        EXPECT_FALSE(form.Button1->isEnabled());
+        auto* box = qobject_cast<QComboBox*>(grid->indexWidget(grid->currentIndex()));
+        ASSERT_TRUE(box) << "row 0 is edited with a drop-down";
+        EXPECT_FALSE(box->isEditable());
+        EXPECT_EQ(box->count(), 2);
+        EXPECT_EQ(box->itemText(0), "Y");
+        EXPECT_EQ(box->itemText(1), "N");
+        const QPoint offCentre = form.frameGeometry().center() - Anchor.center();
+        EXPECT_LE(offCentre.manhattanLength(), 6) << "centred on the main window, give or take the frame";
+        EXPECT_EQ(form.Button1->text(), u(u"変更"));
+        EXPECT_EQ(form.Button2->text(), u(u"戻る"));
+        form.Button2->click();
+    });
+    form.edit(Anchor, values, apply);
+    EXPECT_TRUE(applied.empty());
+    EXPECT_TRUE(prompts.boxes.empty()) << "nothing changed, nothing asked";
+}
+
+TEST_F(OptionDialog, CloseQuestionYesDropsTheChangesNoAppliesThem) {
+    const OptionRowValues values = optionRowValues(Options());
+    prompts.answers = {FakePrompts::Yes};
+    whileOpen(form, [&] {
+        type(0, "Y");
+        EXPECT_TRUE(form.Button1->isEnabled());
+        form.Button2->click();
+    });
+    form.edit(Anchor, values, apply);
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].title, u(u"ｵﾌﾟｼｮﾝ設定"));
+    EXPECT_EQ(prompts.boxes[0].text, u(u"ｵﾌﾟｼｮﾝ設定が変更されています｡\n保存せずに終了しますか？"));
+    EXPECT_EQ(prompts.boxes[0].kind, FakePrompts::Information);
+    EXPECT_EQ(prompts.boxes[0].buttons, FakePrompts::Yes | FakePrompts::No);
+    EXPECT_TRUE(applied.empty()) << "Yes: leave without saving";
+
+    prompts.boxes.clear();
+    prompts.answers = {FakePrompts::No};
+    whileOpen(form, [&] {
+        EXPECT_EQ(form.ValueListEditor1->item(0, 1)->text(), "N")
+            << "the dialog shows the values it is given";
+        type(3, "com3");
+        form.close(); // the close box asks the same
+    });
+    form.edit(Anchor, values, apply);
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_EQ(applied[0][3], "com3");
+    EXPECT_EQ(applied[0][0], "N");
+}
+
+TEST_F(OptionDialog, ApplyHandsOverAllRowsAndOddValuesStayAsTheyAre) {
+    OptionRowValues values = optionRowValues(Options());
+    values[21] = "y"; // hand-edited: neither Y nor N
+    whileOpen(form, [&] {
+        EXPECT_EQ(form.ValueListEditor1->item(21, 1)->text(), "y");
+        form.ValueListEditor1->setCurrentCell(21, 1);
+        QApplication::processEvents();
+        form.ValueListEditor1->setCurrentCell(20, 1); // opened and left without a pick
+        QApplication::processEvents();
+        EXPECT_EQ(form.ValueListEditor1->item(21, 1)->text(), "y");
+        EXPECT_FALSE(form.Button1->isEnabled());
+        type(5, "N");
+        form.Button1->click();
+        EXPECT_FALSE(form.Button1->isEnabled());
+        form.Button2->click();
+    });
+    form.edit(Anchor, values, apply);
+    ASSERT_EQ(applied.size(), 1u);
+    OptionRowValues expected = values;
+    expected[5] = "N";
+    EXPECT_EQ(applied[0], expected);
+    EXPECT_TRUE(prompts.boxes.empty()) << "applied, so nothing to ask";
+}
+
+TEST_F(OptionDialog, AppliedOptionsAndPositionGiveTheBytesOfAHandEdit) {
+    home.write("Tornyx.INI", "; kept\r\n[Setting]\r\nDC3(0X93)=Y\r\nUnknown=" + sj(u"未知") +
+                                 "\r\n[Options]\r\nop3=N\r\nop99=x\r\n");
+    platform::IniFile ini(home.file("Tornyx.INI"));
+    ini.load();
+    Options options;
+    options.load(ini);
+    QPoint at;
+    whileOpen(form, [&] {
+        type(0, "Y");
+        type(3, "COM3");
+        type(5, "N");
+        at = form.pos();
+        form.Button1->click();
+        form.Button2->click();
+    });
+    form.edit(Anchor, optionRowValues(options),
+              [&](const OptionRowValues& v) { applyOptionRowValues(options, v); });
+    // What the main window writes when it closes.
+    ini.load();
+    options.save(ini);
+    ASSERT_TRUE(ini.save());
+    const QByteArray f = home.read("Tornyx.INI");
+    EXPECT_TRUE(f.startsWith("; kept\r\n[Setting]\r\nDC3(0X93)=N\r\nUnknown=" + sj(u"未知") +
+                             "\r\nDirPath=C:\r\nSetNo=1\r\n"))
+        << f.toStdString();
+    EXPECT_TRUE(f.contains("[Options]\r\nop3=Y\r\nop99=x\r\nop1=N\r\n"));
+    EXPECT_TRUE(f.contains("ModemePort1=COM3\r\nModemePort2=\r\n"));
+    EXPECT_TRUE(f.contains("[OptionPos]\r\nLeft=" + QByteArray::number(at.x()) +
+                           "\r\nTop=" + QByteArray::number(at.y()) + "\r\n"));
+}
+
+// ---------------------------------------------------------------- TUser
+
+namespace {
+struct UserDialog : ::testing::Test {
+    TempHome home;
+    FakePrompts prompts;
+    TUser form{prompts, home.file("Tornyx.INI")};
+    UserFileTypes stored;
+};
+} // namespace
+
+TEST_F(UserDialog, PatternNc2NamedCamBecomesEntryThree) {
+    whileOpen(form, [&] {
+        EXPECT_EQ(form.windowTitle(), u(u"ﾕｰｻﾞ定義"));
+        EXPECT_FALSE(form.windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_EQ(form.LabeledEdit1->text(), u(u"ﾕｰｻﾞ1"));
+        EXPECT_EQ(form.LabeledEdit2->text(), "*.*");
+        const QStringList captions = {u(u"ﾕｰｻﾞ定義１(表示名)"), u(u"拡張子"), u(u"ﾕｰｻﾞ定義２(表示名)"),
+                                      u(u"拡張子")};
+        int i = 0;
+        for (QLineEdit* e : {form.LabeledEdit1, form.LabeledEdit2, form.LabeledEdit3, form.LabeledEdit4}) {
+            QLabel* label = nullptr;
+            for (QLabel* l : form.findChildren<QLabel*>())
+                if (l->buddy() == e)
+                    label = l;
+            ASSERT_TRUE(label);
+            EXPECT_EQ(label->text(), captions[i++]);
+        }
+        form.LabeledEdit1->clear();
+        QTest::keyClicks(form.LabeledEdit1, "CAM");
+        form.LabeledEdit2->clear();
+        QTest::keyClicks(form.LabeledEdit2, "nc2");
+        QTest::keyClick(form.LabeledEdit2, Qt::Key_Return);
+        EXPECT_EQ(form.LabeledEdit2->text(), "*.nc2") << "Enter completes the pattern";
+        EXPECT_EQ(form.focusWidget(), form.Button1);
+        QTest::keyClick(form.Button1, Qt::Key_Return); // a second Enter applies
+    });
+    form.edit(Anchor, stored);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(stored.name1, "CAM");
+    EXPECT_EQ(stored.mask1, "*.nc2");
+    EXPECT_TRUE(fileTypeListText(stored).contains("|CAM(*.nc2)|*.nc2|"));
+}
+
+TEST_F(UserDialog, EmptyFieldsTakeTheirDefaultsAndTypedPatternsAreCompleted) {
+    whileOpen(form, [&] {
+        form.LabeledEdit1->clear();
+        form.LabeledEdit2->clear();
+        form.LabeledEdit3->clear();
+        form.LabeledEdit4->setText(".tap");
+        QTest::keyClick(form.LabeledEdit2, Qt::Key_Return);
+        EXPECT_NE(form.focusWidget(), form.Button1) << "Enter in an empty pattern does nothing";
+        form.Button1->click();
+    });
+    form.edit(Anchor, stored);
+    EXPECT_EQ(stored.name1, u(u"ﾕｰｻﾞ定義1"));
+    EXPECT_EQ(stored.mask1, "*.*");
+    EXPECT_EQ(stored.name2, u(u"ﾕｰｻﾞ定義2"));
+    EXPECT_EQ(stored.mask2, "*.tap");
+}
+
+TEST_F(UserDialog, RefusedCharacterShowsTheBoxAndLeavesTheField) {
+    whileOpen(form, [&] {
+        form.LabeledEdit2->setText("*.nc");
+        form.LabeledEdit2->setFocus();
+        QTest::keyClick(form.LabeledEdit2, ':');
+        QTest::keyClick(form.LabeledEdit2, '|');
+        EXPECT_EQ(form.LabeledEdit2->text(), "*.nc");
+        QTest::keyClick(form.LabeledEdit1, ':'); // a name may hold it
+        EXPECT_TRUE(form.LabeledEdit1->text().endsWith(':'));
+        form.LabeledEdit2->setFocus();
+        form.LabeledEdit2->selectAll();
+        form.LabeledEdit2->insert("a;b"); // pasted text is filtered too
+        EXPECT_EQ(form.LabeledEdit2->text(), "*.nc");
+        form.Button3->click();
+    });
+    form.edit(Anchor, stored);
+    ASSERT_EQ(prompts.boxes.size(), 2u);
+    EXPECT_EQ(prompts.boxes[0].kind, FakePrompts::Error);
+    EXPECT_EQ(prompts.boxes[0].title, u(u"確認"));
+    EXPECT_EQ(prompts.boxes[0].text, u(u"この文字は拡張子に使えません｡\n/:,;?<>|"));
+    EXPECT_EQ(prompts.boxes[0].buttons, FakePrompts::Ok);
+    EXPECT_EQ(stored.name1, u(u"ﾕｰｻﾞ1")) << "戻る keeps what was stored";
+}
+
+TEST_F(UserDialog, DiscardRestoresTheFieldsAndEveryWayOutWritesThePosition) {
+    home.write("Tornyx.INI", "[Setting]\r\nUser1_Name=" + sj(u"既存") + "\r\n");
+    QPoint at;
+    whileOpen(form, [&] {
+        form.LabeledEdit1->setText("X");
+        at = form.pos();
+        form.Button2->click();
+    });
+    form.edit(Anchor, stored);
+    EXPECT_EQ(form.LabeledEdit1->text(), u(u"ﾕｰｻﾞ1"));
+    EXPECT_EQ(stored.name1, u(u"ﾕｰｻﾞ1"));
+    EXPECT_EQ(home.read("Tornyx.INI"), "[Setting]\r\nUser1_Name=" + sj(u"既存") +
+                                           "\r\n[UserPos]\r\nLeft=" + QByteArray::number(at.x()) +
+                                           "\r\nTop=" + QByteArray::number(at.y()) + "\r\n");
+
+    whileOpen(form, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
+    form.edit(Anchor, stored);
+    EXPECT_FALSE(form.isVisible()) << "Escape closes like 戻る";
+}
