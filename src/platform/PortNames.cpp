@@ -34,8 +34,8 @@ QString portDevicePath(const QString& name, const IniFile& options) {
     return resolvePort(key, key.isEmpty() ? QString() : options.readString("Ports", key, "").trimmed());
 }
 
-QString portDevicePath(const QString& name) {
-    IniFile ini(optionFilePath());
+QString portDevicePath(const QString& name, const SettingsHome& home) {
+    IniFile ini(home.optionFile());
     ini.load();
     return portDevicePath(name, ini);
 }
