@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Options.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,15 +9,14 @@
 
 namespace tornyx {
 
-struct Options;
-
-// One row of the option dialog: its label, and the key (in section
-// "Options" or "Setting" of Tornyx.INI) whose text it edits.
+// One row of the option dialog: its label, and the text option it edits,
+// or, for the two excluded ports, the field of a typed port name.
 struct OptionRow {
     const char16_t* label;
-    const char* section;
-    const char* key;
-    bool freeText; // a typed port name instead of "Y"/"N"
+    Opt option;
+    QString Options::*port = nullptr;
+
+    bool isFreeText() const { return port != nullptr; }
 };
 
 inline constexpr int OptionRowCount = 22;

@@ -89,7 +89,7 @@ TEST(OptionRows, TwentyTwoRowsOnTheirKeysWithYnAligned) {
     for (int i = 0; i < OptionRowCount; ++i) {
         const QString label = QString::fromUtf16(optionRows()[i].label);
         EXPECT_TRUE(captions[i].startsWith(label)) << i;
-        if (optionRows()[i].freeText)
+        if (optionRows()[i].isFreeText())
             continue;
         ASSERT_TRUE(captions[i].endsWith("(Y/N)")) << i;
         const qsizetype at = platform::toSjis(captions[i]).indexOf("(Y/N)");
@@ -99,8 +99,8 @@ TEST(OptionRows, TwentyTwoRowsOnTheirKeysWithYnAligned) {
     }
 
     Options o;
-    o.set("op3", "Y");
-    o.set("op22", "x"); // hand-edited: shown as it is
+    o.setText(Opt::Metres, "Y");
+    o.setText(Opt::FileNameCaption, "x"); // hand-edited: shown as it is
     o.modemePort1 = "com3";
     const OptionRowValues v = optionRowValues(o);
     EXPECT_EQ(v[0], "Y");
@@ -114,7 +114,7 @@ TEST(OptionRows, TwentyTwoRowsOnTheirKeysWithYnAligned) {
     changed[12] = "Y";
     applyOptionRowValues(o, changed);
     EXPECT_EQ(o.modemePort2, "COM7");
-    EXPECT_EQ(o.dc3, "N");
-    EXPECT_TRUE(o.isOn("op1"));
+    EXPECT_EQ(o.text(Opt::Dc3Is93), "N");
+    EXPECT_TRUE(o.isOn(Opt::SelectPrograms));
     EXPECT_EQ(optionRowValues(o), changed);
 }

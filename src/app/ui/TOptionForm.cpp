@@ -33,7 +33,7 @@ public:
         // Every keystroke and pick is a change at once, not only when the
         // cell loses the focus: "変更" must come alive while typing.
         auto* self = const_cast<YesNoDelegate*>(this); // commitData is a signal of the delegate
-        if (optionRows()[index.row()].freeText) {
+        if (optionRows()[index.row()].isFreeText()) {
             QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
             if (auto* line = qobject_cast<QLineEdit*>(editor))
                 connect(line, &QLineEdit::textEdited, self, [self, line] { emit self->commitData(line); });
