@@ -41,6 +41,7 @@ namespace tornyx {
 
 class Prompts;
 class SendRun;
+class SettingsWiring;
 class TAutoForm;
 class TransferSession;
 class TransferWiring;
@@ -146,7 +147,16 @@ public:
     void LoadProfile(int n);
     void SelectProfile(int n);
     // Called by the profile editor after it copied its controls into record n.
-    void SaveProfile(int n, bool writeFont, bool writePosition);
+    // False when Setting.ini could not be written: the reason goes into
+    // *error when given, else into a message box.
+    bool SaveProfile(int n, bool writeFont, bool writePosition, QString* error = nullptr);
+
+    // --- settings dialogs (TMainFormSettings.cpp) ---
+    void SpeedButton11Click(); // the profile editor "通信設定"
+    void setting_opClick();    // "オプション設定"
+    void User_opClick();       // "ﾕｰｻﾞ定義(拡張子)"
+    // "COM"n is not an excluded port and can be opened now.
+    bool ProbePort(int n);
 
     // --- recent files and documents ---
     void refreshRecentMenu();
@@ -266,6 +276,7 @@ private:
     void runReceive(const std::function<void(Receiver&, Receiver::Request&)>& how);
     void connectLogMenu();
     bool probeAllPorts(int n);
+    void connectSettings(const MainFormServices& services);
 
     void buildMenus();
     void buildToolbar();
@@ -293,6 +304,7 @@ private:
     Prompts* m_prompts;
     std::unique_ptr<Prompts> m_ownPrompts;
     std::function<bool(int)> m_portProbe;
+    SettingsWiring* m_settings = nullptr; // a child of the window
     std::unique_ptr<TransferWiring> m_transfer;
     QActionGroup* m_profileGroup = nullptr;
     QRect m_rememberedGeometry;
