@@ -23,7 +23,7 @@ void DncFileAppender::connect(TDncForm& form) {
 }
 
 QString DncFileAppender::chooseFile(QWidget* owner) {
-    return m_w.prompts().openFileName(owner, QStringLiteral(u"開く"), m_w.options.dirPath, QString());
+    return m_w.chooseOpenFile(owner, QStringLiteral(u"開く"), m_w.options.dirPath);
 }
 
 void DncFileAppender::errorBox(QWidget* owner, const QString& text) {

@@ -126,7 +126,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINLEFT, 0, 10);
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINRIGHT, 0, 10);
 
-    if (const auto ext = defaultExtension(options))
+    if (const auto ext = startExtension(options.maskNo, userFileTypes()))
         saveDialogDefaultExt = *ext;
     saveDialogFileName = u(u"無題");
     StatusBar1->setText(1, QString());

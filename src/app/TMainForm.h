@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/FileTypeList.h"
 #include "app/Options.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
@@ -157,6 +158,12 @@ public:
     void User_opClick();       // "ﾕｰｻﾞ定義(拡張子)"
     // "COM"n is not an excluded port and can be opened now.
     bool ProbePort(int n);
+    // The file dialogs of documents with the file types: they open at
+    // FilterIndex and keep the entry chosen (and, for saving, the default
+    // extension); empty when cancelled.
+    QString chooseOpenFile(QWidget* owner, const QString& title, const QString& folder);
+    QString chooseSaveFile(QWidget* owner, const QString& title, const QString& proposal);
+    UserFileTypes userFileTypes() const;
 
     // --- recent files and documents ---
     void refreshRecentMenu();

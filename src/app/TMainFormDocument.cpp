@@ -135,7 +135,7 @@ bool TMainForm::askSave(const QString& fileName, const QString& title) {
                                         Prompts::Yes | Prompts::No);
     if (r != Prompts::Yes)
         return true;
-    const QString name = m_prompts->saveFileName(this, title, saveDialogFileName, QString());
+    const QString name = chooseSaveFile(this, title, saveDialogFileName);
     // Changes the operator asked to keep are not thrown away because the
     // dialog was closed or the file could not be written.
     if (name.isEmpty() || !writeEditorText(name))
@@ -176,7 +176,7 @@ void TMainForm::FileOpenClick() {
         else
             m_prompts->messageBox(this, Prompts::Error, "Tornyx", text::folderMissing(own), Prompts::Yes);
     }
-    const QString path = m_prompts->openFileName(this, u(u"開く"), folder, QString());
+    const QString path = chooseOpenFile(this, u(u"開く"), folder);
     if (path.isEmpty())
         return;
     if (!QFileInfo(path).isFile()) {
@@ -259,7 +259,7 @@ bool TMainForm::FileSaveClick() {
 }
 
 bool TMainForm::saveAs() {
-    const QString name = m_prompts->saveFileName(this, SaveTitle, saveDialogFileName, QString());
+    const QString name = chooseSaveFile(this, SaveTitle, saveDialogFileName);
     if (name.isEmpty())
         return false;
     QApplication::processEvents();

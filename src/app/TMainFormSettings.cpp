@@ -1,6 +1,6 @@
 // The main window's settings: the profile editor behind "設定", the option
-// dialog and the user file types of the menu "設定", and the port probe the
-// editor lists its ports with.
+// dialog and the user file types of the menu "設定", the port probe the
+// editor lists its ports with, and the file dialogs that offer the file types.
 
 #include "app/OptionRows.h"
 #include "app/Prompts.h"
@@ -124,8 +124,30 @@ void TMainForm::setting_opClick() {
     }
 }
 
+UserFileTypes TMainForm::userFileTypes() const {
+    return {options.user1Name, options.user1Mask, options.user2Name, options.user2Mask};
+}
+
+QString TMainForm::chooseOpenFile(QWidget* owner, const QString& title, const QString& folder) {
+    FileTypeChoice types{userFileTypes(), options.maskNo, saveDialogDefaultExt};
+    const QString path = m_prompts->openFileName(owner, title, folder, types);
+    if (!path.isEmpty())
+        options.maskNo = types.index;
+    return path;
+}
+
+QString TMainForm::chooseSaveFile(QWidget* owner, const QString& title, const QString& proposal) {
+    FileTypeChoice types{userFileTypes(), options.maskNo, saveDialogDefaultExt};
+    const QString path = m_prompts->saveFileName(owner, title, proposal, types);
+    if (!path.isEmpty()) {
+        options.maskNo = types.index;
+        saveDialogDefaultExt = types.defaultExtension;
+    }
+    return path;
+}
+
 void TMainForm::User_opClick() {
-    UserFileTypes types{options.user1Name, options.user1Mask, options.user2Name, options.user2Mask};
+    UserFileTypes types = userFileTypes();
     m_settings->user->edit(frameGeometry(), types);
     options.user1Name = types.name1;
     options.user1Mask = types.mask1;

@@ -1,3 +1,4 @@
+#include "app/DncFileAppender.h"
 #include "app/TMainForm.h"
 #include "app/ui/TOptionForm.h"
 #include "app/ui/TUser.h"
@@ -198,4 +199,70 @@ TEST_F(Settings, UserFileTypesReachTheOptionsAndTheFile) {
     const QByteArray f = home.read("Tornyx.INI");
     EXPECT_TRUE(f.contains("User1_Name=CAM\r\nUser1_Mask=*.nc2\r\n")) << f.toStdString();
     EXPECT_TRUE(f.contains("[UserPos]\r\nLeft="));
+}
+
+// ---------------------------------------------------------------- file types in the window's file dialogs
+
+TEST_F(Settings, SaveAsAppendsTheExtensionOfTheRememberedOrPickedEntry) {
+    home.write("Tornyx.INI", "[Setting]\r\nMask_No=1\r\nUser1_Mask=*.nc2\r\n");
+    start();
+    form->RichEdit1->setText("O1\n");
+    prompts.fileNames = {home.file("A")};
+    ASSERT_TRUE(form->saveAs());
+    EXPECT_EQ(form->documentPath, home.file("A.nc")) << "entry 1 remembered at start";
+    ASSERT_EQ(prompts.fileDialogTypes.size(), 1u);
+    EXPECT_EQ(prompts.fileDialogTypes[0].index, 1);
+    EXPECT_EQ(prompts.fileDialogTypes[0].user.mask1, "*.nc2");
+
+    prompts.fileNames = {home.file("B")};
+    prompts.fileTypePicks = {1};
+    ASSERT_TRUE(form->saveAs());
+    EXPECT_EQ(form->documentPath, home.file("B.NC")) << "entry 1 picked in the dialog";
+    EXPECT_TRUE(QFile::exists(home.file("B.NC")));
+
+    prompts.fileNames = {home.file("C")};
+    prompts.fileTypePicks = {3};
+    ASSERT_TRUE(form->saveAs());
+    EXPECT_EQ(form->documentPath, home.file("C.nc2")) << "the user pattern's extension, not the pattern";
+    EXPECT_EQ(form->options.maskNo, 3);
+
+    prompts.fileNames = {QString()}; // cancelled: nothing changes
+    prompts.fileTypePicks = {2};
+    EXPECT_FALSE(form->saveAs());
+    EXPECT_EQ(form->options.maskNo, 3);
+    form->close();
+    EXPECT_TRUE(home.read("Tornyx.INI").contains("Mask_No=3\r\n"));
+}
+
+TEST_F(Settings, EntrySevenRememberedAppendsNothing) {
+    home.write("Tornyx.INI", "[Setting]\r\nMask_No=7\r\n");
+    start();
+    form->RichEdit1->setText("O1\n");
+    prompts.fileNames = {home.file("PROG")};
+    ASSERT_TRUE(form->saveAs());
+    EXPECT_EQ(form->documentPath, home.file("PROG"));
+    EXPECT_EQ(prompts.fileDialogTypes.at(0).index, 7);
+}
+
+TEST_F(Settings, OpenDialogOpensAtTheRememberedEntryAndKeepsTheChosenOne) {
+    home.write("Tornyx.INI", "[Setting]\r\nMask_No=6\r\n");
+    home.write("P.MIN", "O1\r\n");
+    start();
+    prompts.fileNames = {home.file("P.MIN")};
+    prompts.fileTypePicks = {5};
+    form->FileOpenClick();
+    EXPECT_EQ(form->documentPath, home.file("P.MIN"));
+    EXPECT_EQ(prompts.fileDialogTypes.at(0).index, 6);
+    EXPECT_EQ(form->options.maskNo, 5);
+}
+
+TEST_F(Settings, DncAddFilesDialogOffersTheFileTypes) {
+    home.write("Tornyx.INI", "[Setting]\r\nMask_No=2\r\n");
+    start();
+    DncFileAppender appender(*form);
+    prompts.fileNames = {home.file("S.NC")};
+    prompts.fileTypePicks = {1};
+    EXPECT_EQ(appender.chooseFile(form.get()), home.file("S.NC"));
+    EXPECT_EQ(prompts.fileDialogTypes.at(0).index, 2);
+    EXPECT_EQ(form->options.maskNo, 1);
 }

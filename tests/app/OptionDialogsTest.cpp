@@ -1,6 +1,7 @@
 #include "app/FileTypeList.h"
 #include "app/OptionRows.h"
 #include "app/Options.h"
+#include "app/Prompts.h"
 #include "app/ui/TOptionForm.h"
 #include "app/ui/TUser.h"
 #include "platform/IniFile.h"
@@ -10,9 +11,11 @@
 #include "support/TempHome.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -295,4 +298,100 @@ TEST_F(UserDialog, DiscardRestoresTheFieldsAndEveryWayOutWritesThePosition) {
     whileOpen(form, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
     form.edit(Anchor, stored);
     EXPECT_FALSE(form.isVisible()) << "Escape closes like 戻る";
+}
+
+// ---------------------------------------------------------------- the file dialogs
+
+namespace {
+
+// Plays the operator in Qt's file dialog: picks a file type (0: leaves it),
+// types a name and accepts.
+struct FileDialogHand {
+    int pick = 0;
+    QString name;
+    QStringList shownTypes;
+    QString typeAtOpen;
+    QStringList listed;
+
+    void arm() {
+        QTimer::singleShot(0, [this] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(d);
+            auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+            auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_TRUE(types && edit);
+            for (int i = 0; i < types->count(); ++i)
+                shownTypes << types->itemText(i);
+            typeAtOpen = types->currentText();
+            QTest::qWait(300); // the folder is read in the background
+            if (auto* view = d->findChild<QListView*>("listView"))
+                for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+                    listed << view->model()->index(r, 0, view->rootIndex()).data().toString();
+            if (pick > 0) { // with the arrow keys, which pick as a click does
+                const bool first = pick == 1;
+                types->setCurrentIndex(first ? 1 : pick - 2);
+                QTest::keyClick(types, first ? Qt::Key_Up : Qt::Key_Down);
+            }
+            edit->setText(name);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+    }
+};
+
+struct FileDialogs : ::testing::Test {
+    TempHome home;
+    QtPrompts prompts;
+    FileDialogHand hand;
+    FileTypeChoice types;
+};
+
+} // namespace
+
+TEST_F(FileDialogs, SaveAppendsTheExtensionOfTheEntryRememberedOrPicked) {
+    types.index = 1;
+    types.defaultExtension = "nc"; // entry 1 remembered at start
+    hand.name = "PROG";
+    hand.arm();
+    EXPECT_EQ(prompts.saveFileName(nullptr, "S", home.path(), types), home.file("PROG.nc"));
+    EXPECT_EQ(hand.shownTypes.size(), FileTypeCount);
+    EXPECT_EQ(hand.shownTypes[0], u(u"NC文章(*.nc;*.nc1;*.nc0)")) << "the display text, without Qt's details";
+    EXPECT_EQ(hand.shownTypes[6], u(u"拡張子無し"));
+    EXPECT_EQ(hand.typeAtOpen, hand.shownTypes[0]);
+
+    hand = {1, "PROG2"};
+    hand.arm();
+    EXPECT_EQ(prompts.saveFileName(nullptr, "S", home.path(), types), home.file("PROG2.NC"))
+        << "entry 1 picked in the dialog";
+    EXPECT_EQ(types.defaultExtension, "NC");
+
+    types.user.mask1 = "*.nc2";
+    hand = {3, "PROG3"};
+    hand.arm();
+    EXPECT_EQ(prompts.saveFileName(nullptr, "S", home.path(), types), home.file("PROG3.nc2"));
+    EXPECT_EQ(types.index, 3);
+
+    types.index = 7;
+    types.defaultExtension = "";
+    hand = {0, "PROG4"};
+    hand.arm();
+    EXPECT_EQ(prompts.saveFileName(nullptr, "S", home.path(), types), home.file("PROG4"));
+    EXPECT_EQ(hand.typeAtOpen, u(u"拡張子無し"));
+}
+
+TEST_F(FileDialogs, OpenFindsPatternsInAnyLetterCaseAndKeepsTheEntryChosen) {
+    home.write("prog.nc", "O1\r\n");
+    home.write("PART.NC1", "O2\r\n");
+    home.write("notes.txt", "x");
+    types.index = 1;
+    hand.name = "prog.nc";
+    hand.arm();
+    EXPECT_EQ(prompts.openFileName(nullptr, "O", home.path(), types), home.file("prog.nc"));
+    hand.listed.sort();
+    EXPECT_EQ(hand.listed, (QStringList{"PART.NC1", "prog.nc"}));
+
+    hand = {2, "notes.txt"};
+    hand.arm();
+    EXPECT_EQ(prompts.openFileName(nullptr, "O", home.path(), types), home.file("notes.txt"));
+    EXPECT_EQ(types.index, 2);
+    EXPECT_EQ(types.defaultExtension, "") << "the open dialog leaves the save dialog's extension";
 }
