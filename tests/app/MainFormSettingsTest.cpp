@@ -185,20 +185,34 @@ TEST_F(Settings, OptionDialogTakesEffectWhenItClosesAndReachesTheFileAtClose) {
     EXPECT_TRUE(f.contains("[OptionPos]\r\nLeft="));
 }
 
-TEST_F(Settings, UserFileTypesReachTheOptionsAndTheFile) {
+TEST_F(Settings, UserFileTypesReachTheOptionsAndTheFileAsAHandEditWould) {
+    const QByteArray original = "[Setting]\r\nSetNo=1\r\nOwn=" + platform::toSjis(u(u"手書き")) + "\r\n";
+    home.write("Tornyx.INI", original);
     start();
+    form->close();
+    const QByteArray untouched = home.read("Tornyx.INI");
+
+    home.write("Tornyx.INI", original);
+    start();
+    QPoint at;
     inDialog<TUser>([&] { form->User_op->trigger(); },
                     [&](TUser& d) {
                         d.LabeledEdit1->setText("CAM");
                         d.LabeledEdit2->setText("nc2");
+                        at = d.pos();
                         d.Button1->click();
                     });
     EXPECT_EQ(form->options.user1Name, "CAM");
     EXPECT_EQ(form->options.user1Mask, "*.nc2");
     form->close();
-    const QByteArray f = home.read("Tornyx.INI");
-    EXPECT_TRUE(f.contains("User1_Name=CAM\r\nUser1_Mask=*.nc2\r\n")) << f.toStdString();
-    EXPECT_TRUE(f.contains("[UserPos]\r\nLeft="));
+
+    QByteArray byHand = untouched;
+    byHand.replace("User1_Name=" + platform::toSjis(u(u"ﾕｰｻﾞ1")) + "\r\n", "User1_Name=CAM\r\n");
+    byHand.replace("User1_Mask=*.*\r\n", "User1_Mask=*.nc2\r\n");
+    byHand.insert(byHand.indexOf("[Main]"), "[UserPos]\r\nLeft=" + QByteArray::number(at.x()) +
+                                                "\r\nTop=" + QByteArray::number(at.y()) + "\r\n");
+    ASSERT_NE(byHand, untouched);
+    EXPECT_EQ(home.read("Tornyx.INI"), byHand);
 }
 
 // ---------------------------------------------------------------- file types in the window's file dialogs
