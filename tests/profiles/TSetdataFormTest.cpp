@@ -155,6 +155,15 @@ struct Editor : ::testing::Test {
         form.load(input);
         form.show();
     }
+    // Opens profile 1 as the window would after loading it from Setting.ini.
+    void openStored() {
+        platform::IniFile ini(home.file("Setting.ini"));
+        ini.load();
+        ProfileTable table;
+        loadProfileRecord(ini, 1, table);
+        input.profile = table[1];
+        open();
+    }
     static QStringList items(const QComboBox* box) {
         QStringList out;
         for (int i = 0; i < box->count(); ++i)
@@ -322,12 +331,7 @@ TEST_F(Editor, SaveWritesTheBytesOfAHandEditAndKeepsUnknownKeys) {
     home.write("Setting.ini", "; machine notes\r\n[Setting1]\r\nName=" + sj(u"旋盤") +
                                   "\r\nOwnKey=1\r\n[Read1]\r\nSpeed=3\r\n[Setting2]\r\nName=" + sj(u"別") +
                                   "\r\n");
-    platform::IniFile before(home.file("Setting.ini"));
-    before.load();
-    ProfileTable table;
-    loadProfileRecord(before, 1, table);
-    input.profile = table[1];
-    open();
+    openStored();
     EXPECT_EQ(form.Edit1->text(), u(u"旋盤"));
     form.Edit1->setText(u(u"旋盤A"));
     form.ReadBox1->setCurrentIndex(5);
@@ -440,12 +444,7 @@ TEST_F(Editor, HandEditedValuesOutOfRangeOpenAndAreNotWrittenBack) {
     home.write("Setting.ini",
                "[Read1]\r\nSpeed=99\r\nCode=-1\r\n[Send1]\r\nSTbit=7\r\nInvTime=-5\r\n[Setting1]\r\nName=" +
                    QByteArray(5000, 'N') + "\xff\xfe\r\nFont Size=-3\r\n");
-    platform::IniFile ini(home.file("Setting.ini"));
-    ini.load();
-    ProfileTable table;
-    loadProfileRecord(ini, 1, table);
-    input.profile = table[1];
-    open();
+    openStored();
     EXPECT_EQ(form.ReadBox1->currentIndex(), -1);
     EXPECT_EQ(form.ReadBox2->currentIndex(), -1);
     EXPECT_EQ(form.SendBox3->currentIndex(), -1);
@@ -464,6 +463,7 @@ TEST_F(Editor, HandEditedValuesOutOfRangeOpenAndAreNotWrittenBack) {
     form.ReadBox2->setCurrentIndex(0);
     form.SendBox3->setCurrentIndex(1);
     ASSERT_TRUE(form.Button1Click());
+    platform::IniFile ini(home.file("Setting.ini"));
     ini.load();
     EXPECT_EQ(ini.readInteger("Read1", "Speed", -1), 2);
     EXPECT_EQ(ini.readInteger("Read1", "Code", -2), 0);

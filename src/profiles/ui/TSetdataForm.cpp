@@ -240,21 +240,28 @@ void TSetdataForm::buildDeviceRow(QWidget* page, PortSide& side, const char* box
     });
 }
 
-namespace {
-// The port row: list, device, state and the refresh button in one line.
-QGridLayout* portRow(QLabel* portLabel, QWidget* list, QLabel* deviceLabel, QWidget* devices, QWidget* state,
-                     QWidget* refresh) {
+// The port row (list, device, state, refresh) above the other fields in
+// two columns, each with its label above it.
+void TSetdataForm::layOutPortPage(PortSide& side, std::initializer_list<QWidget*> fields,
+                                  const QString& caption) {
     auto* row = new QGridLayout;
-    row->addWidget(portLabel, 0, 0);
-    row->addWidget(list, 1, 0);
-    row->addWidget(deviceLabel, 0, 1);
-    row->addWidget(devices, 1, 1);
-    row->addWidget(refresh, 1, 2);
-    row->addWidget(state, 2, 1, 1, 2);
+    row->addWidget(m_labels[side.list], 0, 0);
+    row->addWidget(side.list, 1, 0);
+    row->addWidget(m_labels[side.devices], 0, 1);
+    row->addWidget(side.devices, 1, 1);
+    row->addWidget(side.refresh, 1, 2);
+    row->addWidget(side.state, 2, 1, 1, 2);
     row->setColumnStretch(1, 1);
-    return row;
+    auto* grid = new QGridLayout;
+    int slot = 0;
+    for (QWidget* f : fields)
+        place(grid, slot++, m_labels[f], f);
+    auto* column = new QVBoxLayout(side.page);
+    column->addLayout(row);
+    column->addLayout(grid);
+    column->addStretch(1);
+    PageControl1->addTab(side.page, caption);
 }
-} // namespace
 
 void TSetdataForm::buildReceivePage() {
     auto* page = new QWidget;
@@ -286,17 +293,10 @@ void TSetdataForm::buildReceivePage() {
     ReadDevState = m_read->state;
     ReadDevRefresh = m_read->refresh;
 
-    auto* grid = new QGridLayout;
-    int slot = 0;
-    for (QComboBox* b : {ReadBox1, ReadBox2, ReadBox2a, ReadBox2b, ReadBox3, ReadBox5, ReadBox6, ReadBox7,
-                         ReadBox8, ReadBox9, ReadBox10, ReadBox11, ReadBox12})
-        place(grid, slot++, m_labels[b], b);
-    auto* column = new QVBoxLayout(page);
-    column->addLayout(portRow(m_labels[ReadBox4], ReadBox4, m_labels[ReadDevBox], ReadDevBox, ReadDevState,
-                              ReadDevRefresh));
-    column->addLayout(grid);
-    column->addStretch(1);
-    PageControl1->addTab(page, u(u"受信設定"));
+    layOutPortPage(*m_read,
+                   {ReadBox1, ReadBox2, ReadBox2a, ReadBox2b, ReadBox3, ReadBox5, ReadBox6, ReadBox7,
+                    ReadBox8, ReadBox9, ReadBox10, ReadBox11, ReadBox12},
+                   u(u"受信設定"));
 }
 
 void TSetdataForm::buildSendPage() {
@@ -338,18 +338,10 @@ void TSetdataForm::buildSendPage() {
     SendDevState = m_send->state;
     SendDevRefresh = m_send->refresh;
 
-    auto* grid = new QGridLayout;
-    int slot = 0;
-    for (QWidget* b : std::initializer_list<QWidget*>{SendBox1, SendBox2, SendBox2a, SendBox2b, SendBox3,
-                                                      SendBox5, SendBox6, SendBox7, SendBox8, SendBox9,
-                                                      SendBox10, SendBox11, SendBox12, SendBox13, SendBox14})
-        place(grid, slot++, m_labels[b], b);
-    auto* column = new QVBoxLayout(page);
-    column->addLayout(portRow(m_labels[SendBox4], SendBox4, m_labels[SendDevBox], SendDevBox, SendDevState,
-                              SendDevRefresh));
-    column->addLayout(grid);
-    column->addStretch(1);
-    PageControl1->addTab(page, u(u"送信設定"));
+    layOutPortPage(*m_send,
+                   {SendBox1, SendBox2, SendBox2a, SendBox2b, SendBox3, SendBox5, SendBox6, SendBox7,
+                    SendBox8, SendBox9, SendBox10, SendBox11, SendBox12, SendBox13, SendBox14},
+                   u(u"送信設定"));
 }
 
 void TSetdataForm::buildOptionPage() {

@@ -142,6 +142,7 @@ private:
     void buildCommonPage();
     void buildDeviceRow(QWidget* page, PortSide& side, const char* boxName, const char* stateName,
                         const char* refreshName);
+    void layOutPortPage(PortSide& side, std::initializer_list<QWidget*> fields, const QString& caption);
     void connectChanges();
     void changed();
     void setApplies(QWidget* control, bool applies);
