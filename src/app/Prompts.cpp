@@ -46,16 +46,6 @@ int QtPrompts::messageBox(QWidget* owner, Kind kind, const QString& title, const
     return Cancel;
 }
 
-QString QtPrompts::openFileName(QWidget* owner, const QString& title, const QString& folder,
-                                const QString& filter) {
-    return QFileDialog::getOpenFileName(owner, title, folder, filter);
-}
-
-QString QtPrompts::saveFileName(QWidget* owner, const QString& title, const QString& proposal,
-                                const QString& filter) {
-    return QFileDialog::getSaveFileName(owner, title, proposal, filter);
-}
-
 QString QtPrompts::folderName(QWidget* owner, const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(owner, title, start);
 }

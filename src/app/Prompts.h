@@ -22,10 +22,6 @@ public:
     virtual int messageBox(QWidget* owner, Kind kind, const QString& title, const QString& text,
                            int buttons) = 0;
     // Empty when cancelled.
-    virtual QString openFileName(QWidget* owner, const QString& title, const QString& folder,
-                                 const QString& filter) = 0;
-    virtual QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
-                                 const QString& filter) = 0;
     virtual QString folderName(QWidget* owner, const QString& title, const QString& start) = 0;
 
     // The file dialogs of documents, offering the program's file types.
@@ -44,10 +40,6 @@ class QtPrompts : public Prompts {
 public:
     int messageBox(QWidget* owner, Kind kind, const QString& title, const QString& text,
                    int buttons) override;
-    QString openFileName(QWidget* owner, const QString& title, const QString& folder,
-                         const QString& filter) override;
-    QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
-                         const QString& filter) override;
     QString folderName(QWidget* owner, const QString& title, const QString& start) override;
     QString openFileName(QWidget* owner, const QString& title, const QString& folder,
                          FileTypeChoice& types) override;

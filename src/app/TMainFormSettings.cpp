@@ -28,11 +28,7 @@ const QString MailTestFailed = QStringLiteral(u"ﾃｽﾄﾒｰﾙを送信で�
 // once with the window.
 class SettingsWiring : public QObject, public SetdataHost {
 public:
-    SettingsWiring(TMainForm& w, const MainFormServices& services)
-        : QObject(&w), m_w(w),
-          m_commands(services.commands
-                         ? *services.commands
-                         : platform::SystemCommands::loadFromOptionFile(w.home().optionFile())) {
+    explicit SettingsWiring(TMainForm& w) : QObject(&w), m_w(w) {
         setdata = new TSetdataForm(*this, &w);
         option = new TOptionForm(w.prompts(), w.home().optionFile(), &w);
         user = new TUser(w.prompts(), w.home().optionFile(), &w);
@@ -61,14 +57,14 @@ public:
     bool probePort(int n) override { return m_w.ProbePort(n); }
     bool saveProfile(int n, const CommProfile& record, bool writeFont, bool writePosition,
                      QString* error) override {
-        m_w.profiles[n] = record;
+        m_w.desk().profiles()[n] = record;
         return m_w.SaveProfile(n, writeFont, writePosition, error);
     }
     void sendTestMail(const platform::MailMessage& mail) override {
         // The operator asked for this mail to see whether mail works: a
         // failure is told, unlike after a transfer.
-        const QString command = m_commands.mail;
-        platform::sendMailInBackground(m_commands, mail, 30000, [w = &m_w, command](bool sent) {
+        const platform::SystemCommands& commands = m_w.desk().commands();
+        platform::sendMailInBackground(commands, mail, 30000, [w = &m_w, command = commands.mail](bool sent) {
             if (!sent)
                 w->prompts().messageBox(w, Prompts::Error, MailTestTitle, MailTestFailed + command,
                                         Prompts::Ok);
@@ -81,11 +77,10 @@ public:
 
 private:
     TMainForm& m_w;
-    platform::SystemCommands m_commands;
 };
 
-void TMainForm::connectSettings(const MainFormServices& services) {
-    m_settings = new SettingsWiring(*this, services);
+void TMainForm::connectSettings() {
+    m_settings = new SettingsWiring(*this);
     connect(Menu_setdata, &QAction::triggered, this, [this] { SpeedButton11Click(); });
     connect(setting_op, &QAction::triggered, this, [this] { setting_opClick(); });
     connect(User_op, &QAction::triggered, this, [this] { User_opClick(); });
@@ -93,16 +88,18 @@ void TMainForm::connectSettings(const MainFormServices& services) {
 
 bool TMainForm::ProbePort(int n) {
     const QString name = "COM" + QString::number(n);
+    const Options& options = m_desk->options();
     for (const QString& excluded : {options.modemePort1, options.modemePort2})
         if (excluded.trimmed().toUpper() == name)
             return false;
-    return probeAllPorts(n);
+    return probePort(n);
 }
 
 void TMainForm::SpeedButton11Click() {
+    const Options& options = m_desk->options();
     SetdataInput in;
     in.number = activeProfile();
-    in.profile = profiles[in.number];
+    in.profile = m_desk->profiles()[in.number];
     in.feedPointField = options.isOn(Opt::FeedPointField);
     in.sequenceField = options.isOn(Opt::SequenceField);
     in.editorFont = RichEdit1->font();
@@ -110,38 +107,41 @@ void TMainForm::SpeedButton11Click() {
     in.editorPaper = RichEdit1->paper();
     in.excludedPorts = {options.modemePort1, options.modemePort2};
     in.anchor = frameGeometry();
-    in.optionFile = m_home.optionFile();
+    in.optionFile = home().optionFile();
     m_settings->setdata->edit(in);
 }
 
 void TMainForm::setting_opClick() {
+    Options& options = m_desk->options();
     m_settings->option->edit(frameGeometry(), optionRowValues(options),
-                             [this](const OptionRowValues& v) { applyOptionRowValues(options, v); });
+                             [&options](const OptionRowValues& v) { applyOptionRowValues(options, v); });
     // The size unit and the caption follow the options at once.
-    if (sizeValue > 0) {
-        showSize(sizeValue);
-        setCaption(1, documentPath);
+    const DocumentState& doc = m_desk->document();
+    if (doc.sizeValue > 0) {
+        showSize(doc.sizeValue);
+        setCaption(CaptionMode::Editing, doc.path);
     }
 }
 
 UserFileTypes TMainForm::userFileTypes() const {
-    return {options.user1Name, options.user1Mask, options.user2Name, options.user2Mask};
+    const Options& o = m_desk->options();
+    return {o.user1Name, o.user1Mask, o.user2Name, o.user2Mask};
 }
 
 QString TMainForm::chooseOpenFile(QWidget* owner, const QString& title, const QString& folder) {
-    FileTypeChoice types{userFileTypes(), options.maskNo, saveDialogDefaultExt};
+    FileTypeChoice types{userFileTypes(), m_desk->options().maskNo, m_desk->document().saveDialogDefaultExt};
     const QString path = m_prompts->openFileName(owner, title, folder, types);
     if (!path.isEmpty())
-        options.maskNo = types.index;
+        m_desk->options().maskNo = types.index;
     return path;
 }
 
 QString TMainForm::chooseSaveFile(QWidget* owner, const QString& title, const QString& proposal) {
-    FileTypeChoice types{userFileTypes(), options.maskNo, saveDialogDefaultExt};
+    FileTypeChoice types{userFileTypes(), m_desk->options().maskNo, m_desk->document().saveDialogDefaultExt};
     const QString path = m_prompts->saveFileName(owner, title, proposal, types);
     if (!path.isEmpty()) {
-        options.maskNo = types.index;
-        saveDialogDefaultExt = types.defaultExtension;
+        m_desk->options().maskNo = types.index;
+        m_desk->document().saveDialogDefaultExt = types.defaultExtension;
     }
     return path;
 }
@@ -149,6 +149,7 @@ QString TMainForm::chooseSaveFile(QWidget* owner, const QString& title, const QS
 void TMainForm::User_opClick() {
     UserFileTypes types = userFileTypes();
     m_settings->user->edit(frameGeometry(), types);
+    Options& options = m_desk->options();
     options.user1Name = types.name1;
     options.user1Mask = types.mask1;
     options.user2Name = types.name2;

@@ -1,7 +1,7 @@
-#include "app/DncFileAppender.h"
 #include "app/TMainForm.h"
 #include "app/ui/TOptionForm.h"
 #include "app/ui/TUser.h"
+#include "dnc/ui/TDncForm.h"
 #include "platform/IniFile.h"
 #include "platform/TextCodec.h"
 #include "profiles/ui/TSetdataForm.h"
@@ -77,7 +77,7 @@ TEST_F(Settings, SetButtonOpensTheActiveProfileAndSavingReloadsTheWindow) {
     };
     start();
     safe.probed.clear();
-    inDialog<TSetdataForm>([&] { form->SpeedButton[11]->click(); },
+    inDialog<TSetdataForm>([&] { form->controls().SpeedButton[11]->click(); },
                            [&](TSetdataForm& d) {
                                EXPECT_EQ(d.Edit1->text(), u(u"設定4"));
                                EXPECT_TRUE(d.OpLab3->isEnabled()) << "op21";
@@ -93,9 +93,9 @@ TEST_F(Settings, SetButtonOpensTheActiveProfileAndSavingReloadsTheWindow) {
                            });
     EXPECT_EQ(std::count(safe.probed.begin(), safe.probed.end(), 3), 0);
     EXPECT_EQ(safe.probed.size(), 29u);
-    EXPECT_EQ(form->Set[4]->text(), u(u"旋盤"));
-    EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(旋盤)"));
-    EXPECT_EQ(form->profiles[4].send.speed, 3);
+    EXPECT_EQ(form->controls().Set[4]->text(), u(u"旋盤"));
+    EXPECT_EQ(form->controls().SetMenu->title(), u(u"通信設定切換(旋盤)"));
+    EXPECT_EQ(form->desk().profiles()[4].send.speed, 3);
     EXPECT_TRUE(setting().contains(u(u"[Setting4]\r\nName=旋盤\r\n")));
     EXPECT_TRUE(prompts.boxes.empty());
     platform::IniFile ini(home.file("Tornyx.INI"));
@@ -104,14 +104,14 @@ TEST_F(Settings, SetButtonOpensTheActiveProfileAndSavingReloadsTheWindow) {
     EXPECT_EQ(ini.readString("SetdataPos", "DirPath", ""), "C:");
 
     // The menu item opens the same dialog.
-    inDialog<TSetdataForm>([&] { form->Menu_setdata->trigger(); },
+    inDialog<TSetdataForm>([&] { form->controls().Menu_setdata->trigger(); },
                            [](TSetdataForm& d) { d.Button2->click(); });
 }
 
 TEST_F(Settings, ProfileThatCannotBeWrittenIsReportedAndTheEditorStays) {
     QDir().mkpath(home.file("Setting.ini")); // a folder where the file should be
     start();
-    inDialog<TSetdataForm>([&] { form->SpeedButton[11]->click(); },
+    inDialog<TSetdataForm>([&] { form->controls().SpeedButton[11]->click(); },
                            [&](TSetdataForm& d) {
                                d.Edit1->setText("X");
                                d.Button1->click();
@@ -128,12 +128,12 @@ TEST_F(Settings, ProfileThatCannotBeWrittenIsReportedAndTheEditorStays) {
     EXPECT_TRUE(
         prompts.boxes[0].text.startsWith(home.file("Setting.ini") + u(u"\nに設定を書き込めませんでした｡")))
         << prompts.boxes[0].text.toStdString();
-    EXPECT_EQ(form->Set[1]->text(), u(u"設定1"));
+    EXPECT_EQ(form->controls().Set[1]->text(), u(u"設定1"));
 }
 
 TEST_F(Settings, TestMailGoesToTheMailCommand) {
     start();
-    inDialog<TSetdataForm>([&] { form->SpeedButton[11]->click(); },
+    inDialog<TSetdataForm>([&] { form->controls().SpeedButton[11]->click(); },
                            [&](TSetdataForm& d) {
                                d.OpLab5->setText("ops@example.com");
                                d.OpLab6->setText("Test");
@@ -151,7 +151,7 @@ TEST_F(Settings, OptionDialogTakesEffectWhenItClosesAndReachesTheFileAtClose) {
     home.write("Tornyx.INI", "[Options]\r\nop3=N\r\nop99=kept\r\n");
     start();
     form->loadAsDocument(home.file("PROG.NC"));
-    EXPECT_TRUE(form->StatusBar1->text(0).contains(u(u"ﾊﾞｲﾄ")));
+    EXPECT_TRUE(form->controls().StatusBar1->text(0).contains(u(u"ﾊﾞｲﾄ")));
     auto pick = [](TOptionForm& d, int row, const char* key) {
         d.ValueListEditor1->setCurrentCell(row, 1);
         QApplication::processEvents();
@@ -160,7 +160,7 @@ TEST_F(Settings, OptionDialogTakesEffectWhenItClosesAndReachesTheFileAtClose) {
         ASSERT_TRUE(box);
         QTest::keyClicks(box, key);
     };
-    inDialog<TOptionForm>([&] { form->setting_op->trigger(); },
+    inDialog<TOptionForm>([&] { form->controls().setting_op->trigger(); },
                           [&](TOptionForm& d) {
                               EXPECT_EQ(d.ValueListEditor1->item(0, 1)->text(), "N");
                               pick(d, 0, "Y");  // metres
@@ -168,14 +168,15 @@ TEST_F(Settings, OptionDialogTakesEffectWhenItClosesAndReachesTheFileAtClose) {
                               d.Button1->click();
                               d.Button2->click();
                           });
-    EXPECT_TRUE(form->StatusBar1->text(0).contains(u(u"ﾒｰﾄﾙ"))) << form->StatusBar1->text(0).toStdString();
+    EXPECT_TRUE(form->controls().StatusBar1->text(0).contains(u(u"ﾒｰﾄﾙ")))
+        << form->controls().StatusBar1->text(0).toStdString();
     EXPECT_TRUE(form->windowTitle().startsWith(u(u"<編集>PROG.NC"))) << form->windowTitle().toStdString();
-    EXPECT_TRUE(form->options.isOn(Opt::Metres));
+    EXPECT_TRUE(form->desk().options().isOn(Opt::Metres));
 
-    form->send_step->trigger();
-    form->ono_op->trigger();
-    EXPECT_TRUE(form->options.stepSendEnabled);
-    EXPECT_TRUE(form->options.autoIndexOff);
+    form->controls().send_step->trigger();
+    form->controls().ono_op->trigger();
+    EXPECT_TRUE(form->desk().options().stepSendEnabled);
+    EXPECT_TRUE(form->desk().options().autoIndexOff);
     form->close();
     const QByteArray f = home.read("Tornyx.INI");
     EXPECT_TRUE(f.contains("[Options]\r\nop3=Y\r\nop99=kept\r\n")) << f.toStdString();
@@ -195,15 +196,15 @@ TEST_F(Settings, UserFileTypesReachTheOptionsAndTheFileAsAHandEditWould) {
     home.write("Tornyx.INI", original);
     start();
     QPoint at;
-    inDialog<TUser>([&] { form->User_op->trigger(); },
+    inDialog<TUser>([&] { form->controls().User_op->trigger(); },
                     [&](TUser& d) {
                         d.LabeledEdit1->setText("CAM");
                         d.LabeledEdit2->setText("nc2");
                         at = d.pos();
                         d.Button1->click();
                     });
-    EXPECT_EQ(form->options.user1Name, "CAM");
-    EXPECT_EQ(form->options.user1Mask, "*.nc2");
+    EXPECT_EQ(form->desk().options().user1Name, "CAM");
+    EXPECT_EQ(form->desk().options().user1Mask, "*.nc2");
     form->close();
 
     QByteArray byHand = untouched;
@@ -220,10 +221,10 @@ TEST_F(Settings, UserFileTypesReachTheOptionsAndTheFileAsAHandEditWould) {
 TEST_F(Settings, SaveAsAppendsTheExtensionOfTheRememberedOrPickedEntry) {
     home.write("Tornyx.INI", "[Setting]\r\nMask_No=1\r\nUser1_Mask=*.nc2\r\n");
     start();
-    form->RichEdit1->setText("O1\n");
+    form->controls().RichEdit1->setText("O1\n");
     prompts.fileNames = {home.file("A")};
     ASSERT_TRUE(form->saveAs());
-    EXPECT_EQ(form->documentPath, home.file("A.nc")) << "entry 1 remembered at start";
+    EXPECT_EQ(form->desk().document().path, home.file("A.nc")) << "entry 1 remembered at start";
     ASSERT_EQ(prompts.fileDialogTypes.size(), 1u);
     EXPECT_EQ(prompts.fileDialogTypes[0].index, 1);
     EXPECT_EQ(prompts.fileDialogTypes[0].user.mask1, "*.nc2");
@@ -231,19 +232,20 @@ TEST_F(Settings, SaveAsAppendsTheExtensionOfTheRememberedOrPickedEntry) {
     prompts.fileNames = {home.file("B")};
     prompts.fileTypePicks = {1};
     ASSERT_TRUE(form->saveAs());
-    EXPECT_EQ(form->documentPath, home.file("B.NC")) << "entry 1 picked in the dialog";
+    EXPECT_EQ(form->desk().document().path, home.file("B.NC")) << "entry 1 picked in the dialog";
     EXPECT_TRUE(QFile::exists(home.file("B.NC")));
 
     prompts.fileNames = {home.file("C")};
     prompts.fileTypePicks = {3};
     ASSERT_TRUE(form->saveAs());
-    EXPECT_EQ(form->documentPath, home.file("C.nc2")) << "the user pattern's extension, not the pattern";
-    EXPECT_EQ(form->options.maskNo, 3);
+    EXPECT_EQ(form->desk().document().path, home.file("C.nc2"))
+        << "the user pattern's extension, not the pattern";
+    EXPECT_EQ(form->desk().options().maskNo, 3);
 
     prompts.fileNames = {QString()}; // cancelled: nothing changes
     prompts.fileTypePicks = {2};
     EXPECT_FALSE(form->saveAs());
-    EXPECT_EQ(form->options.maskNo, 3);
+    EXPECT_EQ(form->desk().options().maskNo, 3);
     form->close();
     EXPECT_TRUE(home.read("Tornyx.INI").contains("Mask_No=3\r\n"));
 }
@@ -251,10 +253,10 @@ TEST_F(Settings, SaveAsAppendsTheExtensionOfTheRememberedOrPickedEntry) {
 TEST_F(Settings, EntrySevenRememberedAppendsNothing) {
     home.write("Tornyx.INI", "[Setting]\r\nMask_No=7\r\n");
     start();
-    form->RichEdit1->setText("O1\n");
+    form->controls().RichEdit1->setText("O1\n");
     prompts.fileNames = {home.file("PROG")};
     ASSERT_TRUE(form->saveAs());
-    EXPECT_EQ(form->documentPath, home.file("PROG"));
+    EXPECT_EQ(form->desk().document().path, home.file("PROG"));
     EXPECT_EQ(prompts.fileDialogTypes.at(0).index, 7);
 }
 
@@ -265,18 +267,33 @@ TEST_F(Settings, OpenDialogOpensAtTheRememberedEntryAndKeepsTheChosenOne) {
     prompts.fileNames = {home.file("P.MIN")};
     prompts.fileTypePicks = {5};
     form->FileOpenClick();
-    EXPECT_EQ(form->documentPath, home.file("P.MIN"));
+    EXPECT_EQ(form->desk().document().path, home.file("P.MIN"));
     EXPECT_EQ(prompts.fileDialogTypes.at(0).index, 6);
-    EXPECT_EQ(form->options.maskNo, 5);
+    EXPECT_EQ(form->desk().options().maskNo, 5);
 }
 
 TEST_F(Settings, DncAddFilesDialogOffersTheFileTypes) {
     home.write("Tornyx.INI", "[Setting]\r\nMask_No=2\r\n");
+    home.write("S.NC", "O100\r\nM99\r\n");
     start();
-    DncFileAppender appender(*form);
+    TDncForm dnc(form.get(), home.file("Tornyx.INI"));
+    form->connectDncForm(dnc);
     prompts.fileNames = {home.file("S.NC")};
     prompts.fileTypePicks = {1};
-    EXPECT_EQ(appender.chooseFile(form.get()), home.file("S.NC"));
-    EXPECT_EQ(prompts.fileDialogTypes.at(0).index, 2);
-    EXPECT_EQ(form->options.maskNo, 1);
+    dnc.Button4Click();
+    ASSERT_EQ(prompts.fileDialogTypes.size(), 1u);
+    EXPECT_EQ(prompts.fileDialogTypes[0].index, 2);
+    EXPECT_EQ(form->desk().options().maskNo, 1);
+    form->setModified(false);
+}
+
+TEST_F(Settings, ReceiveSaveDialogOffersTheFileTypes) {
+    home.write("Tornyx.INI", "[Setting]\r\nMask_No=4\r\nUser2_Name=CAM\r\nUser2_Mask=*.tap\r\n");
+    start();
+    prompts.fileNames = {QString()}; // the operator cancels
+    form->SpeedButton9Click();
+    ASSERT_EQ(prompts.fileDialogTypes.size(), 1u);
+    EXPECT_EQ(prompts.fileDialogTypes[0].index, 4);
+    EXPECT_EQ(prompts.fileDialogTypes[0].defaultExtension, "tap") << "entry 4 remembered at start";
+    EXPECT_EQ(prompts.fileDialogTypes[0].user.name2, "CAM");
 }

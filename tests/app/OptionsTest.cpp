@@ -59,17 +59,6 @@ TEST(Options, OutOfRangeNumbersTakeTheirDefaults) {
     EXPECT_TRUE(o.stepSendEnabled);
 }
 
-TEST(Options, SaveDialogExtensionFollowsTheLastFileType) {
-    Options o;
-    o.user1Mask = "*.PRG";
-    const std::pair<int, std::optional<QString>> cases[] = {
-        {1, "nc"}, {2, "txt"}, {3, "*.PRG"}, {4, "*.*"}, {5, "nc"}, {6, "MIN"}, {7, ""}, {8, std::nullopt}};
-    for (const auto& [mask, ext] : cases) {
-        o.maskNo = mask;
-        EXPECT_EQ(defaultExtension(o), ext) << mask;
-    }
-}
-
 TEST(Options, EveryKeyReadsBackWhatWasWrittenAndOddValuesAreKept) {
     TempHome home;
     home.write("Tornyx.INI", "[Options]\r\nop3=y\r\nop22=Y\r\n[Setting]\r\nDC3(0X93)=N\r\n");

@@ -38,14 +38,6 @@ public:
             return No;
         return buttons & Ok ? Ok : Yes;
     }
-    QString openFileName(QWidget*, const QString& title, const QString& folder, const QString&) override {
-        fileDialogFolders << folder;
-        return next(title);
-    }
-    QString saveFileName(QWidget*, const QString& title, const QString& proposal, const QString&) override {
-        fileDialogFolders << proposal;
-        return next(title);
-    }
     QString folderName(QWidget*, const QString& title, const QString& start) override {
         fileDialogFolders << start;
         return next(title);

@@ -46,9 +46,8 @@ const QString RefusedFolderText = u(u"この文字はﾌｫﾙﾀﾞ名に使え
 const QString WaitTimeNotNumber = u(u"ｳｪｲﾄﾀｲﾑは数字で入力してください｡");
 constexpr int NameLength = 41;
 constexpr int PortCount = 30;
-constexpr int TapeSpeed = 6;
-constexpr int ReceiveUserFraming = 4;
-constexpr int SendUserFraming = 3;
+constexpr int ReceiveUserFraming = int(ReceiveCode::User);
+constexpr int SendUserFraming = int(SendCode::User);
 
 QStringList numbers(std::initializer_list<int> values) {
     QStringList out;
@@ -565,9 +564,8 @@ void TSetdataForm::load(const SetdataInput& input) {
     }
     applyReaderRule();
     applyPunchRule();
-    const bool general = m_input.number >= 1 && m_input.number <= 10;
-    Edit1->setEnabled(general);
-    SendBox14->setEnabled(general);
+    Edit1->setEnabled(!isOspProfile(m_input.number));
+    SendBox14->setEnabled(!isOspProfile(m_input.number));
 
     Edit1->setText(p.setting.name);
     SRChkBox1->setChecked(p.setting.fontChg);
