@@ -2,17 +2,15 @@
 #include "app/OptionRows.h"
 #include "app/Options.h"
 #include "platform/TextCodec.h"
+#include "support/JapaneseText.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 using namespace tornyx;
+using test::u;
 
-namespace {
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
-} // namespace
+namespace {} // namespace
 
 TEST(FileTypeList, SevenEntriesInTheirExactForm) {
     UserFileTypes user;

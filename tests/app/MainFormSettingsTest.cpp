@@ -7,6 +7,7 @@
 #include "profiles/ui/TSetdataForm.h"
 #include "status/ui/StatusBars.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/QtPrinters.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
@@ -29,13 +30,11 @@
 
 using namespace tornyx;
 using test::FakePrompts;
+using test::sj;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 struct Settings : ::testing::Test {
     TempHome home;

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/TextCodec.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
 
@@ -25,16 +26,11 @@
 
 using namespace tornyx;
 using test::FakePrompts;
+using test::sj;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
-QByteArray sj(const char16_t* s) {
-    return platform::toSjis(u(s));
-}
 
 const QRect Anchor(100, 80, 626, 470);
 

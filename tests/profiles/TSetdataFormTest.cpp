@@ -6,6 +6,7 @@
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
 #include "serial/TransferSession.h"
+#include "support/JapaneseText.h"
 #include "support/PtyPair.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
@@ -28,16 +29,11 @@
 
 using namespace tornyx;
 using test::PtyPair;
+using test::sj;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
-QByteArray sj(const char16_t* s) {
-    return platform::toSjis(u(s));
-}
 
 // The program around the dialog, made of real parts: profiles are saved
 // into Setting.ini of the temporary home by the profile store, ports are

@@ -24,6 +24,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 namespace tornyx {
 
 namespace {
@@ -201,11 +203,11 @@ void place(QGridLayout* grid, int slot, QLabel* label, QWidget* control) {
 }
 } // namespace
 
-void TSetdataForm::buildDeviceRow(QWidget* page, PortSide& side, const char* boxName, const char* stateName,
-                                  const char* refreshName) {
+void TSetdataForm::buildDeviceRow(QWidget* page, PortSide& side, QComboBox* list, const QString& prefix) {
     side.page = page;
+    side.list = list;
     side.devices = new QComboBox(page);
-    side.devices->setObjectName(boxName);
+    side.devices->setObjectName(prefix + "DevBox");
     side.devices->setEditable(true);
     side.devices->setInsertPolicy(QComboBox::NoInsert);
     side.devices->setMinimumWidth(260);
@@ -225,9 +227,9 @@ void TSetdataForm::buildDeviceRow(QWidget* page, PortSide& side, const char* box
     label->setBuddy(side.devices);
     m_labels[side.devices] = label;
     side.state = new QLabel(page);
-    side.state->setObjectName(stateName);
+    side.state->setObjectName(prefix + "DevState");
     side.refresh = new QPushButton(u(u"再検索"), page);
-    side.refresh->setObjectName(refreshName);
+    side.refresh->setObjectName(prefix + "DevRefresh");
     connect(side.refresh, &QPushButton::clicked, this, [this] { refreshDevices(); });
     connect(side.devices, &QComboBox::editTextChanged, this, [this, &side] {
         if (!m_loading)
@@ -286,11 +288,9 @@ void TSetdataForm::buildReceivePage() {
     ReadBox12 = combo(
         page, "ReadBox12", u(u"％付加"),
         {u(u"先頭のみ％を付加"), u(u"最後尾のみ％を付加"), u(u"前後に％を付加"), u(u"前後とも％を付けない")});
-    m_read->list = ReadBox4;
-    buildDeviceRow(page, *m_read, "ReadDevBox", "ReadDevState", "ReadDevRefresh");
-    ReadDevBox = m_read->devices;
-    ReadDevState = m_read->state;
-    ReadDevRefresh = m_read->refresh;
+    buildDeviceRow(page, *m_read, ReadBox4, "Read");
+    std::tie(ReadDevBox, ReadDevState, ReadDevRefresh) =
+        std::tie(m_read->devices, m_read->state, m_read->refresh);
 
     layOutPortPage(*m_read,
                    {ReadBox1, ReadBox2, ReadBox2a, ReadBox2b, ReadBox3, ReadBox5, ReadBox6, ReadBox7,
@@ -331,11 +331,9 @@ void TSetdataForm::buildSendPage() {
     SendBox13 = combo(page, "SendBox13", u(u"改行コード"), {"LF", "CR+LF", "CR+LF+LF", "CR"});
     SendBox14 = combo(page, "SendBox14", u(u"DNC運転"),
                       {u(u"通常運転(ｻﾌﾞﾌﾟﾛｸﾞﾗﾑ呼出無しDNC運転可)"), u(u"DNC運転(ｻﾌﾞﾌﾟﾛｸﾞﾗﾑ呼出有り)")});
-    m_send->list = SendBox4;
-    buildDeviceRow(page, *m_send, "SendDevBox", "SendDevState", "SendDevRefresh");
-    SendDevBox = m_send->devices;
-    SendDevState = m_send->state;
-    SendDevRefresh = m_send->refresh;
+    buildDeviceRow(page, *m_send, SendBox4, "Send");
+    std::tie(SendDevBox, SendDevState, SendDevRefresh) =
+        std::tie(m_send->devices, m_send->state, m_send->refresh);
 
     layOutPortPage(*m_send,
                    {SendBox1, SendBox2, SendBox2a, SendBox2b, SendBox3, SendBox5, SendBox6, SendBox7,

@@ -140,8 +140,7 @@ private:
     void buildSendPage();
     void buildOptionPage();
     void buildCommonPage();
-    void buildDeviceRow(QWidget* page, PortSide& side, const char* boxName, const char* stateName,
-                        const char* refreshName);
+    void buildDeviceRow(QWidget* page, PortSide& side, QComboBox* list, const QString& prefix);
     void layOutPortPage(PortSide& side, std::initializer_list<QWidget*> fields, const QString& caption);
     void connectChanges();
     void changed();
