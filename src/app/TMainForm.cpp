@@ -107,6 +107,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     setUpTransfers();
     connectDocument();
     connectSettings();
+    setUpPrintSearch();
     FormCreate(arguments);
 }
 

@@ -28,6 +28,7 @@ class QMenu;
 class QProgressBar;
 class QTimer;
 class QToolButton;
+class QPrinter;
 
 namespace tornyx::platform {
 class Clock;
@@ -39,6 +40,8 @@ namespace tornyx {
 class Prompts;
 class SettingsWiring;
 class TAutoForm;
+class TPrintCtrlDlg;
+class TSearchFiles;
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -73,6 +76,9 @@ struct MainFormServices {
     std::function<std::optional<QString>()> switchNumberDialog;
     std::function<void(const QStringList&)> splitSaveDialog;
     std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
+    // The print dialog (nullopt: cancelled, true: the selection); a test
+    // answers it with a PDF file.
+    std::function<std::optional<bool>(QPrinter&, bool hasSelection, qint64 pages)> printDialog;
 };
 
 // The controls of the main window, by their component names. The window
@@ -92,6 +98,8 @@ struct MainFormControls {
     TransferStatusBar* StatusBar2 = nullptr;
     std::array<QToolButton*, 16> SpeedButton{}; // 1..15
     QTimer* Timer4 = nullptr;                   // the program-list extraction
+    TPrintCtrlDlg* PrintCtrlDlg = nullptr;      // the print settings; owns the session's printer
+    TSearchFiles* SearchFiles = nullptr;        // the file search
 
     QMenu *FileNew = nullptr, *EditMenu = nullptr, *FindMenu = nullptr, *SetMenu = nullptr, *OpMenu = nullptr,
           *Menu_log = nullptr, *Menu_help = nullptr, *PopupMenu1 = nullptr;
@@ -227,6 +235,14 @@ public:
     void endLogView();
     bool isLogViewOpen() override { return m_logDisplayed; }
 
+    // --- printing and file search (TMainFormPrintSearch.cpp) ---
+    void FilePrintClick();
+    void PrintSettingClick();
+    void FileSearchClick();
+    // Opens a file the file search found with the caret on the 1-based
+    // line; false when it was not opened.
+    bool openSearchHit(const QString& path, qint64 line);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* e) override;
@@ -242,6 +258,7 @@ private:
     void FormClose();
     void FileExit1Click();
     void setUpTransfers();
+    void setUpPrintSearch();
     void connectLogMenu();
     bool probePort(int n);
     void connectSettings();

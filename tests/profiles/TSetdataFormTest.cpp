@@ -167,6 +167,8 @@ struct Editor : ::testing::Test {
         return out;
     }
     bool red(const QWidget* control) const {
+        if (!form.labelOf(control))
+            return control->palette().color(QPalette::WindowText) == QColor(Qt::red);
         return form.labelOf(control)->palette().color(QPalette::WindowText) == QColor(Qt::red);
     }
     QString setting() const { return platform::fromSjis(home.read("Setting.ini")); }
@@ -588,4 +590,31 @@ TEST_F(Editor, DeviceHeldByAnotherProgramIsShownBusy) {
     holder.p.waitForFinished();
     form.refreshDevices();
     EXPECT_EQ(form.ReadDevState->text(), u(u"使用可能"));
+}
+
+TEST_F(Editor, DeviceServerMappingsAndTheFastSpeeds) {
+    input.profile.send.speed = 9;
+    input.profile.send.port = "COM3";
+    open();
+    EXPECT_EQ(form.SendBox1->currentText(), "115200");
+    EXPECT_EQ(form.ReadBox1->count(), 10);
+    EXPECT_EQ(form.ReadBox1->itemText(6), u(u"ﾃｰﾌﾟﾘｰﾀﾞより受信")) << "the fast rates follow the tape entry";
+
+    form.PageControl1->setCurrentIndex(1);
+    form.SendDevBox->setEditText("rfc2217://");
+    EXPECT_EQ(form.SendDevState->text(), u(u"ﾎｽﾄ名がありません"));
+    EXPECT_FALSE(form.Button1Click()) << "an address no port can open is not stored";
+    EXPECT_EQ(host.boxes.back().text, u(u"COM3の割当: ﾎｽﾄ名がありません"));
+    EXPECT_FALSE(QFile::exists(home.file("Setting.ini")));
+
+    form.SendDevBox->setEditText("rfc2217://ts-1:4001");
+    EXPECT_EQ(form.SendDevState->text(), u(u"ﾈｯﾄﾜｰｸ機器 ts-1:4001"));
+    EXPECT_FALSE(red(form.SendDevState));
+    ASSERT_TRUE(form.Button1Click());
+    platform::IniFile ini(home.file("Tornyx.INI"));
+    ini.load();
+    EXPECT_EQ(ini.readString("Ports", "COM3", ""), "rfc2217://ts-1:4001");
+    platform::IniFile set(home.file("Setting.ini"));
+    set.load();
+    EXPECT_EQ(set.readInteger("Send1", "Speed", -1), 9);
 }

@@ -58,12 +58,31 @@ QStringList numbers(std::initializer_list<int> values) {
     return out;
 }
 
-const QStringList LineSpeeds = numbers({1200, 2400, 4800, 9600, 14400, 19200});
 const QStringList StopBitItems = {"1", "2"};
 const QStringList DataLengths = {"7", "8"};
 const QStringList Parities = {u(u"無し"), u(u"偶数"), u(u"奇数")};
 const QStringList StartSignals = {u(u"NC機の信号で開始"), u(u"NC機の信号使用しない")};
 const QStringList FlowControls = {u(u"標準"), "RTS/CTS"};
+
+// What the operator needs to know of a mapping: the state of a local
+// device, the address of a device server, or what is wrong with the text;
+// ok when nothing stands in the way of a transfer that can be seen here.
+struct MappingState {
+    QString text;
+    bool ok;
+};
+
+QString stateText(platform::DeviceState s);
+
+MappingState mappingState(const QString& value, const std::set<QString>& heldByOthers) {
+    const platform::PortMapping m = platform::parsePortMapping(value);
+    if (m.kind == platform::PortMapping::Kind::Invalid)
+        return {m.error, false};
+    if (m.isNetwork())
+        return {u(u"ﾈｯﾄﾜｰｸ機器 ") + m.address(), true};
+    const platform::DeviceState state = platform::deviceState(m.device, heldByOthers);
+    return {stateText(state), state == platform::DeviceState::Present};
+}
 
 QString stateText(platform::DeviceState s) {
     switch (s) {
@@ -267,7 +286,7 @@ void TSetdataForm::layOutPortPage(PortSide& side, std::initializer_list<QWidget*
 void TSetdataForm::buildReceivePage() {
     auto* page = new QWidget;
     page->setObjectName("TabSheet1");
-    ReadBox1 = combo(page, "ReadBox1", u(u"通信速度"), LineSpeeds + QStringList{u(u"ﾃｰﾌﾟﾘｰﾀﾞより受信")});
+    ReadBox1 = combo(page, "ReadBox1", u(u"通信速度"), speedItems(SpeedList::Receive));
     ReadBox2 = combo(page, "ReadBox2", u(u"受信コード"),
                      {u(u"EIA又はISO（自動判別）"), "ASCII", "EIA", "ISO", u(u"任意")});
     ReadBox2a = combo(page, "ReadBox2a", u(u"ﾃﾞｰﾀ長"), DataLengths);
@@ -301,7 +320,7 @@ void TSetdataForm::buildReceivePage() {
 void TSetdataForm::buildSendPage() {
     auto* page = new QWidget;
     page->setObjectName("TabSheet2");
-    SendBox1 = combo(page, "SendBox1", u(u"通信速度"), LineSpeeds + QStringList{u(u"ﾃｰﾌﾟﾊﾟﾝﾁに送信")});
+    SendBox1 = combo(page, "SendBox1", u(u"通信速度"), speedItems(SpeedList::Send));
     SendBox2 = combo(page, "SendBox2", u(u"送信ｺｰﾄﾞ"), {"ISO", "EIA", "ASCII", u(u"任意")});
     SendBox2a = combo(page, "SendBox2a", u(u"ﾃﾞｰﾀ長"), DataLengths);
     SendBox2b = combo(page, "SendBox2b", u(u"ﾊﾟﾘﾃｨ"), Parities);
@@ -672,13 +691,17 @@ void TSetdataForm::showMapping(PortSide& side) {
     m_loading = true;
     side.devices->setEditText(device);
     m_loading = wasLoading;
+    showState(side, device);
+}
+
+void TSetdataForm::showState(PortSide& side, const QString& device) {
     if (device.isEmpty()) {
         side.state->clear();
         return;
     }
-    const platform::DeviceState state = platform::deviceState(device, m_heldByOthers);
-    side.state->setText(stateText(state));
-    paintLabel(side.state, state != platform::DeviceState::Present);
+    const MappingState state = mappingState(device, m_heldByOthers);
+    side.state->setText(state.text);
+    paintLabel(side.state, !state.ok);
 }
 
 QString TSetdataForm::nameToMap(const PortSide& side) const {
@@ -711,13 +734,10 @@ void TSetdataForm::deviceTyped(PortSide& side) {
     side.list->setCurrentIndex(side.list->findText(name));
     m_loading = false;
     for (PortSide* s : {m_read.get(), m_send.get()}) {
-        if (s == &side) {
-            const platform::DeviceState state = platform::deviceState(m_ports->device(name), m_heldByOthers);
-            s->state->setText(stateText(state));
-            paintLabel(s->state, state != platform::DeviceState::Present);
-        } else if (comName(s->list->currentText()) == name) {
+        if (s == &side)
+            showState(*s, m_ports->device(name));
+        else if (comName(s->list->currentText()) == name)
             showMapping(*s);
-        }
     }
     Button1->setEnabled(true);
 }
@@ -796,6 +816,24 @@ bool TSetdataForm::blockedByEmptyChoice() {
     return false;
 }
 
+bool TSetdataForm::blockedByBadMapping() {
+    // A device server address the port could never open is not stored; a
+    // local path is (the adapter may be plugged in later).
+    for (const auto& [name, value] : m_ports->changes()) {
+        const platform::PortMapping m = platform::parsePortMapping(value);
+        if (value.isEmpty() || m.kind != platform::PortMapping::Kind::Invalid)
+            continue;
+        for (PortSide* side : {m_read.get(), m_send.get()})
+            if (comName(side->list->currentText()) == name) {
+                PageControl1->setCurrentWidget(side->page);
+                side->devices->setFocus();
+            }
+        m_host.notice(this, SetdataHost::Stop, Title, name + u(u"の割当: ") + m.error);
+        return true;
+    }
+    return false;
+}
+
 bool TSetdataForm::Button1Click() {
     const QString wait = SendBox10->text();
     const bool digits = !wait.isEmpty() &&
@@ -807,7 +845,7 @@ bool TSetdataForm::Button1Click() {
             m_host.notice(this, SetdataHost::Stop, Title, WaitTimeNotNumber);
         return false;
     }
-    if (blockedByEmptyChoice())
+    if (blockedByEmptyChoice() || blockedByBadMapping())
         return false;
     QString why;
     if (!m_host.saveProfile(m_input.number, record(), SRChkBox1->isChecked(), SRChkBox2->isChecked(), &why)) {

@@ -151,11 +151,13 @@ private:
     void fillPorts();
     void fillDeviceList(PortSide& side);
     void showMapping(PortSide& side);
+    void showState(PortSide& side, const QString& device);
     void deviceTyped(PortSide& side);
     QString nameToMap(const PortSide& side) const;
     void addPortName(const QString& name);
     void showSample();
     bool blockedByEmptyChoice();
+    bool blockedByBadMapping();
     void closeDialog();
 
     SetdataHost& m_host;
