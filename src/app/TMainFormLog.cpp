@@ -27,7 +27,7 @@ void TMainForm::Menu_sendClick(int tag) {
     RichEdit2->setFont(RichEdit1->font());
     RichEdit2->clearQuietly();
     logDisplayed = true;
-    const auto text = TransferLog::readFile(tag);
+    const auto text = TransferLog::readFile(m_home.folder(), tag);
     if (!text) {
         m_prompts->messageBox(this, Prompts::Error, QString(), TransferLog::missingFileText(tag), Prompts::Ok);
         endLogView();
