@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <chrono>
 #include <cstring>
+#include <future>
 
 namespace tornyx {
 
@@ -113,6 +115,26 @@ private:
     QByteArray m_joined;
 };
 
+// The offset of the first byte above 0x7F at or after from; -1 when none.
+qsizetype nextHighByte(const std::vector<IndexedText::Piece>& pieces, qsizetype from) {
+    constexpr quint64 HighBits = 0x8080808080808080ull;
+    for (const auto& p : pieces) {
+        const qsizetype n = p.bytes.size();
+        const char* d = p.bytes.data();
+        qsizetype i = std::max(from, p.offset) - p.offset;
+        for (; i + 8 <= n; i += 8) {
+            quint64 word;
+            std::memcpy(&word, d + i, 8);
+            if (word & HighBits)
+                break;
+        }
+        for (; i < n; ++i)
+            if (static_cast<unsigned char>(d[i]) & 0x80)
+                return p.offset + i;
+    }
+    return -1;
+}
+
 // Cuts the name's stem until the whole name fits the file system's limit.
 QString fitted(const QString& name, const QString& tail) {
     QString stem = name.left(name.size() - tail.size());
@@ -179,13 +201,21 @@ public:
     }
 
     // The files written are on the disk before the split counts as done.
-    void syncWritten() {
+    // Flushing a hundred megabytes takes a while: the window goes on
+    // repainting meanwhile.
+    void syncWritten(SplitProgress* progress, int line) {
         if (m_result.written.isEmpty())
             return;
         QString error;
-        if (!platform::syncFileSystem(m_s.folder, &error) && m_result.ok())
+        auto synced =
+            std::async(std::launch::async, [&] { return platform::syncFileSystem(m_s.folder, &error); });
+        while (progress && synced.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+            progress->reached(line);
+        if (!synced.get() && m_result.ok())
             fail(m_s.folder, error);
     }
+
+    int writtenCount() const { return static_cast<int>(m_result.written.size()); }
 
     SplitResult take() { return std::move(m_result); }
 
@@ -267,10 +297,15 @@ SplitResult splitPrograms(const IndexedText& text, const ExcludedPrograms& untic
     QByteArrayView raw;
     bool inProgram = false;
     bool stopped = false;
-    for (int line = 0;; ++line) {
-        if (progress && line % ProgressEvery == 0) {
-            progress->reached(line);
-            walk.refresh();
+    int line = 0;
+    int reported = -1; // files written at the last report
+    for (;; ++line) {
+        // Reports come every few thousand lines and after every file, which
+        // may have taken a while on a slow disk.
+        if (progress && (line % ProgressEvery == 0 || split.writtenCount() != reported)) {
+            reported = split.writtenCount();
+            if (progress->reached(line))
+                walk.refresh();
         }
         if (!walk.next(&raw))
             break;
@@ -291,20 +326,24 @@ SplitResult splitPrograms(const IndexedText& text, const ExcludedPrograms& untic
     }
     if (inProgram && !stopped)
         split.finishProgram();
-    split.syncWritten();
+    split.syncWritten(progress, line);
     return split.take();
 }
 
 qsizetype unmappableCharacters(const IndexedText& text) {
+    // Only lines with bytes above 0x7F can hold such a character; the
+    // others are passed at memory speed.
     qsizetype count = 0;
-    LineWalk walk(text);
-    QByteArrayView line;
-    while (walk.next(&line)) {
-        if (isAscii(line))
-            continue;
+    const qsizetype length = text.length();
+    for (qsizetype from = 0; from < length;) {
+        const qsizetype high = nextHighByte(text.pieces(from), from);
+        if (high < 0)
+            break;
+        const int line = text.lineAt(high);
         qsizetype n = 0;
-        platform::toSjis(QString::fromUtf8(line), &n);
+        platform::toSjis(QString::fromUtf8(text.lineBytes(line)), &n);
         count += n;
+        from = line + 1 < text.lineCount() ? text.lineStart(line + 1) : length;
     }
     return count;
 }

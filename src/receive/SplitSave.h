@@ -47,11 +47,12 @@ struct SplitResult {
 };
 
 // Called as the walk goes on; the host may update its progress bar and
-// process events (the text must not change meanwhile).
+// process events (the text must not change meanwhile). Answers whether it
+// processed events.
 class SplitProgress {
 public:
     virtual ~SplitProgress() = default;
-    virtual void reached(int line) = 0; // 0-based
+    virtual bool reached(int line) = 0; // 0-based
 };
 
 // Walks the lines of the text and writes every program that is not

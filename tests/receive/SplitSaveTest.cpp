@@ -219,7 +219,9 @@ TEST(SplitNames, ProgramLinesAndExtensions) {
 
 TEST(SplitText, UnmappableCharactersAreCounted) {
     EXPECT_EQ(unmappableCharacters(PlainIndexedText(u(u"O1(ﾌﾞﾛｯｸ 加工)\nG00\n").toUtf8())), 0);
-    EXPECT_EQ(unmappableCharacters(PlainIndexedText(u(u"O1(€)\nG00(€€)").toUtf8())), 3);
+    const QByteArray text = u(u"O1(€)\nG00 X1.0 Y2.0 Z3.0 F100\nG00(€€)\n(ﾜｰｸ)").toUtf8();
+    for (qsizetype gap = 0; gap <= text.size(); ++gap)
+        ASSERT_EQ(unmappableCharacters(PlainIndexedText(text, gap)), 3) << "gap " << gap;
 }
 
 TEST(ProgramSelection, ProgramsAreKnownByLineAndText) {

@@ -31,12 +31,13 @@ constexpr int RepaintMs = 30;
 class BarProgress : public SplitProgress {
 public:
     explicit BarProgress(QProgressBar* bar) : m_bar(bar) { m_since.start(); }
-    void reached(int line) override {
+    bool reached(int line) override {
         if (m_since.elapsed() < RepaintMs)
-            return;
+            return false;
         m_bar->setValue(line);
         QCoreApplication::processEvents();
         m_since.restart();
+        return true;
     }
 
 private:
