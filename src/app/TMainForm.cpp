@@ -108,6 +108,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildToolbar();
     buildClient();
     setUpTransfers();
+    setUpSplit();
     connectDocument();
     FormCreate(arguments);
 }

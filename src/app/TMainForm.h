@@ -36,7 +36,9 @@ class SerialPort;
 namespace tornyx {
 
 class Prompts;
+class SplitWindowHost;
 class TAutoForm;
+class TReadForm;
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -69,8 +71,6 @@ struct MainFormServices {
     std::optional<platform::SettingsHome> home;
     // Dialogs that come with their own pieces; empty: the built-in ones.
     std::function<std::optional<QString>()> switchNumberDialog;
-    std::function<void(const QStringList&)> splitSaveDialog;
-    std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
 };
 
 // The controls of the main window, by their component names. The window
@@ -123,6 +123,7 @@ class TMainForm : public QMainWindow,
                   private DncFileHost,
                   private CommandLineHost {
     Q_OBJECT
+    friend class SplitWindowHost;
 
 public:
     TMainForm(const QStringList& arguments, MainFormServices services = {}, QWidget* parent = nullptr);
@@ -225,6 +226,7 @@ private:
     void FormClose();
     void FileExit1Click();
     void setUpTransfers();
+    void setUpSplit();
     void connectLogMenu();
     bool probePort(int n);
 
@@ -302,7 +304,7 @@ private:
     void openFile() override { FileOpenClick(); }
     void extractIndexNow() override;
     void stopIndexExtraction() override;
-    void showSelectionDialog(const QString& caption, const QStringList& entries,
+    void showSelectionDialog(const QString& caption, const QList<ProgramHeader>& programs,
                              const QString& note) override;
     void closeSelectionDialog() override;
     void loadReceivedFile(const QString& path) override { loadAsDocument(path); }
@@ -327,8 +329,9 @@ private:
     std::unique_ptr<TransferDesk> m_desk;
     platform::ScreenSaver m_screenSaver;
     QTimer* m_deskTimer = nullptr;
-    TAutoForm* AutoForm = nullptr; // the line-switch dialog
-    TDncForm* m_dncForm = nullptr; // the DNC set-up dialog
+    TAutoForm* AutoForm = nullptr;   // the line-switch dialog
+    TDncForm* m_dncForm = nullptr;   // the DNC set-up dialog
+    TReadForm* m_readForm = nullptr; // the split-save and selective-send dialog
     QActionGroup* m_profileGroup = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QRect m_rememberedGeometry;

@@ -14,6 +14,14 @@ QList<ProgramHeader> headersFromIndex(const QStringList& entries) {
     return out;
 }
 
+bool headersFollowText(const QList<ProgramHeader>& headers, int lineCount,
+                       const std::function<QString(int)>& lineText) {
+    for (const ProgramHeader& h : headers)
+        if (h.line < 1 || h.line > lineCount || lineText(h.line - 1) != h.text)
+            return false;
+    return true;
+}
+
 void ExcludedPrograms::add(const ProgramHeader& header) {
     if (header.line > 0)
         m_byLine.insert(header.line, header.text);

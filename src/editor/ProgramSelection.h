@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
+#include <initializer_list>
+
 namespace tornyx {
 
 // A program-start line of the editor text: its 1-based line (0 when not
@@ -20,6 +23,12 @@ struct ProgramHeader {
 // The headers of program-number list entries ("00012-O1234(A)").
 QList<ProgramHeader> headersFromIndex(const QStringList& entries);
 
+// True when every header's line holds the header's text: the list was made
+// from the text as it is now, and its line numbers can be trusted.
+// lineText(i) is the 0-based line i of the text.
+bool headersFollowText(const QList<ProgramHeader>& headers, int lineCount,
+                       const std::function<QString(int)>& lineText);
+
 // The programs the operator unticked, which a split must not write and a
 // selective send must not send. A program is identified by its start line
 // and its text, so that of two programs with the same number line (a tape
@@ -27,6 +36,11 @@ QList<ProgramHeader> headersFromIndex(const QStringList& entries);
 // line matches every program start with its text.
 class ExcludedPrograms {
 public:
+    ExcludedPrograms() = default;
+    ExcludedPrograms(std::initializer_list<ProgramHeader> headers) {
+        for (const ProgramHeader& h : headers)
+            add(h);
+    }
     void add(const ProgramHeader& header);
     bool excludes(int line1, QStringView text) const;
     bool isEmpty() const { return m_count == 0; }

@@ -150,7 +150,8 @@ public:
     std::function<void()> onOpenFile;
     int indexBuilds = 0;
     int indexStops = 0;
-    QStringList selectionEntries;
+    QStringList selectionEntries; // the texts of selectionPrograms
+    QList<ProgramHeader> selectionPrograms;
     int selectionShown = 0, selectionClosed = 0;
     QStringList loadedFiles;
     int splitOpened = 0;
@@ -167,9 +168,12 @@ public:
     }
     void extractIndexNow() override { ++indexBuilds; }
     void stopIndexExtraction() override { ++indexStops; }
-    void showSelectionDialog(const QString&, const QStringList& entries, const QString&) override {
+    void showSelectionDialog(const QString&, const QList<ProgramHeader>& programs, const QString&) override {
         ++selectionShown;
-        selectionEntries = entries;
+        selectionPrograms = programs;
+        selectionEntries.clear();
+        for (const ProgramHeader& p : programs)
+            selectionEntries << p.text;
     }
     void closeSelectionDialog() override { ++selectionClosed; }
     void loadReceivedFile(const QString& path) override { loadedFiles << path; }

@@ -55,6 +55,8 @@ public:
 // The split-save and selective-send dialog. Modeless: it is shown over the
 // main window, which stays disabled until the dialog closes.
 class TReadForm : public QDialog {
+    Q_OBJECT
+
 public:
     enum class Mode { Split, Send };
 
