@@ -42,6 +42,9 @@ constexpr int ErrWordsChar = 3029;
 constexpr int ErrEndOfLine = 3030;
 constexpr int ErrNoLine = 3031;
 
+// Lines walked without sending anything before the loop rests for 1 ms.
+constexpr int IdleLinesPerRest = 1000;
+
 } // namespace
 
 DncRun::DncRun(TransferSession& session, RunEditor& editor, RunDisplay& display, ProgramIndex& programs,
@@ -166,8 +169,13 @@ bool DncRun::lineLoop() {
     const int lines = lastLine();
     while (m_current >= 1 && m_current <= lines) {
         // A program can loop without sending anything (a GOTO back, an M99
-        // repeated a hundred million times): the window must still answer
-        // and the stop button still stop.
+        // repeated a hundred million times): the window must still answer,
+        // the stop button still stop, and the loop must not take a whole
+        // core while it goes round.
+        if (++m_linesWithoutData >= IdleLinesPerRest) {
+            m_linesWithoutData = 0;
+            m_session.clock().sleepUs(1000);
+        }
         m_session.pumpEvents();
         if (m_session.isStopRequested()) {
             abort();
@@ -292,6 +300,7 @@ bool DncRun::transmit(const QByteArray& line, bool loneLf) {
         abort();
         return true;
     };
+    m_linesWithoutData = 0;
     m_state.errorNumber = ErrLineChar;
     for (char c : out.chars)
         if (m_steps.writeData(static_cast<unsigned char>(c)))

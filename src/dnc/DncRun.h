@@ -82,6 +82,7 @@ private:
     int m_startLine = 0;
     int m_current = 0;
     int m_level = 0;
+    int m_linesWithoutData = 0;
     std::int64_t m_startUs = 0;
     QByteArray m_words; // pending call words
     QString m_label;    // Label2

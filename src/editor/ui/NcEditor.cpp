@@ -90,7 +90,8 @@ NcEditor::~NcEditor() = default;
 void NcEditor::onModified(int position, int type) {
     if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
         return;
-    const int line = static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
+    const int line =
+        static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
     if (m_firstChanged < 0 || line < m_firstChanged)
         m_firstChanged = line;
 }
@@ -102,12 +103,14 @@ class EditorSink : public TextSink {
 public:
     explicit EditorSink(NcEditor& e) : m_e(e) {}
     void begin(qsizetype n) override {
-        m_e.SendScintilla(QsciScintillaBase::SCI_ALLOCATE,
-                          static_cast<unsigned long>(m_e.SendScintilla(QsciScintillaBase::SCI_GETLENGTH) + n + 1));
+        m_e.SendScintilla(
+            QsciScintillaBase::SCI_ALLOCATE,
+            static_cast<unsigned long>(m_e.SendScintilla(QsciScintillaBase::SCI_GETLENGTH) + n + 1));
     }
     void append(QByteArrayView b) override {
         if (!b.isEmpty())
-            m_e.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(b.size()), b.data());
+            m_e.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(b.size()),
+                              b.data());
     }
 
 private:
@@ -171,15 +174,25 @@ QByteArrayView NcEditor::utf8Text() const {
     return QByteArrayView(reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER)), n);
 }
 
-EncodedDocument NcEditor::encodeForFile() const { return encodeDocument(utf8Text()); }
+EncodedDocument NcEditor::encodeForFile() const {
+    return encodeDocument(utf8Text());
+}
 
-const IndexedText& NcEditor::indexedText() const { return *m_indexed; }
+const IndexedText& NcEditor::indexedText() const {
+    return *m_indexed;
+}
 
-int NcEditor::lineCount() const { return m_indexed->lineCount(); }
+int NcEditor::lineCount() const {
+    return m_indexed->lineCount();
+}
 
-QByteArray NcEditor::lineUtf8(int line) const { return m_indexed->lineBytes(line); }
+QByteArray NcEditor::lineUtf8(int line) const {
+    return m_indexed->lineBytes(line);
+}
 
-QString NcEditor::lineText(int line) const { return QString::fromUtf8(lineUtf8(line)); }
+QString NcEditor::lineText(int line) const {
+    return QString::fromUtf8(lineUtf8(line));
+}
 
 QByteArray NcEditor::lineSjis(int line) const {
     QByteArray b = lineUtf8(line);
@@ -257,7 +270,8 @@ void NcEditor::keyPressEvent(QKeyEvent* e) {
     const bool pasteKey = (ctrl && e->key() == Qt::Key_V) ||
                           (e->key() == Qt::Key_Insert && (e->modifiers() & Qt::ShiftModifier));
     const QString typed = e->text();
-    const bool printable = !typed.isEmpty() && typed[0].isPrint() && !ctrl && !(e->modifiers() & Qt::AltModifier);
+    const bool printable =
+        !typed.isEmpty() && typed[0].isPrint() && !ctrl && !(e->modifiers() & Qt::AltModifier);
     if (!typed.isEmpty() && e->key() != Qt::Key_Backspace && !(ctrl && e->key() == Qt::Key_V))
         emit typingKey();
 
@@ -289,7 +303,8 @@ void NcEditor::keyPressEvent(QKeyEvent* e) {
         QsciScintilla::keyPressEvent(e);
         return;
     }
-    QKeyEvent changed(e->type(), e->key(), e->modifiers(), text, e->isAutoRepeat(), static_cast<ushort>(e->count()));
+    QKeyEvent changed(e->type(), e->key(), e->modifiers(), text, e->isAutoRepeat(),
+                      static_cast<ushort>(e->count()));
     QsciScintilla::keyPressEvent(&changed);
     e->setAccepted(changed.isAccepted());
 }
