@@ -23,16 +23,13 @@ namespace {
 const QString Section = QStringLiteral("Sub");
 constexpr int LineRole = Qt::UserRole;
 constexpr int TextRole = Qt::UserRole + 1;
-// How often a running split lets the window repaint.
-constexpr int RepaintMs = 30;
-
 // The progress bar follows the walk and the windows repaint, a few dozen
 // times a second at most.
 class BarProgress : public SplitProgress {
 public:
-    explicit BarProgress(QProgressBar* bar) : m_bar(bar) { m_since.start(); }
+    BarProgress(QProgressBar* bar, int intervalMs) : m_bar(bar), m_intervalMs(intervalMs) { m_since.start(); }
     bool reached(int line) override {
-        if (m_since.elapsed() < RepaintMs)
+        if (m_since.elapsed() < m_intervalMs)
             return false;
         m_bar->setValue(line);
         QCoreApplication::processEvents();
@@ -42,6 +39,7 @@ public:
 
 private:
     QProgressBar* m_bar;
+    int m_intervalMs;
     QElapsedTimer m_since;
 };
 
@@ -243,7 +241,7 @@ void TReadForm::Button1Click() {
     ProgressBar1->setValue(0);
     const SplitSettings settings{m_dirPath, documentExtension(m_host.documentPath()), op_f->isChecked(),
                                  op_b->isChecked(), op_n->isChecked()};
-    BarProgress progress(ProgressBar1);
+    BarProgress progress(ProgressBar1, m_repaintMs);
     m_splitting = true;
     const SplitResult result = splitPrograms(text, unticked, settings, &progress);
     m_splitting = false;

@@ -72,6 +72,8 @@ public:
 
     Mode mode() const { return m_mode; }
     bool isSplitting() const { return m_splitting; }
+    // How often a running split lets the window repaint, in milliseconds.
+    void setRepaintInterval(int ms) { m_repaintMs = ms; }
 
     // Top-left corner that centres a dialog of this size on the main window.
     static QPoint placement(const QRect& mainWindow, const QSize& own);
@@ -119,6 +121,7 @@ private:
     QString m_dirPath;
     bool m_splitting = false;
     bool m_open = false;
+    int m_repaintMs = 30;
 };
 
 } // namespace tornyx
