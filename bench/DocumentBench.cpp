@@ -4,12 +4,12 @@
 //
 //   bench_document [runs]      (default 3)
 
+#include "GeneratedProgram.h"
+#include "Measure.h"
 #include "editor/DocumentFile.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
 #include "platform/TextCodec.h"
-
-#include "NcText.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -30,16 +30,9 @@
 #include <vector>
 
 using namespace tornyx;
-using bench::median;
+using namespace tornyx::bench;
 
 namespace {
-
-constexpr qint64 TargetBytes = 100'000'000;
-
-struct NoQuestions : DocumentHost {
-    bool warningYesNo(const QString&) override { return true; }
-    void warningYes(const QString&) override {}
-};
 
 double seconds(const QElapsedTimer& t) {
     return t.nsecsElapsed() / 1e9;
@@ -152,7 +145,7 @@ int main(int argc, char** argv) {
     const QString file = dir.filePath("big.nc");
     const QString save = dir.filePath("saved.nc");
     {
-        const QByteArray data = bench::generateNcText(TargetBytes, 220'000);
+        const QByteArray data = generateProgram(ProgramBytes);
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
             return 1;
@@ -163,12 +156,10 @@ int main(int argc, char** argv) {
     std::vector<double> rawOpen, rawPeak, ourPeak;
     for (int i = 0; i < runs; ++i) {
         long peak = 0;
-        const auto r =
-            bench::runChild(argv[0], {"child", "raw", file.toStdString(), save.toStdString()}, &peak);
+        const auto r = runChild(argv[0], {"child", "raw", file.toStdString(), save.toStdString()}, &peak);
         rawOpen.push_back(r.count("open") ? r.at("open") : 0);
         rawPeak.push_back(peak / 1024.0);
-        const auto o =
-            bench::runChild(argv[0], {"child", "ours", file.toStdString(), save.toStdString()}, &peak);
+        const auto o = runChild(argv[0], {"child", "ours", file.toStdString(), save.toStdString()}, &peak);
         for (const auto& [k, v] : o)
             ours[k].push_back(v);
         ourPeak.push_back(peak / 1024.0);
@@ -184,7 +175,7 @@ int main(int argc, char** argv) {
     std::printf("%-34s median %7.3f s  peak %.0f MB\n", "raw QScintilla load", raw, median(rawPeak));
     row("open (read, convert, editor)", "open", 2.5);
     std::printf("%-34s %.0f MB (open only: %.0f MB)  goal <= %.0f MB\n", "peak resident, whole child",
-                median(ourPeak), median(ours["peak"]) / 1024.0, 4 * TargetBytes / 1e6);
+                median(ourPeak), median(ours["peak"]) / 1024.0, 4 * ProgramBytes / 1e6);
     row("full extraction", "full", 0.5);
     row("one character typed (full rebuild)", "retype", 0.05);
     row("new line typed (incremental)", "incremental", 0.05);

@@ -5,12 +5,12 @@
 //
 //   bench_split [runs] [folder]   (default 3 runs, folders under /tmp)
 
+#include "GeneratedProgram.h"
+#include "Measure.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
 #include "platform/AtomicFile.h"
 #include "receive/ui/TReadForm.h"
-
-#include "NcText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,15 +25,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 using namespace tornyx;
-using bench::median;
+using namespace tornyx::bench;
 
 namespace {
 
-constexpr qint64 TargetBytes = 100'000'000;
 // About 45 bytes a block: 10,000 programs of 10 KB.
 constexpr int BlocksPerProgram = 222;
 
@@ -53,16 +51,6 @@ const char* AwkScript = R"(BEGIN { RS = "\r\n"; ORS = "\r\n" }
 f != "" { print > f }
 END { if (f != "") { print "%" > f; close(f) } }
 )";
-
-long statusKb(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t n = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, n, field) == 0)
-            return std::stol(line.substr(n + 1));
-    return 0;
-}
 
 void settle() {
     for (int i = 0; i < 3; ++i)
@@ -101,16 +89,13 @@ int childSplit(const QString& file, const QString& folder, const QString& option
     editor->resize(800, 560);
     window.show();
     settle();
-    const long baseline = statusKb("VmRSS:");
-    struct : DocumentHost {
-        bool warningYesNo(const QString&) override { return true; }
-        void warningYes(const QString&) override {}
-    } questions;
+    const long baseline = statusKb("VmRSS");
+    NoQuestions questions;
     if (!editor->loadFile(file, false, questions).opened)
         return 2;
     settle();
     malloc_trim(0);
-    const long loaded = statusKb("VmRSS:");
+    const long loaded = statusKb("VmRSS");
 
     ProgramIndex index;
     index.extract(editor->indexedText(), 0);
@@ -123,7 +108,7 @@ int childSplit(const QString& file, const QString& folder, const QString& option
     settle();
 
     // From here on the peak is the split's.
-    std::ofstream("/proc/self/clear_refs") << "5";
+    resetPeak();
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
     int ticks = 0;
@@ -155,7 +140,7 @@ int childSplit(const QString& file, const QString& folder, const QString& option
     if (host.failed)
         return 3;
     std::printf("split %.4f\nbaseline %ld\nloaded %ld\npeak %ld\nentries %lld\ngap %lld\nrepaints %d\n",
-                seconds, baseline, loaded, statusKb("VmHWM:"), static_cast<long long>(index.entries().size()),
+                seconds, baseline, loaded, statusKb("VmHWM"), static_cast<long long>(index.entries().size()),
                 longestGap, repaints);
     return 0;
 }
@@ -211,7 +196,7 @@ int main(int argc, char** argv) {
     const QString optionFile = dir.filePath("Tornyx.INI");
     const QString script = dir.filePath("split.awk");
     {
-        const QByteArray data = bench::generateNcText(TargetBytes, BlocksPerProgram);
+        const QByteArray data = generateProgram(ProgramBytes, BlocksPerProgram);
         QFile f(file);
         QFile o(optionFile);
         QFile s(script);
@@ -238,7 +223,7 @@ int main(int argc, char** argv) {
             awkSync.push_back(syncSeconds(theirs));
         }
         long peak = 0;
-        const auto o = bench::runChild(
+        const auto o = runChild(
             argv[0], {"child", file.toStdString(), mine.toStdString(), optionFile.toStdString()}, &peak);
         for (const auto& [k, v] : o)
             ours[k].push_back(v);

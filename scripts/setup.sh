@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev
     fonts-ipafont-gothic xvfb xauth dbus-daemon
+    ser2net python3-serial
+    poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

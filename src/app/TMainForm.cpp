@@ -110,6 +110,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     setUpTransfers();
     setUpSplit();
     connectDocument();
+    setUpPrintSearch();
     FormCreate(arguments);
 }
 

@@ -27,6 +27,7 @@ class QMenu;
 class QProgressBar;
 class QTimer;
 class QToolButton;
+class QPrinter;
 
 namespace tornyx::platform {
 class Clock;
@@ -38,7 +39,9 @@ namespace tornyx {
 class Prompts;
 class SplitWindowHost;
 class TAutoForm;
+class TPrintCtrlDlg;
 class TReadForm;
+class TSearchFiles;
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -71,6 +74,9 @@ struct MainFormServices {
     std::optional<platform::SettingsHome> home;
     // Dialogs that come with their own pieces; empty: the built-in ones.
     std::function<std::optional<QString>()> switchNumberDialog;
+    // The print dialog (nullopt: cancelled, true: the selection); a test
+    // answers it with a PDF file.
+    std::function<std::optional<bool>(QPrinter&, bool hasSelection, qint64 pages)> printDialog;
 };
 
 // The controls of the main window, by their component names. The window
@@ -90,6 +96,8 @@ struct MainFormControls {
     TransferStatusBar* StatusBar2 = nullptr;
     std::array<QToolButton*, 16> SpeedButton{}; // 1..15
     QTimer* Timer4 = nullptr;                   // the program-list extraction
+    TPrintCtrlDlg* PrintCtrlDlg = nullptr;      // the print settings; owns the session's printer
+    TSearchFiles* SearchFiles = nullptr;        // the file search
 
     QMenu *FileNew = nullptr, *EditMenu = nullptr, *FindMenu = nullptr, *SetMenu = nullptr, *OpMenu = nullptr,
           *Menu_log = nullptr, *Menu_help = nullptr, *PopupMenu1 = nullptr;
@@ -211,6 +219,14 @@ public:
     void endLogView();
     bool isLogViewOpen() override { return m_logDisplayed; }
 
+    // --- printing and file search (TMainFormPrintSearch.cpp) ---
+    void FilePrintClick();
+    void PrintSettingClick();
+    void FileSearchClick();
+    // Opens a file the file search found with the caret on the 1-based
+    // line; false when it was not opened.
+    bool openSearchHit(const QString& path, qint64 line);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* e) override;
@@ -227,6 +243,7 @@ private:
     void FileExit1Click();
     void setUpTransfers();
     void setUpSplit();
+    void setUpPrintSearch();
     void connectLogMenu();
     bool probePort(int n);
 
