@@ -4,8 +4,8 @@
 //
 //   bench_document [runs]      (default 3)
 
+#include "BenchSupport.h"
 #include "GeneratedProgram.h"
-#include "Measure.h"
 #include "editor/DocumentFile.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
@@ -33,21 +33,6 @@ using namespace tornyx;
 using namespace tornyx::bench;
 
 namespace {
-
-double seconds(const QElapsedTimer& t) {
-    return t.nsecsElapsed() / 1e9;
-}
-
-long peakKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
 
 // Child: the bare control holding the file, the way a plain program would
 // load it.
@@ -145,7 +130,7 @@ int main(int argc, char** argv) {
     const QString file = dir.filePath("big.nc");
     const QString save = dir.filePath("saved.nc");
     {
-        const QByteArray data = generateProgram(ProgramBytes);
+        const QByteArray data = generateProgram();
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
             return 1;
@@ -156,10 +141,10 @@ int main(int argc, char** argv) {
     std::vector<double> rawOpen, rawPeak, ourPeak;
     for (int i = 0; i < runs; ++i) {
         long peak = 0;
-        const auto r = runChild(argv[0], {"child", "raw", file.toStdString(), save.toStdString()}, &peak);
+        const auto r = runChild(argv[0], {"raw", file.toStdString(), save.toStdString()}, &peak);
         rawOpen.push_back(r.count("open") ? r.at("open") : 0);
         rawPeak.push_back(peak / 1024.0);
-        const auto o = runChild(argv[0], {"child", "ours", file.toStdString(), save.toStdString()}, &peak);
+        const auto o = runChild(argv[0], {"ours", file.toStdString(), save.toStdString()}, &peak);
         for (const auto& [k, v] : o)
             ours[k].push_back(v);
         ourPeak.push_back(peak / 1024.0);

@@ -1,9 +1,8 @@
 #pragma once
 
-// The 100 MB program the benchmarks open, index, print and search: what a
-// CAM system writes, Shift-JIS with CR LF.
+// The 100 MB program the benchmarks open, index, edit, print and search:
+// what a CAM system writes, Shift-JIS with CR LF.
 
-#include "editor/DocumentFile.h"
 #include "platform/TextCodec.h"
 
 #include <QByteArray>
@@ -15,15 +14,10 @@ namespace tornyx::bench {
 
 constexpr qint64 ProgramBytes = 100'000'000;
 
-// Loads a document without asking: every question is answered Yes.
-struct NoQuestions : DocumentHost {
-    bool warningYesNo(const QString&) override { return true; }
-    void warningYes(const QString&) override {}
-};
-
-// CAM-like output: programs of blocksPerProgram blocks, each with a
-// Shift-JIS header comment and tool changes with Japanese comments.
-inline QByteArray generateProgram(qint64 targetBytes, int blocksPerProgram = 220'000) {
+// CAM-like output: programs of blocksPerProgram blocks (about 220,000 gives
+// ten programs), each with a Shift-JIS header comment, and tool changes with
+// Japanese comments.
+inline QByteArray generateProgram(qint64 targetBytes = ProgramBytes, int blocksPerProgram = 220'000) {
     const QByteArray toolComment = platform::toSjis(QString::fromUtf16(u"(ﾂｰﾙ交換 T05 φ10 ｴﾝﾄﾞﾐﾙ)"));
     const QByteArray header = platform::toSjis(QString::fromUtf16(u"(加工ﾌﾟﾛｸﾞﾗﾑ 荒加工 ﾜｰｸ座標 G54)"));
     QByteArray out;

@@ -5,8 +5,8 @@
 //
 //   bench_split [runs] [folder]   (default 3 runs, folders under /tmp)
 
+#include "BenchSupport.h"
 #include "GeneratedProgram.h"
-#include "Measure.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
 #include "platform/AtomicFile.h"
@@ -51,11 +51,6 @@ const char* AwkScript = R"(BEGIN { RS = "\r\n"; ORS = "\r\n" }
 f != "" { print > f }
 END { if (f != "") { print "%" > f; close(f) } }
 )";
-
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
 
 struct Host : ReadFormHost {
     NcEditor* editor = nullptr;
@@ -223,8 +218,8 @@ int main(int argc, char** argv) {
             awkSync.push_back(syncSeconds(theirs));
         }
         long peak = 0;
-        const auto o = runChild(
-            argv[0], {"child", file.toStdString(), mine.toStdString(), optionFile.toStdString()}, &peak);
+        const auto o =
+            runChild(argv[0], {file.toStdString(), mine.toStdString(), optionFile.toStdString()}, &peak);
         for (const auto& [k, v] : o)
             ours[k].push_back(v);
         if (i % 2 == 0) {
