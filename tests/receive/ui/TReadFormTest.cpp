@@ -3,7 +3,6 @@
 #include "receive/ui/TReadForm.h"
 
 #include "platform/TextCodec.h"
-#include "support/DiskFaults.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
 
@@ -237,39 +236,6 @@ TEST_F(ReadForm, CharactersShiftJisCannotHoldAreAskedAbout) {
     EXPECT_TRUE(host.boxes[0].text.startsWith(u(u"Shift-JISで表せない文字が1文字あります｡")));
     EXPECT_TRUE(files().isEmpty());
     EXPECT_TRUE(dlg->isVisible());
-}
-
-TEST_F(ReadForm, AFileThatCannotBeWrittenStopsWithItsNameAndTheDialogStays) {
-    setText("O1\nG00\nO2\nG01\n");
-    dlg->openForSplit({"00001-O1", "00003-O2"}, mainRect);
-    host.folders.push_back(folder);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-    {
-        test::NoPermissionOverride asUser;
-        QTest::mouseClick(dlg->Button1, Qt::LeftButton);
-    }
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].kind, "error");
-    EXPECT_TRUE(host.boxes[0].text.startsWith(folder + u(u"/O1.NC\nに保存できませんでした｡")))
-        << host.boxes[0].text.toStdString();
-    EXPECT_TRUE(host.splitsDone.empty());
-    EXPECT_TRUE(dlg->isVisible()) << "the operator may choose another folder";
-    EXPECT_TRUE(dlg->Button1->isEnabled());
-    EXPECT_FALSE(main.isEnabled());
-}
-
-TEST_F(ReadForm, RenamedFilesAreListedInOneMessage) {
-    setText("O1\nA\nO1\nB\nO1/X\nC\n");
-    dlg->openForSplit({"00001-O1", "00003-O1", "00005-O1/X"}, mainRect);
-    host.folders.push_back(folder);
-    QTest::mouseClick(dlg->Button1, Qt::LeftButton);
-    EXPECT_EQ(files(), (QStringList{"O1.NC", "O1X.NC", "O1_002.NC"}));
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].kind, "information");
-    EXPECT_TRUE(host.boxes[0].text.contains(u(u"00003行 O1.NC → O1_002.NC")))
-        << host.boxes[0].text.toStdString();
-    EXPECT_TRUE(host.boxes[0].text.contains(u(u"00005行 O1/X.NC → O1X.NC")));
 }
 
 TEST_F(ReadForm, ALongSplitRepaintsAndCannotBeClosedHalfway) {
