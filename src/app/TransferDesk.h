@@ -4,6 +4,7 @@
 #include "app/Options.h"
 #include "dnc/DncRun.h"
 #include "editor/ProgramIndex.h"
+#include "editor/ProgramSelection.h"
 #include "nc/DripWatch.h"
 #include "nc/RestartHeader.h"
 #include "platform/Paths.h"
@@ -65,8 +66,9 @@ public:
     // The stop button while the program list is still being built.
     virtual void stopIndexExtraction() = 0;
     // The program selection before a send (option "op1"), not modal; its
-    // send button answers with TransferDesk::sendSelected.
-    virtual void showSelectionDialog(const QString& caption, const QStringList& entries,
+    // send button answers with TransferDesk::sendSelected, its "中止" with
+    // TransferDesk::selectionCancelled.
+    virtual void showSelectionDialog(const QString& caption, const QList<ProgramHeader>& programs,
                                      const QString& note) = 0;
     virtual void closeSelectionDialog() = 0;
     // The received file becomes the document.
@@ -148,7 +150,10 @@ public:
     void repeatPressed(bool shiftHeld);  // SpeedButton15 "ﾘﾋﾟｰﾄ"
     void receivePressed(bool shiftHeld); // SpeedButton9 "受信"
     // The selection dialog's send: everything but the excluded programs.
-    void sendSelected(const QStringList& excludedPrograms);
+    void sendSelected(const ExcludedPrograms& excluded);
+    // The selection dialog was left without sending: the post-transfer step
+    // gives the window back.
+    void selectionCancelled();
     // The restart dialog's "送信開始": the run of the active profile from
     // the block the operator chose, after the head he read.
     void restartPressed(const RunRestart& restart);
@@ -165,7 +170,8 @@ public:
 
 private:
     void startSend(bool repeat, bool shiftHeld, const RunRestart* restart = nullptr);
-    void runSend(const QStringList& excluded, const RunRestart* restart = nullptr);
+    void runSend(const ExcludedPrograms& excluded, const RunRestart* restart = nullptr);
+    QList<ProgramHeader> selectablePrograms() const;
     void runDnc(const DncRestart* restart = nullptr);
     void runReceive(bool ordered, const QString& orderedPath, bool shiftHeld);
     void afterRun(RunOutcome outcome, bool completed);

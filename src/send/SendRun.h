@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ProgramSelection.h"
 #include "send/SendSteps.h"
 
 #include <QStringList>
@@ -21,8 +22,8 @@ public:
 
     struct Request {
         SendContext context;
-        bool repeat = false;          // the repeat button: passes until stopped
-        QStringList excludedPrograms; // program lines not to send (selection)
+        bool repeat = false;               // the repeat button: passes until stopped
+        ExcludedPrograms excludedPrograms; // programs not to send (selection)
         // A restart: the first pass begins at this 1-based line, after the
         // head; the passes of a repeat after it send the whole text.
         int startLine = 1;
@@ -52,7 +53,7 @@ private:
     TransferState& m_state;
     SendSteps m_steps;
 
-    QStringList m_excluded;
+    ExcludedPrograms m_excluded;
     int m_startLine = 1; // of the pass to come
     RestartHead m_head;
     bool m_indexBuilding = false;
