@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/ScreenSaver.h"
 #include "platform/SystemCommands.h"
+#include "receive/ui/TReadForm.h"
 #include "status/ui/StatusBars.h"
 
 #include <QMainWindow>
@@ -41,7 +42,6 @@ class FindDialog;
 class Prompts;
 class ReplaceDialog;
 class SettingsWiring;
-class SplitWindowHost;
 class TAutoForm;
 class TPrintCtrlDlg;
 class TReadForm;
@@ -135,9 +135,9 @@ class TMainForm : public QMainWindow,
                   private DncPrompts,
                   private DeskView,
                   private DncFileHost,
+                  private ReadFormHost,
                   private CommandLineHost {
     Q_OBJECT
-    friend class SplitWindowHost;
 
 public:
     TMainForm(const QStringList& arguments, MainFormServices services = {}, QWidget* parent = nullptr);
@@ -354,6 +354,20 @@ private:
 
     // DncPrompts
     Start chooseDncStart() override;
+
+    // ReadFormHost (TMainFormSplit.cpp)
+    std::optional<QString> chooseFolder(QWidget* owner, const QString& caption,
+                                        const QString& start) override;
+    void showError(QWidget* owner, const QString& text) override;
+    void informationBox(QWidget* owner, const QString& text) override;
+    bool warningYesNo(QWidget* owner, const QString& text) override;
+    const IndexedText& editorText() override;
+    QString documentPath() override;
+    void setMainWindowEnabled(bool enabled) override;
+    void dialogClosed() override;
+    void splitDone(bool wasModified) override;
+    void sendSelected(const ExcludedPrograms& excluded) override;
+    void sendCancelled() override;
 
     // DncFileHost
     QString chooseFile(QWidget* owner) override;
