@@ -30,14 +30,13 @@ set(CPACK_PACKAGE_NAME tornyx)
 set(CPACK_PACKAGE_VENDOR "Tornyx developers")
 set(CPACK_PACKAGE_CONTACT "Tornyx developers <tornyx@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}
- Tornyx moves NC part programs between a PC and the controller of a CNC
- machine tool over an RS-232 line or a serial device server: it sends the
- program in its editor, receives the programs a machine punches out, and
- drip-feeds long programs in DNC operation. The user interface is Japanese.
- .
- tornyx-machine, a simulated NC controller on a pseudo-terminal, is included
- for trying the program without a machine.")
+set(CPACK_PACKAGE_DESCRIPTION "Tornyx moves NC part programs between a PC and the controller of a CNC
+machine tool over an RS-232 line or a serial device server: it sends the
+program in its editor, receives the programs a machine punches out, and
+drip-feeds long programs in DNC operation. The user interface is Japanese.
+
+tornyx-machine, a simulated NC controller on a pseudo-terminal, is included
+for trying the program without a machine.")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
