@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program as a user gets it, checked from an already built tree:
 #   1. the desktop entry, the AppStream metainfo and the man pages pass their
-#      validators;
+#      validators, and the manual's links lead somewhere;
 #   2. cpack builds the Debian package, which is unpacked with dpkg-deb -x
 #      into a temporary folder: every file is where the desktop looks, the
 #      dependencies came from the shared-library check;
@@ -25,6 +25,25 @@ echo "-- validators"
 desktop-file-validate "$build/data/$id.desktop"
 appstreamcli validate --no-net --strict "$build/data/$id.metainfo.xml" >/dev/null ||
     appstreamcli validate --no-net --strict "$build/data/$id.metainfo.xml"
+# Every link inside the manual leads to a heading that exists.
+python3 - "$build/bin/help/index.html" <<'PY' || fail "the help has broken links"
+import html.parser, sys
+class Links(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.ids, self.targets = set(), []
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        if "id" in a:
+            self.ids.add(a["id"])
+        if tag == "a" and a.get("href", "").startswith("#"):
+            self.targets.append(a["href"][1:])
+p = Links()
+p.feed(open(sys.argv[1], encoding="utf-8").read())
+missing = [t for t in p.targets if t not in p.ids]
+if missing or not p.targets:
+    sys.exit("links to nowhere: %s" % missing)
+PY
 for page in tornyx tornyx-machine; do
     warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$build/data/man/$page.1" 2>&1 >/dev/null || true)"
     [ -z "$warnings" ] || fail "man page $page.1: $warnings"

@@ -114,8 +114,8 @@ void TMainForm::Menu_verClick() {
     const QString page = QString::fromLatin1(platform::program::HomePage);
     box->setTextFormat(Qt::RichText);
     box->setText("<p style='font-size:large'><b>Tornyx" + m_versionText.toHtmlEscaped() + "</b></p>" +
-                 u(u"<p>NCﾌﾟﾛｸﾞﾗﾑをRS-232C回線でPCと工作機械の間に受け渡す、現場のためのﾌﾟﾛｸﾞﾗﾑです｡<br>"
-                   u"送信・受信・DNC運転と、その間の編集ができます｡</p>") +
+                 u(u"<p>NCﾌﾟﾛｸﾞﾗﾑをRS-232C回線でPCと工作機械の間に受け渡す、<br>"
+                   u"現場のためのﾌﾟﾛｸﾞﾗﾑです｡送信・受信・DNC運転と、<br>その間の編集ができます｡</p>") +
                  "<p><a href='" + page.toHtmlEscaped() + "'>" + page.toHtmlEscaped() + "</a></p>");
     box->setInformativeText((m_osText.isEmpty() ? QString() : m_osText.toHtmlEscaped() + "<br>") + "Qt " +
                             QString::fromLatin1(qVersion()));
