@@ -4,8 +4,8 @@
 //
 //   bench_document [runs]      (default 3)
 
+#include "BenchSupport.h"
 #include "GeneratedProgram.h"
-#include "Measure.h"
 #include "editor/DocumentFile.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
@@ -33,21 +33,6 @@ using namespace tornyx;
 using namespace tornyx::bench;
 
 namespace {
-
-double seconds(const QElapsedTimer& t) {
-    return t.nsecsElapsed() / 1e9;
-}
-
-long peakKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
 
 // Child: the bare control holding the file, the way a plain program would
 // load it.
@@ -129,45 +114,6 @@ int childOurs(const QString& path, const QString& savePath) {
     return 0;
 }
 
-std::map<std::string, double> runChild(const char* self, const char* mode, const QString& file,
-                                       const QString& save, long* peak) {
-    std::map<std::string, double> out;
-    int fds[2];
-    if (pipe(fds) != 0)
-        return out;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        const QByteArray f = file.toLocal8Bit();
-        const QByteArray s = save.toLocal8Bit();
-        execl(self, self, "child", mode, f.constData(), s.constData(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string text;
-    char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        text.append(buf, n);
-    close(fds[0]);
-    int status = 0;
-    rusage u{};
-    wait4(pid, &status, 0, &u);
-    *peak = u.ru_maxrss;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t nl = text.find('\n', pos);
-        const std::string l = text.substr(pos, nl - pos);
-        const size_t sp = l.find(' ');
-        if (sp != std::string::npos)
-            out[l.substr(0, sp)] = std::stod(l.substr(sp + 1));
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::fprintf(stderr, "child %s failed (%d)\n", mode, status);
-    return out;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -184,7 +130,7 @@ int main(int argc, char** argv) {
     const QString file = dir.filePath("big.nc");
     const QString save = dir.filePath("saved.nc");
     {
-        const QByteArray data = generateProgram(ProgramBytes);
+        const QByteArray data = generateProgram();
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
             return 1;
@@ -195,10 +141,10 @@ int main(int argc, char** argv) {
     std::vector<double> rawOpen, rawPeak, ourPeak;
     for (int i = 0; i < runs; ++i) {
         long peak = 0;
-        const auto r = runChild(argv[0], "raw", file, save, &peak);
+        const auto r = runChild(argv[0], {"raw", file.toStdString(), save.toStdString()}, &peak);
         rawOpen.push_back(r.count("open") ? r.at("open") : 0);
         rawPeak.push_back(peak / 1024.0);
-        const auto o = runChild(argv[0], "ours", file, save, &peak);
+        const auto o = runChild(argv[0], {"ours", file.toStdString(), save.toStdString()}, &peak);
         for (const auto& [k, v] : o)
             ours[k].push_back(v);
         ourPeak.push_back(peak / 1024.0);

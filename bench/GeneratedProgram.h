@@ -1,9 +1,8 @@
 #pragma once
 
-// The 100 MB program the benchmarks open, index, print and search: what a
-// CAM system writes, Shift-JIS with CR LF.
+// The 100 MB program the benchmarks open, index, edit, print and search:
+// what a CAM system writes, Shift-JIS with CR LF.
 
-#include "editor/DocumentFile.h"
 #include "platform/TextCodec.h"
 
 #include <QByteArray>
@@ -15,15 +14,10 @@ namespace tornyx::bench {
 
 constexpr qint64 ProgramBytes = 100'000'000;
 
-// Loads a document without asking: every question is answered Yes.
-struct NoQuestions : DocumentHost {
-    bool warningYesNo(const QString&) override { return true; }
-    void warningYes(const QString&) override {}
-};
-
-// CAM-like output: programs of about 220,000 blocks, each with a Shift-JIS
-// header comment and tool changes with Japanese comments.
-inline QByteArray generateProgram(qint64 targetBytes) {
+// CAM-like output: programs of blocksPerProgram blocks (about 220,000 gives
+// ten programs), each with a Shift-JIS header comment, and tool changes with
+// Japanese comments.
+inline QByteArray generateProgram(qint64 targetBytes = ProgramBytes, int blocksPerProgram = 220'000) {
     const QByteArray toolComment = platform::toSjis(QString::fromUtf16(u"(ﾂｰﾙ交換 T05 φ10 ｴﾝﾄﾞﾐﾙ)"));
     const QByteArray header = platform::toSjis(QString::fromUtf16(u"(加工ﾌﾟﾛｸﾞﾗﾑ 荒加工 ﾜｰｸ座標 G54)"));
     QByteArray out;
@@ -33,7 +27,7 @@ inline QByteArray generateProgram(qint64 targetBytes) {
     int n = 0;
     char line[96];
     while (out.size() < targetBytes) {
-        if (n % 220'000 == 0) {
+        if (n % blocksPerProgram == 0) {
             if (program > 0)
                 out += "M30\r\n";
             ++program;

@@ -4,8 +4,8 @@
 //
 //   bench_print [runs]      (default 1; the job has about 50,000 pages)
 
+#include "BenchSupport.h"
 #include "GeneratedProgram.h"
-#include "Measure.h"
 #include "editor/ui/NcEditor.h"
 #include "print/ui/PrintCommand.h"
 

@@ -21,6 +21,9 @@ int QtPrompts::messageBox(QWidget* owner, Kind kind, const QString& title, const
     case Question:
         box.setIcon(QMessageBox::Question);
         break;
+    case Plain:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     default:
         box.setIcon(QMessageBox::Information);
         break;

@@ -10,7 +10,8 @@ namespace tornyx {
 // Qt dialogs; a test answers from a script, so no run ever waits for a hand.
 class Prompts {
 public:
-    enum Kind { Error, Warning, Information, Question, Exclamation };
+    // Plain: a box without an icon.
+    enum Kind { Error, Warning, Information, Question, Exclamation, Plain };
     enum Button { Yes = 1, No = 2, Cancel = 4, Ok = 8 };
 
     virtual ~Prompts() = default;

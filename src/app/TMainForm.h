@@ -37,7 +37,9 @@ class SerialPort;
 
 namespace tornyx {
 
+class FindDialog;
 class Prompts;
+class ReplaceDialog;
 class TAutoForm;
 class TPrintCtrlDlg;
 class TSearchFiles;
@@ -92,7 +94,7 @@ struct MainFormServices {
 struct MainFormControls {
     NcEditor* RichEdit1 = nullptr; // the document
     NcEditor* RichEdit2 = nullptr; // the log view
-    QWidget* RichEdit3 = nullptr;  // breakpoint gutter (zero width)
+    QWidget* RichEdit3 = nullptr;  // zero width: the gutter is RichEdit1's own margins
     QWidget* Panel3 = nullptr;
     QLabel* Label1 = nullptr;
     QComboBox* ComboBox1 = nullptr; // shows the program list of the desk
@@ -122,6 +124,8 @@ struct MainFormControls {
             *ono_op = nullptr, *DeskTop_set = nullptr, *SendTo_set = nullptr;
     QAction *Menu_send = nullptr, *Menu_read = nullptr, *Menu_dnc = nullptr, *Menu_log_e = nullptr;
     QAction *Menu_help1 = nullptr, *Menu_hp = nullptr, *Menu_ver = nullptr;
+    FindDialog* FindDialog1 = nullptr;       // stays open beside the editor
+    ReplaceDialog* ReplaceDialog1 = nullptr; // likewise
 };
 
 // The main window: a view of the transfer desk. It forwards the operator's
@@ -195,6 +199,19 @@ public:
     void ComboBox1Select(int index); // jump to a program
     // The size text of a number of bytes into editing panel 0.
     void showSize(double bytes);
+
+    // --- edit commands, breakpoints, jump and find (TMainFormEdit.cpp) ---
+    // Undo, cut, copy and delete as the editor and the transfer state allow.
+    void refreshEditEnables();
+    void EditDateTimeClick();
+    void EditDateClick();
+    void EditAllClick();
+    void FileNukidasiClick(); // select the program under the caret
+    void jumpClick();
+    void jump_bpClick();
+    void FindDoClick();
+    void FindNextClick();
+    void ReplaceClick();
 
     // --- status display ---
     void setEditingPanel(EditingPanel panel, const QString& text) override;
@@ -271,6 +288,16 @@ private:
     void reportSaveFailure(const QString& path, const QString& reason);
     void clearEditor();
     void connectDocument();
+    void connectEditCommands();
+    void RichEdit1KeyDown(int key, bool press);
+    void RichEdit1MouseDown();
+    void refreshTypingMode();
+    void completeWord();
+    bool findInEditor(const QString& text, bool up, const QString& caption);
+    void ReplaceDialog1Replace();
+    void ReplaceDialog1ReplaceAll();
+    bool replacementFits(const QString& replacement, const QString& caption);
+    void showSelectionMark();
     // Writes the editor text to path after the unmappable-character check;
     // false when nothing was written.
     bool writeEditorText(const QString& path);
