@@ -2,6 +2,7 @@
 #include "app/TMainForm.h"
 #include "platform/ProgramInfo.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/SafeServices.h"
 #include "support/TempDesktop.h"
 #include "support/TempHome.h"
@@ -23,12 +24,9 @@ using namespace tornyx;
 using test::FakePrompts;
 using test::TempDesktop;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 const QString Version = QStringLiteral(" Ver") + TORNYX_TEST_VERSION;
 
