@@ -105,6 +105,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildToolbar();
     buildClient();
     setUpTransfers();
+    setUpSplit();
     connectDocument();
     connectSettings();
     setUpPrintSearch();

@@ -93,7 +93,11 @@ bool AtomicFile::open() {
     if (name.isEmpty())
         return fail(QStringLiteral("no file name"), 0);
 
-    QByteArray temp = folder + '.' + name + ".XXXXXX";
+    // The temporary's name must fit where the target's does: a name near
+    // the file system's 255 bytes is cut for it.
+    constexpr qsizetype MaxName = 255;
+    const QByteArray tempStem = name.left(MaxName - 8);
+    QByteArray temp = folder + '.' + tempStem + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return fail(QStringLiteral("cannot create a file beside it"), errno);
@@ -114,10 +118,10 @@ bool AtomicFile::write(QByteArrayView bytes) {
     return true;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::commit(Sync sync) {
     if (m_failed || m_fd < 0)
         return false;
-    if (::fsync(m_fd) != 0)
+    if (sync == Sync::Now && ::fsync(m_fd) != 0)
         return fail(QStringLiteral("sync failed"), errno);
     const int fd = m_fd;
     m_fd = -1;
@@ -136,7 +140,8 @@ bool AtomicFile::commit() {
         return fail(QStringLiteral("cannot replace the file"), err);
     }
     m_tempName.clear();
-    syncFolderOf(target);
+    if (sync == Sync::Now)
+        syncFolderOf(target);
     return true;
 }
 
@@ -149,6 +154,20 @@ void AtomicFile::discard() {
         ::unlink(m_tempName.constData());
         m_tempName.clear();
     }
+}
+
+bool syncFileSystem(const QString& folder, QString* error) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    // syncfs reports the write-back errors of the file system since its
+    // files were written (Linux 5.8 on).
+    if (fd >= 0 && ::syncfs(fd) != 0)
+        err = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (err && error)
+        *error = folder + QStringLiteral(": ") + QStringLiteral("sync failed (") + reasonOf(err) + ')';
+    return err == 0;
 }
 
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
