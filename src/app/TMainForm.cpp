@@ -5,6 +5,7 @@
 #include "platform/DialogPlacement.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
 #include "profiles/ui/TSetdataForm.h"
@@ -26,7 +27,6 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
-#include <QSysInfo>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -110,6 +110,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     connectSettings();
     setUpPrintSearch();
     connectEditCommands();
+    setUpShell();
     FormCreate(arguments);
 }
 
@@ -143,10 +144,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     SpeedButton[14]->setEnabled(false);
     m_commandLineOpened = false;
 
-    m_versionText = " Ver" + QCoreApplication::applicationVersion();
-    m_osText = "OS=" + QSysInfo::prettyProductName();
-    setCaption(CaptionMode::Idle, QString());
-    setWindowTitle(windowTitle() + QString(10, ' ') + m_osText);
+    showStartCaption();
 
     // A fresh, empty transfer list for this start.
     QFile tmp(home().transferList());
@@ -783,7 +781,9 @@ void TMainForm::FormClose() {
 
 int runProgram(QApplication& app) {
     QApplication::setApplicationName("Tornyx");
-    QApplication::setApplicationVersion(TORNYX_VERSION);
+    QApplication::setApplicationVersion(platform::program::Version);
+    QGuiApplication::setDesktopFileName(platform::program::AppId);
+    QApplication::setWindowIcon(programIcon());
     QStringList args = app.arguments();
     args.removeFirst();
     TMainForm w(args);

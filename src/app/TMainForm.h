@@ -23,6 +23,7 @@ class QAction;
 class QActionGroup;
 class QApplication;
 class QComboBox;
+class QIcon;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -81,6 +82,13 @@ struct MainFormServices {
     // The print dialog (nullopt: cancelled, true: the selection); a test
     // answers it with a PDF file.
     std::function<std::optional<bool>(QPrinter&, bool hasSelection, qint64 pages)> printDialog;
+    // The desktop: the executable that the launcher and the "Open with"
+    // entries start and beside which the help lies (empty: this process),
+    // the os-release files (empty: the system's), and how gio and the cache
+    // tools are started (empty: detached, when installed).
+    QString executable;
+    QStringList osReleaseFiles;
+    std::function<void(const QString&, const QStringList&)> runTool;
 };
 
 // The controls of the main window, by their component names. The window
@@ -261,6 +269,13 @@ public:
     // line; false when it was not opened.
     bool openSearchHit(const QString& path, qint64 line);
 
+    // --- the desktop, the help and the About box (TMainFormShell.cpp) ---
+    void DeskTop_setClick();
+    void SendTo_setClick();
+    void Menu_help1Click();
+    void Menu_hpClick();
+    void Menu_verClick();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* e) override;
@@ -278,6 +293,9 @@ private:
     void setUpTransfers();
     void setUpSplit();
     void setUpPrintSearch();
+    void setUpShell();
+    // VersionText and OsText, and the caption they give at start.
+    void showStartCaption();
     void connectLogMenu();
     bool probePort(int n);
     void connectSettings();
@@ -424,5 +442,7 @@ private:
 };
 
 int runProgram(QApplication& app);
+// The program's icon in every size it comes in.
+QIcon programIcon();
 
 } // namespace tornyx

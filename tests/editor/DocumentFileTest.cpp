@@ -234,6 +234,7 @@ TEST(DocumentWrite, ReplacesTheFileAndReportsAFolderThatIsMissing) {
 TEST(SizeText, BytesUnitsAndTapeMetres) {
     EXPECT_EQ(sizeText(0, false), q(u"0ﾊﾞｲﾄ"));
     EXPECT_EQ(sizeText(1024, false), q(u"1024ﾊﾞｲﾄ"));
+    EXPECT_EQ(sizeText(1025, false), q(u"1.001KB"));
     EXPECT_EQ(sizeText(1536, false), q(u"1.500KB"));
     EXPECT_EQ(sizeText(1.5 * 1024 * 1024, false), q(u"1.500MB"));
     EXPECT_EQ(sizeText(1024.0 * 1024 * 1024 * 1024 * 2, false), q(u"2.000TB"));
