@@ -1,11 +1,14 @@
 #include "editor/DocumentFile.h"
 
+#include "support/DiskFaults.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace tornyx;
 using tornyx::test::hex;
@@ -14,8 +17,8 @@ using tornyx::test::TempHome;
 namespace {
 
 struct FakeHost : DocumentHost {
-    QStringList asked;       // every box, in order
-    QList<bool> answers;     // for Yes/No boxes; Yes when exhausted
+    QStringList asked;   // every box, in order
+    QList<bool> answers; // for Yes/No boxes; Yes when exhausted
     bool warningYesNo(const QString& t) override {
         asked << t;
         return answers.isEmpty() ? true : answers.takeFirst();
@@ -33,9 +36,13 @@ struct Collect : TextSink {
     void append(QByteArrayView b) override { out.append(b); }
 };
 
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
 
-QByteArray u8(const char8_t* s) { return QByteArray(reinterpret_cast<const char*>(s)); }
+QByteArray u8(const char8_t* s) {
+    return QByteArray(reinterpret_cast<const char*>(s));
+}
 
 QByteArray utf16(const QString& s, bool bigEndian) {
     QByteArray b;
@@ -73,7 +80,9 @@ TEST_F(DocumentRead, ShiftJisBecomesUtf8WithLfAndNoQuestion) {
 }
 
 TEST_F(DocumentRead, DamagedShiftJisKeepsEverythingAroundTheDamage) {
-    read(QByteArray("A\x82\x20" "B\x82", 5));
+    read(QByteArray("A\x82\x20"
+                    "B\x82",
+                    5));
     EXPECT_EQ(sink.out, u8(u8"A\uFFFD B\uFFFD"));
 }
 
@@ -161,6 +170,25 @@ TEST_F(DocumentRead, MissingFileGivesTheEmptyDataMessageAndNothing) {
     EXPECT_TRUE(sink.out.isEmpty());
 }
 
+TEST_F(DocumentRead, DevicesFifosAndFoldersAreRefusedWithoutAQuestion) {
+    QDir(home.path()).mkdir("folder.nc");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home.file("fifo.nc")).constData(), 0600), 0);
+    // /dev/zero never ends and a FIFO without a writer never answers: both
+    // would hold the window before it appears.
+    for (const QString& path : {QString("/dev/zero"), home.file("fifo.nc"), home.file("folder.nc")}) {
+        sink = Collect();
+        host.asked.clear();
+        const ReadResult r = readDocument(path, false, host, sink);
+        EXPECT_TRUE(r.notRegular) << path.toStdString();
+        EXPECT_FALSE(r.opened);
+        EXPECT_TRUE(host.asked.isEmpty()) << path.toStdString();
+        EXPECT_EQ(sink.begins, 0);
+    }
+    read("O1\r\n");
+    EXPECT_FALSE(sink.out.isEmpty());
+    EXPECT_FALSE(readDocument(home.file("doc.nc"), false, host, sink).notRegular);
+}
+
 TEST(FallbackLines, PiecesOf499BytesKeepDoubleByteCharactersWhole) {
     QByteArray longLine(600, 'A');
     QList<QByteArray> l = linesForFallback(longLine + "\r\nB\n");
@@ -170,7 +198,9 @@ TEST(FallbackLines, PiecesOf499BytesKeepDoubleByteCharactersWhole) {
     EXPECT_EQ(l[2], "B");
 
     QByteArray split(498, 'A');
-    split += QByteArray("\x82\xA0" "B", 3);
+    split += QByteArray("\x82\xA0"
+                        "B",
+                        3);
     l = linesForFallback(split);
     ASSERT_EQ(l.size(), 2);
     EXPECT_EQ(l[0], QByteArray(498, 'A'));
@@ -221,6 +251,21 @@ TEST(DocumentWrite, ReplacesTheFileAndReportsAFolderThatIsMissing) {
     QString error;
     EXPECT_FALSE(writeDocumentFile(home.file("no/such/p.nc"), "X", &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(DocumentWrite, FullDiskKeepsTheOldVersionAndSaysWhy) {
+    TempHome home;
+    QByteArray old;
+    while (old.size() < 1420)
+        old += "N" + QByteArray::number(old.size()) + " G01 X1. F100\r\n";
+    home.write("p.nc", old);
+    QString error;
+    {
+        test::FileSizeLimit full(1420);
+        EXPECT_FALSE(writeDocumentFile(home.file("p.nc"), old + "N9999 M30\r\n", &error));
+    }
+    EXPECT_TRUE(error.contains("File too large")) << error.toStdString();
+    EXPECT_EQ(home.read("p.nc"), old);
 }
 
 TEST(SizeText, BytesUnitsAndTapeMetres) {
