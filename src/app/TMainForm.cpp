@@ -1,12 +1,13 @@
 #include "app/TMainForm.h"
 
 #include "app/Prompts.h"
+#include "app/TransferWiring.h"
 #include "editor/ui/NcEditor.h"
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
-#include "app/TransferWiring.h"
 #include "status/ui/StatusBars.h"
 
 #include <QAction>
@@ -146,12 +147,10 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     setCaption(5, QString());
     setWindowTitle(windowTitle() + QString(10, ' ') + osText);
 
-    // A fresh, empty transfer list for this start.
-    QFile tmp(platform::transferListPath());
-    if (tmp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        tmp.close();
-
+    // A fresh, empty transfer list for this start. A list that cannot be
+    // emptied may be one from an earlier start: no multi-file send uses it.
     CommandLineState st;
+    platform::writeFileAtomically(platform::transferListPath(), {}, &st.transferListError);
     st.lastFolder = options.dirPath;
     st.activeProfile = options.setNo;
     processCommandLine(arguments, st, *this, platform::transferListPath());
@@ -634,24 +633,37 @@ bool TMainForm::warningQuestion(const QString& text) {
            Prompts::Yes;
 }
 
-void TMainForm::appendToTransferList(const QString& path) {
+bool TMainForm::appendToTransferList(const QString& path, QString* error) {
     clearEditor();
-    if (loadDocument(path) < 0)
-        return;
+    // A member that cannot be read would leave a list that only looks whole.
+    if (loadDocument(path) < 0) {
+        *error = path + ": cannot be read";
+        return false;
+    }
+    documentPath = saveDialogFileName = path;
     QByteArray bytes = RichEdit1->encodeForFile().bytes;
     // Files are joined into one program text: a last line without its line
     // break must not run into the first line of the next file.
     if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
         bytes += "\r\n";
-    QFile tmp(platform::transferListPath());
-    if (tmp.open(QIODevice::WriteOnly | QIODevice::Append))
-        tmp.write(bytes);
+    // The whole list is written anew each time, so it holds every member so
+    // far or, when that fails, the previous ones unchanged.
+    const QString list = platform::transferListPath();
+    bool readable = false;
+    const QByteArray before = readAll(list, &readable);
+    if (!readable) {
+        *error = list + ": cannot be read back";
+        return false;
+    }
+    return platform::writeFileAtomically(list, before + bytes, error);
 }
 
 void TMainForm::loadForSend(const QString& path) {
     const qint64 size = loadDocument(path);
     showSize(static_cast<double>(qMax<qint64>(size, 0)));
-    saveDialogFileName = path;
+    // The file becomes the document, as a plain path does: the OSP header of
+    // the send names it, and Save writes it.
+    documentPath = saveDialogFileName = path;
     setCaption(1, path);
     StatusBar1->setText(4, QString());
     StatusBar1->setText(1, QString());
