@@ -90,7 +90,8 @@ QColor LabeledEdit::textColor() const { return m_edit->palette().color(QPalette:
 // ---------------------------------------------------------------- creation
 
 TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QWidget* parent)
-    : QMainWindow(parent), m_prompts(services.prompts), m_portProbe(std::move(services.portProbe)) {
+    : QMainWindow(parent), m_home(services.home ? *services.home : platform::SettingsHome::resolve()),
+      m_prompts(services.prompts), m_portProbe(std::move(services.portProbe)) {
     if (!m_prompts) {
         m_ownPrompts = std::make_unique<QtPrompts>();
         m_prompts = m_ownPrompts.get();
@@ -107,12 +108,11 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
 
 
 
-QString TMainForm::transferListFile() { return platform::transferListPath(); }
 
 void TMainForm::FormCreate(const QStringList& arguments) {
     documentPath = u(u"無題");
 
-    IniFile ini(platform::optionFilePath());
+    IniFile ini(m_home.optionFile());
     ini.load();
     options.load(ini);
     move(options.left, options.top);
@@ -150,10 +150,10 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     // A fresh, empty transfer list for this start. A list that cannot be
     // emptied may be one from an earlier start: no multi-file send uses it.
     CommandLineState st;
-    platform::writeFileAtomically(platform::transferListPath(), {}, &st.transferListError);
+    platform::writeFileAtomically(m_home.transferList(), {}, &st.transferListError);
     st.lastFolder = options.dirPath;
     st.activeProfile = options.setNo;
-    processCommandLine(arguments, st, *this, platform::transferListPath());
+    processCommandLine(arguments, st, *this, m_home.transferList());
     options.setNo = st.activeProfile;
     transferPath = st.transferPath;
     autoSendRequest = st.autoSendRequest;
@@ -450,8 +450,8 @@ void TMainForm::FormShow() {
     ono_op->setChecked(options.autoIndexOff);
 
     completionList.clear();
-    const QString def = platform::completionListPath();
-    if (options.isOn("op19") && QFileInfo(def).isFile()) {
+    const QString def = m_home.completionList();
+    if (options.isOn(Opt::Completion) && QFileInfo(def).isFile()) {
         const QString text = platform::fromSjis(readAll(def));
         for (QString line : text.split('\n')) {
             if (line.endsWith('\r'))
@@ -461,7 +461,7 @@ void TMainForm::FormShow() {
         if (!completionList.isEmpty() && completionList.back().isEmpty())
             completionList.removeLast();
     } else {
-        options.set("op19", "N");
+        options.setOn(Opt::Completion, false);
     }
     jump_bp->setEnabled(false);
     RichEdit1->setFocus();
@@ -486,7 +486,7 @@ void TMainForm::AppIdle() {
 // ---------------------------------------------------------------- profiles
 
 void TMainForm::LoadProfile(int n) {
-    IniFile ini(platform::profileFilePath());
+    IniFile ini(m_home.profileFile());
     ini.load();
     loadProfileRecord(ini, n, profiles);
     for (int i = 1; i <= ProfileCount; ++i)
@@ -539,7 +539,7 @@ void TMainForm::applyProfileGeometry(const CommProfile& p) {
     if (p.setting.posChg) {
         g = QRect(p.setting.posLeft, p.setting.posTop, p.setting.posWidth, p.setting.posHeight);
     } else {
-        IniFile ini(platform::optionFilePath());
+        IniFile ini(m_home.optionFile());
         ini.load();
         const QRect& r = m_rememberedGeometry;
         g = QRect(ini.readInteger("Main", "Left", r.left()), ini.readInteger("Main", "Top", r.top()),
@@ -565,14 +565,14 @@ void TMainForm::SelectProfile(int n) {
     const int m = options.setNo;
     const QRect g = windowGeometryForStore();
     if (profiles[m].setting.posChg) {
-        IniFile ini(platform::profileFilePath());
+        IniFile ini(m_home.profileFile());
         ini.load();
         saveProfilePosition(ini, m, g);
         QString why;
         if (!ini.save(&why))
             reportSaveFailure(ini.path(), why);
     } else {
-        IniFile ini(platform::optionFilePath());
+        IniFile ini(m_home.optionFile());
         ini.load();
         Options geometry = options;
         geometry.left = g.left();
@@ -590,7 +590,7 @@ void TMainForm::SelectProfile(int n) {
 }
 
 void TMainForm::SaveProfile(int n, bool writeFont, bool writePosition) {
-    IniFile ini(platform::profileFilePath());
+    IniFile ini(m_home.profileFile());
     ini.load();
     saveProfileRecord(ini, n, profiles[n], writeFont, writePosition, windowGeometryForStore());
     QString why;
@@ -648,7 +648,7 @@ bool TMainForm::appendToTransferList(const QString& path, QString* error) {
         bytes += "\r\n";
     // The whole list is written anew each time, so it holds every member so
     // far or, when that fails, the previous ones unchanged.
-    const QString list = platform::transferListPath();
+    const QString list = m_home.transferList();
     bool readable = false;
     const QByteArray before = readAll(list, &readable);
     if (!readable) {
@@ -743,7 +743,7 @@ void TMainForm::FormClose() {
     m_closing = true;
     Timer4->stop();
 
-    IniFile ini(platform::optionFilePath());
+    IniFile ini(m_home.optionFile());
     ini.load();
     const QRect g = windowGeometryForStore();
     if (!profiles[options.setNo].setting.posChg) {
@@ -760,7 +760,7 @@ void TMainForm::FormClose() {
     saveDialogFileName = u(u"無題");
 
     if (profiles[options.setNo].setting.posChg) {
-        IniFile set(platform::profileFilePath());
+        IniFile set(m_home.profileFile());
         set.load();
         saveProfilePosition(set, options.setNo, g);
         if (!set.save(&why))

@@ -4,6 +4,7 @@
 #include "app/Options.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
+#include "platform/Paths.h"
 #include "platform/SystemCommands.h"
 #include "profiles/CommProfile.h"
 #include "receive/Receiver.h"
@@ -78,6 +79,8 @@ struct MainFormServices {
     platform::Clock* clock = nullptr;
     // The mail and power-off commands; empty: from Tornyx.INI.
     std::optional<platform::SystemCommands> commands;
+    // The folder of the program's files; empty: resolved as at program start.
+    std::optional<platform::SettingsHome> home;
 };
 
 class TMainForm : public QMainWindow, private CommandLineHost {
@@ -243,8 +246,7 @@ public:
     void startReceive(const QString& path);
     void loadReceived(const QString& path);
 
-    // The seam through which the transfer list file grows; a test reads it.
-    static QString transferListFile();
+    const platform::SettingsHome& home() const { return m_home; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -287,6 +289,7 @@ private:
     void loadForSend(const QString& path) override;
     void openPlainPath(const QString& path) override;
 
+    platform::SettingsHome m_home;
     Prompts* m_prompts;
     std::unique_ptr<Prompts> m_ownPrompts;
     std::function<bool(int)> m_portProbe;

@@ -100,12 +100,12 @@ void TMainForm::clearEditor() {
 }
 
 void TMainForm::setCaption(int mode, const QString& fileName) {
-    setWindowTitle(makeCaption(mode, fileName, options.isOn("op22"), versionText));
+    setWindowTitle(makeCaption(mode, fileName, options.isOn(Opt::FileNameCaption), versionText));
 }
 
 void TMainForm::showSize(double bytes) {
     sizeValue = bytes;
-    setEditingPanel(0, sizeText(bytes, options.isOn("op3")));
+    setEditingPanel(0, sizeText(bytes, options.isOn(Opt::Metres)));
 }
 
 void TMainForm::refreshCaretDisplay() {

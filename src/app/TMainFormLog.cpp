@@ -48,7 +48,7 @@ void TMainForm::Menu_sendClick(int tag) {
     if (const TransferLog::Unwritten* u = session().log().unwritten(tag))
         text = TransferLog::writeFailedText(u->error) + "\n" + u->text;
     else
-        text = TransferLog::readFile(tag);
+        text = TransferLog::readFile(m_home.folder(), tag);
     if (!text) {
         m_prompts->messageBox(this, Prompts::Error, QString(), TransferLog::missingFileText(tag), Prompts::Ok);
         endLogView();

@@ -7,6 +7,7 @@
 #include "app/Prompts.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/PortNames.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/ScreenSaver.h"
 #include "platform/TextCodec.h"
@@ -33,12 +34,12 @@ namespace {
 
 LineOptions lineOptionsFrom(const Options& o) {
     LineOptions l;
-    l.dc3Is93 = o.dc3 == "Y";
-    l.skipSpaces = o.isOn("op4");
-    l.dtrAlwaysOn = o.isOn("op5");
-    l.autoSwitch = o.isOn("op6");
-    l.noLineCheck = o.isOn("op13");
-    l.dsrCheck = o.isOn("op14");
+    l.dc3Is93 = o.isOn(Opt::Dc3Is93);
+    l.skipSpaces = o.isOn(Opt::SkipSpaces);
+    l.dtrAlwaysOn = o.isOn(Opt::DtrAlwaysOn);
+    l.autoSwitch = o.isOn(Opt::AutoSwitch);
+    l.noLineCheck = o.isOn(Opt::NoLineCheck);
+    l.dsrCheck = o.isOn(Opt::DsrCheck);
     l.excludedPort1 = o.modemePort1;
     l.excludedPort2 = o.modemePort2;
     return l;
@@ -46,15 +47,15 @@ LineOptions lineOptionsFrom(const Options& o) {
 
 SendOptions sendOptionsFrom(const Options& o) {
     SendOptions s;
-    s.selectPrograms = o.isOn("op1");
-    s.metres = o.isOn("op3");
-    s.sendAfterComment = o.isOn("op7");
-    s.ignoreMachineStop = o.isOn("op9");
-    s.punchCompletion = o.isOn("op12");
-    s.noLeadingLf = o.isOn("op17");
-    s.noLineCheck = o.isOn("op13");
-    s.powerOff = o.isOn("Power_Off");
-    s.dc3Is93 = o.dc3 == "Y";
+    s.selectPrograms = o.isOn(Opt::SelectPrograms);
+    s.metres = o.isOn(Opt::Metres);
+    s.sendAfterComment = o.isOn(Opt::SendAfterComment);
+    s.ignoreMachineStop = o.isOn(Opt::IgnoreMachineStop);
+    s.punchCompletion = o.isOn(Opt::PunchCompletion);
+    s.noLeadingLf = o.isOn(Opt::NoLeadingLf);
+    s.noLineCheck = o.isOn(Opt::NoLineCheck);
+    s.powerOff = o.isOn(Opt::PowerOff);
+    s.dc3Is93 = o.isOn(Opt::Dc3Is93);
     s.stepSendEnabled = o.stepSendEnabled;
     s.autoIndexOff = o.autoIndexOff;
     return s;
@@ -105,9 +106,9 @@ bool TMainForm::isTransferRunning() const { return receiving ||
 ReceiveOptions receiveOptionsFrom(const Options& o) {
     ReceiveOptions r;
     r.line = lineOptionsFrom(o);
-    r.keepOnStop = o.isOn("op10");
-    r.powerOff = o.isOn("Power_Off");
-    r.splitAfterReceive = o.isOn("op2");
+    r.keepOnStop = o.isOn(Opt::KeepOnStop);
+    r.powerOff = o.isOn(Opt::PowerOff);
+    r.splitAfterReceive = o.isOn(Opt::SplitAfterReceive);
     return r;
 }
 
@@ -170,8 +171,8 @@ void TMainForm::SpeedButton14Click() { m_transfer->step(); }
 
 void TMainForm::Timer1Timer() {
     PostTransferOptions o;
-    o.closeSelection = options.isOn("op1");
-    o.splitAfterReceive = options.isOn("op2");
+    o.closeSelection = options.isOn(Opt::SelectPrograms);
+    o.splitAfterReceive = options.isOn(Opt::SplitAfterReceive);
     transferState.receivedPending = transferState.receivedPending || receivedPending;
     runPostTransfer(*m_transfer, transferState, profiles[options.setNo], o, session().log().stamp());
     receivedPending = transferState.receivedPending;
@@ -200,7 +201,8 @@ bool TMainForm::probeAllPorts(int n) {
     if (m_portProbe)
         return m_portProbe(n);
     platform::PosixSerialPort port;
-    return probePort(n, port, lineOptionsFrom(options));
+    return probePort(n, port, lineOptionsFrom(options),
+                     [this](const QString& name) { return platform::portDevicePath(name, m_home); });
 }
 
 } // namespace tornyx

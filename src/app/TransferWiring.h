@@ -9,6 +9,7 @@
 #include "app/TMainForm.h"
 #include "dnc/DncRun.h"
 #include "dnc/ui/TDncForm.h"
+#include "platform/PortNames.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/ScreenSaver.h"
 #include "platform/TextCodec.h"
@@ -53,20 +54,24 @@ public:
         : m_w(w), m_ownPort(s.port ? nullptr : std::make_unique<platform::PosixSerialPort>()),
           m_ownClock(s.clock ? nullptr : std::make_unique<platform::SystemClock>()),
           m_port(s.port ? *s.port : *m_ownPort), m_clock(s.clock ? *s.clock : *m_ownClock),
-          m_commands(s.commands ? *s.commands : platform::SystemCommands::loadFromOptionFile()),
+          m_commands(s.commands ? *s.commands : platform::SystemCommands::loadFromOptionFile(w.home().optionFile())),
           m_session(m_port, *this, m_clock), m_send(m_session, *this, *this, m_w.transferState),
-          m_dnc(m_send, m_session, *this, *this, *this, m_w.transferState) {}
+          m_dnc(m_send, m_session, *this, *this, *this, m_w.transferState) {
+        m_session.setPortResolver(
+            [home = w.home()](const QString& name) { return platform::portDevicePath(name, home); });
+        m_session.log().setFolder(w.home().folder());
+    }
 
     TransferSession& session() { return m_session; }
     SendRun& send() { return m_send; }
     DncRun& dnc() { return m_dnc; }
-    void runDnc() { m_dnc.RunDnc(DncOptions{m_w.options.isOn("op15")}); }
+    void runDnc() { m_dnc.RunDnc(DncOptions{m_w.options.isOn(Opt::DncEndAsReturn)}); }
 
     // ---- DncHost and the send set-up's DNC step
     int dncSetUp() override { return m_dnc.dncSetUp(); }
     SetUp showDncForm() override {
         if (!m_dncForm) {
-            m_dncForm = new TDncForm(&m_w);
+            m_dncForm = new TDncForm(&m_w, m_w.home().optionFile());
             m_dncAppender.connect(*m_dncForm);
             m_dncForm->askYesNo = [this](const QString& text) {
                 return showMessage(Kind::Warning, text, Buttons::YesNo, QString()) == Answer::Yes;

@@ -1,5 +1,6 @@
 #include "serial/TransferSession.h"
 
+#include "platform/IniFile.h"
 #include "platform/PortNames.h"
 
 #include <algorithm>
@@ -108,7 +109,8 @@ QString hexByte(unsigned char b) {
 TransferSession::TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
                                  TransferLog::Now now)
     : m_port(port), m_host(host), m_clock(clock),
-      m_resolve([](const QString& name) { return platform::portDevicePath(name); }), m_log(std::move(now)) {}
+      m_resolve([](const QString& name) { return platform::portDevicePath(name, platform::IniFile(QString())); }),
+      m_log(std::move(now)) {}
 
 bool TransferSession::fail(const QString& message, const QString& logLine) {
     m_host.showMessage(Kind::Error, message);
@@ -538,8 +540,5 @@ bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
     return true;
 }
 
-bool probePort(int n, platform::SerialPort& port, const LineOptions& options) {
-    return probePort(n, port, options, [](const QString& name) { return platform::portDevicePath(name); });
-}
 
 } // namespace tornyx

@@ -52,7 +52,8 @@ public:
     TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
                     TransferLog::Now now = &QDateTime::currentDateTime);
 
-    // Default: platform::portDevicePath (the "Ports" section of Tornyx.INI).
+    // Default: the fixed mapping COM<n> -> /dev/ttyS<n-1>; the program sets
+    // one that reads the section "Ports" of its option file.
     void setPortResolver(PortResolver resolve) { m_resolve = std::move(resolve); }
 
     // --- the line ---------------------------------------------------------
@@ -166,6 +167,5 @@ private:
 // and can be opened; it is closed again at once. Used to list ports 1..30.
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
                const TransferSession::PortResolver& resolve);
-bool probePort(int n, platform::SerialPort& port, const LineOptions& options);
 
 } // namespace tornyx

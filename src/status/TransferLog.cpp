@@ -60,13 +60,13 @@ QString TransferLog::lastLine() const {
     return (nl < 0 ? v : v.mid(nl + 1)).toString();
 }
 
-QString TransferLog::filePath(int kind) {
+QString TransferLog::filePath(const QString& folder, int kind) {
     const char* suffix = kind == Receive ? "_R.log" : kind == Dnc ? "_D.log" : "_S.log";
-    return platform::homeFile(QString(platform::ProgramName) + suffix);
+    return folder + '/' + platform::ProgramName + suffix;
 }
 
-std::optional<QString> TransferLog::readFile(int kind) {
-    QFile f(filePath(kind));
+std::optional<QString> TransferLog::readFile(const QString& folder, int kind) {
+    QFile f(filePath(folder, kind));
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
     QString text = platform::fromSjis(f.readAll());
@@ -87,10 +87,10 @@ bool TransferLog::write(int kind) const {
     crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     crlf.replace('\n', QLatin1String("\r\n"));
     const QByteArray bytes = platform::toSjis(crlf);
-    const QString path = filePath(kind);
-    QString error;
+    const QString path = filePath(m_folder, kind);
+    QString error = QStringLiteral("no folder for the log files");
     std::optional<Unwritten>& slot = m_unwritten[slotOf(kind)];
-    if (platform::writeFileAtomically(path, bytes, &error)) {
+    if (!m_folder.isEmpty() && platform::writeFileAtomically(path, bytes, &error)) {
         slot.reset();
         if (m_report)
             m_report(kind, QString());
@@ -98,7 +98,7 @@ bool TransferLog::write(int kind) const {
     }
     // The file there describes an earlier transfer: better gone than taken
     // for this one.
-    if (QFileInfo(path).isFile() && !QFile::remove(path))
+    if (!m_folder.isEmpty() && QFileInfo(path).isFile() && !QFile::remove(path))
         error += QStringLiteral(u" (前回の通信のﾛｸﾞが残っています)");
     slot = Unwritten{m_text, error};
     if (m_report)

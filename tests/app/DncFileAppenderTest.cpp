@@ -57,7 +57,7 @@ struct DncAdd : ::testing::Test {
         form->Timer4->stop();
         form->Timer4Timer();
         prompts.boxes.clear();
-        dnc = std::make_unique<TDncForm>(form.get());
+        dnc = std::make_unique<TDncForm>(form.get(), home.file("Tornyx.INI"));
         appender = std::make_unique<DncFileAppender>(*form);
         appender->connect(*dnc);
         dnc->ComboBox1->addItems(items(form->ComboBox1));
@@ -133,7 +133,7 @@ TEST_F(DncAdd, ClosingWritesTheDialogsPosition) {
     dnc->move(123, 45);
     const QPoint at = dnc->pos();
     dnc->reject();
-    platform::IniFile ini(platform::optionFilePath());
+    platform::IniFile ini(home.file("Tornyx.INI"));
     ASSERT_TRUE(ini.load());
     EXPECT_EQ(ini.readInteger("DncPos", "Left", -1), at.x());
     EXPECT_EQ(ini.readInteger("DncPos", "Top", -1), at.y());

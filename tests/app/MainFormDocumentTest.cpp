@@ -285,8 +285,8 @@ TEST_F(Document, AskSaveYesWritesTheChosenFileButKeepsTheDocumentPath) {
 TEST_F(Document, SizeInMetresAndCaptionWithTheFileNameOnly) {
     home.write("T.NC", QByteArray(1000, 'G'));
     start();
-    form->options.set("op3", "Y");
-    form->options.set("op22", "Y");
+    form->options.setOn(Opt::Metres, true);
+    form->options.setOn(Opt::FileNameCaption, true);
     open("T.NC");
     EXPECT_EQ(form->StatusBar1->text(0), u(u"ｻｲｽﾞ : 2.54ﾒｰﾄﾙ"));
     EXPECT_EQ(form->windowTitle(), caption(u(u"<編集>T.NC")));

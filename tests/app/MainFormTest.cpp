@@ -56,7 +56,7 @@ TEST_F(MainForm, WithoutOptionFileStartsWithDefaultsAndWritesEveryKeyAtClose) {
     EXPECT_EQ(form->width(), 626) << "550 is below the minimum width";
     EXPECT_EQ(form->height(), 470);
     EXPECT_EQ(form->activeProfile(), 1);
-    EXPECT_EQ(form->options.get("op19"), "N") << "no Tornyx.DEF, so completion is off";
+    EXPECT_EQ(form->options.text(Opt::Completion), "N") << "no Tornyx.DEF, so completion is off";
     EXPECT_TRUE(form->Set[1]->isChecked());
     EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(設定1)"));
     EXPECT_FALSE(form->SpeedButton[13]->isEnabled());
@@ -77,7 +77,7 @@ TEST_F(MainForm, WithoutOptionFileStartsWithDefaultsAndWritesEveryKeyAtClose) {
 TEST_F(MainForm, CompletionListLoadsWhenPresent) {
     home.write("Tornyx.DEF", "G01\r\nG02\r\n" + sj(u"M98P(呼出)") + "\r\n");
     start();
-    EXPECT_EQ(form->options.get("op19"), "Y");
+    EXPECT_EQ(form->options.text(Opt::Completion), "Y");
     EXPECT_EQ(form->completionList, (QStringList{"G01", "G02", u(u"M98P(呼出)")}));
 }
 

@@ -55,6 +55,7 @@ protected:
 
     DncRunFixture() {
         session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
+        session.log().setFolder(home.path());
         ctx.profile = defaultProfile(1);
         ctx.profile.send.signal = 1;
         ctx.profile.send.code = 2;

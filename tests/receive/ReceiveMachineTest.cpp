@@ -66,6 +66,7 @@ struct PtyRig {
 
     explicit PtyRig(const QString& device) {
         session.setPortResolver([device](const QString&) { return device; });
+        session.log().setFolder(home.path());
         ReadGroup& r = setup.profile.read;
         r.speed = 5;
         r.stopBits = 1;

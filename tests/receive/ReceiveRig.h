@@ -60,6 +60,7 @@ struct ReceiveRig {
 
     ReceiveRig() {
         session.setPortResolver([](const QString& n) { return n.startsWith("COM") ? "/dev/emu/" + n : QString(); });
+        session.log().setFolder(home.path());
         setup.profile = defaultProfile(1);
         ReadGroup& r = setup.profile.read;
         r.speed = 3;
@@ -106,7 +107,7 @@ struct ReceiveRig {
     ReceiveResult run() { return ReceiveRun(session, host, setup).run(); }
 
     QByteArray file() const { return file(setup.receiveFile); }
-    static QString logFile() { return platform::fromSjis(file(TransferLog::filePath(TransferLog::Receive))); }
+    QString logFile() const { return platform::fromSjis(file(TransferLog::filePath(home.path(), TransferLog::Receive))); }
     static QByteArray file(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");

@@ -138,6 +138,7 @@ TEST(PostTransferStep, StandInSendmailGetsTheStoppedSendsMail) {
     ScriptedLineHost lineHost;
     TransferSession session(port, lineHost, clock);
     session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
+    session.log().setFolder(home.path());
     FakeEditor editor({"O1", "G0X1", "M30"});
     FakeSendHost sendHost;
     TransferState state;

@@ -60,6 +60,7 @@ struct Rig {
 
     Rig(const QString& device, int factor = 40) : clock(factor) {
         session.setPortResolver([device](const QString&) { return device; });
+        session.log().setFolder(home.path());
         ctx.profile = defaultProfile(1);
         ctx.profile.send.speed = 5;  // 19200
         ctx.profile.send.signal = 0; // the machine's DC1 starts the data

@@ -42,6 +42,7 @@ protected:
 
     SendRunFixture() {
         session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
+        session.log().setFolder(home.path());
         ctx.profile = defaultProfile(1);
         ctx.profile.send.signal = 1; // the operator confirms the start
         ctx.profile.send.code = 2;   // ASCII: the bytes as the run hands them over

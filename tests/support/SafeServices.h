@@ -35,6 +35,7 @@ struct SafeServices {
         c.shutdown = off;
         services.commands = c;
         services.prompts = prompts;
+        services.home = platform::SettingsHome(home.path());
         services.port = &port;
         services.clock = &clock;
         services.portProbe = [this](int n) {
