@@ -441,11 +441,15 @@ TEST_F(MainForm, FolderNameShiftJisCannotHoldStillFindsTheFile) {
     const QString folder = home.file(u(u"Müller"));
     QDir(home.path()).mkdir(u(u"Müller"));
     home.write(u(u"Müller/P.NC"), "O1\r\nM30\r\n");
-    home.write("Tornyx.INI", "[Setting]\r\nSetNo=1\r\n");
+    // A recent entry with bytes that are no Shift-JIS, as an old file may hold.
+    const QByteArray damaged("C:\\NC\\\x81 X\xA0.NC", 13);
+    home.write("Tornyx.INI", "[Recent File List]\r\nFile1=" + damaged + "\r\n[Setting]\r\nSetNo=1\r\n");
     start();
     form->openFileAsDocument(folder + "/P.NC");
     closeForm();
-    EXPECT_TRUE(home.read("Tornyx.INI").contains("DirPath=%UTF-8%")) << home.read("Tornyx.INI").constData();
+    const QByteArray ini = home.read("Tornyx.INI");
+    EXPECT_TRUE(ini.contains("DirPath=%UTF-8%")) << ini.constData();
+    EXPECT_TRUE(ini.contains("\r\nFile2=" + damaged + "\r\n")) << test::hex(ini).toStdString();
 
     prompts.boxes.clear();
     safe.port.deliver("\x11");
