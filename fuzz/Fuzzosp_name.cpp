@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const QChar c : n)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("/\\:*?\"<>| ").contains(c))
             std::abort();
-    if (n.startsWith('.') || n.endsWith('.') || n.contains("..") || !n.contains('.') || n.toUtf8().size() > 255)
+    if (n.startsWith('.') || n.endsWith('.') || n.contains("..") || !n.contains('.') ||
+        n.toUtf8().size() > 255)
         std::abort();
     const QString folder = QStringLiteral("/nc/in");
     if (!QDir::cleanPath(QDir(folder).filePath(n)).startsWith(folder + '/'))
