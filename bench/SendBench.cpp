@@ -8,9 +8,11 @@
 
 #include "platform/PosixSerialPort.h"
 
+#include "editor/ProgramIndex.h"
 #include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/FakeWindow.h"
 #include "support/ProcessUsage.h"
 #include "support/TempHome.h"
 
@@ -72,10 +74,11 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     platform::SystemClock clock;
     TransferSession session(port, lineHost, clock);
     session.setPortResolver([slave](const QString&) { return slave; });
-    FakeEditor editor(program(kb));
-    FakeSendHost host;
+    test::FakeWindow editor;
+    editor.lines = program(kb);
+    ProgramIndex programs;
     TransferState state;
-    SendRun run(session, editor, host, state);
+    SendRun run(session, editor, editor, programs, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
     ctx.profile.send.speed = speedIndex;
@@ -109,7 +112,7 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    run.SendButtonPressed(1, ctx);
+    run.run({ctx});
     const double seconds = wall.elapsed() / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
     const auto res = resultOf(m);
@@ -142,16 +145,17 @@ void overheadRun(int kb) {
     ScriptedLineHost lineHost;
     TransferSession session(port, lineHost, clock);
     session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
-    FakeEditor editor(program(kb));
-    FakeSendHost host;
+    test::FakeWindow editor;
+    editor.lines = program(kb);
+    ProgramIndex programs;
     TransferState state;
-    SendRun run(session, editor, host, state);
+    SendRun run(session, editor, editor, programs, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
     ctx.profile.send.speed = 5;
     ctx.profile.send.signal = 1;
     const double cpu0 = cpuSeconds();
-    run.SendButtonPressed(1, ctx);
+    run.run({ctx});
     const double cpu = cpuSeconds() - cpu0;
     const auto lines = editor.lines.size();
     std::printf(
@@ -172,9 +176,8 @@ int main(int argc, char** argv) {
     const QStringList known{"--kb", "--baud", "--machine", "--pace"};
     for (int i = 1; i < args.size(); i += 2) {
         if (!known.contains(args[i]) || i + 1 >= args.size()) {
-            std::fprintf(stderr,
-                         "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,4800] [--pace yes|no] "
-                         "[--machine PATH]\n");
+            std::fprintf(stderr, "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,4800] [--pace yes|no] "
+                                 "[--machine PATH]\n");
             return args[i] == "--help" ? 0 : 2;
         }
     }

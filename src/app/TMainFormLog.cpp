@@ -20,15 +20,15 @@ void TMainForm::connectLogMenu() {
     // A log that cannot be stored does not stop the run (an unattended run
     // must still end), but it is said where the operator and a supervising
     // program look, and the log view shows the account from memory.
-    session().log().setWriteReport([this](int, const QString& error) {
+    desk().session().log().setWriteReport([this](int, const QString& error) {
         if (error.isEmpty())
             return;
         const QString notice = TransferLog::writeFailedText(error);
         std::fprintf(stderr, "Tornyx: %s\n", notice.toLocal8Bit().constData());
         std::fflush(stderr);
         const QString panel = QString::fromUtf16(u"通信ﾛｸﾞ保存不可");
-        setTransferPanel(1, panel);
-        setEditingPanel(6, panel);
+        setTransferPanel(TransferPanel::Detail, panel);
+        setEditingPanel(EditingPanel::Busy, panel);
     });
 }
 
@@ -43,14 +43,15 @@ void TMainForm::Menu_sendClick(int tag) {
     Panel3->hide();
     RichEdit2->setFont(RichEdit1->font());
     RichEdit2->clearQuietly();
-    logDisplayed = true;
+    m_logDisplayed = true;
     std::optional<QString> text;
-    if (const TransferLog::Unwritten* u = session().log().unwritten(tag))
+    if (const TransferLog::Unwritten* u = desk().session().log().unwritten(tag))
         text = TransferLog::writeFailedText(u->error) + "\n" + u->text;
     else
-        text = TransferLog::readFile(m_home.folder(), tag);
+        text = TransferLog::readFile(home().folder(), tag);
     if (!text) {
-        m_prompts->messageBox(this, Prompts::Error, QString(), TransferLog::missingFileText(tag), Prompts::Ok);
+        m_prompts->messageBox(this, Prompts::Error, QString(), TransferLog::missingFileText(tag),
+                              Prompts::Ok);
         endLogView();
         return;
     }
@@ -62,11 +63,11 @@ void TMainForm::Menu_sendClick(int tag) {
     RichEdit2->show();
     ComboBox1->setEnabled(false);
     BitBtn1->setEnabled(false);
-    setTransferMode(false);
+    enterTransferMode();
 }
 
 void TMainForm::endLogView() {
-    logDisplayed = false;
+    m_logDisplayed = false;
     RichEdit2->hide();
     RichEdit2->setReadOnly(false);
     RichEdit2->clearQuietly();
@@ -75,7 +76,7 @@ void TMainForm::endLogView() {
     RichEdit3->show();
     BitBtn1->setEnabled(true);
     ComboBox1->setEnabled(true);
-    setTransferMode(true);
+    leaveTransferMode();
     RichEdit1->setFocus();
 }
 

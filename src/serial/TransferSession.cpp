@@ -49,7 +49,7 @@ constexpr std::array<Limits, 7> ReceiveLimits = {{
 // Receive codes: 0 ISO/EIA automatic, 1 ASCII, 2 EIA, 3 ISO, 4 user framing.
 enum class Framing { Eight, SevenEven, User, AsRead };
 
-Framing framingOf(int kind, int code) {
+Framing framingOf(LineDirection kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
         case 0:
@@ -77,7 +77,7 @@ Framing framingOf(int kind, int code) {
     }
 }
 
-CodeMode codeModeOf(int kind, int code) {
+CodeMode codeModeOf(LineDirection kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
         case 0:
@@ -108,8 +108,9 @@ QString hexByte(unsigned char b) {
 
 TransferSession::TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
                                  TransferLog::Now now)
-    : m_port(port), m_host(host), m_clock(clock),
-      m_resolve([](const QString& name) { return platform::portDevicePath(name, platform::IniFile(QString())); }),
+    : m_port(port), m_host(host), m_clock(clock), m_resolve([](const QString& name) {
+          return platform::portDevicePath(name, platform::IniFile(QString()));
+      }),
       m_log(std::move(now)) {}
 
 bool TransferSession::fail(const QString& message, const QString& logLine) {
@@ -118,7 +119,7 @@ bool TransferSession::fail(const QString& message, const QString& logLine) {
     return false;
 }
 
-bool TransferSession::openLine(int kind, const CommProfile& profile, const LineOptions& options) {
+bool TransferSession::openLine(LineDirection kind, const CommProfile& profile, const LineOptions& options) {
     m_options = options;
     m_rawNext = false;
     m_writeFailed = false;
@@ -131,7 +132,7 @@ bool TransferSession::openLine(int kind, const CommProfile& profile, const LineO
     }
 }
 
-bool TransferSession::openLineSteps(int kind, const CommProfile& profile) {
+bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profile) {
     m_dataPhase = false;
     m_settings = LineSettings::fromProfile(profile, kind);
     // The switch digits after the first go out encoded; encode them in this
@@ -539,6 +540,5 @@ bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
     port.close();
     return true;
 }
-
 
 } // namespace tornyx

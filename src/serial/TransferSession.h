@@ -63,7 +63,7 @@ public:
     // runs the line-switch sequence when options.autoSwitch. false when the
     // transfer must not start; the message has been shown and the log line
     // written. The port may be left open on false: call closeLine().
-    bool openLine(int kind, const CommProfile& profile, const LineOptions& options);
+    bool openLine(LineDirection kind, const CommProfile& profile, const LineOptions& options);
 
     // Sends one text character (encoded for codeMode()) and waits until it
     // has left. true means "stop the run": CAN during a pause, the stop
@@ -135,7 +135,7 @@ public:
     platform::Clock& clock() { return m_clock; }
 
 private:
-    bool openLineSteps(int kind, const CommProfile& profile);
+    bool openLineSteps(LineDirection kind, const CommProfile& profile);
     bool fail(const QString& message, const QString& logLine);
     bool switchLine();
     bool pauseUntilXon();

@@ -29,8 +29,12 @@ using test::TempHome;
 
 namespace {
 
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
-QByteArray sj(const char16_t* s) { return platform::toSjis(u(s)); }
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
+QByteArray sj(const char16_t* s) {
+    return platform::toSjis(u(s));
+}
 
 struct MainForm : ::testing::Test {
     TempHome home;
@@ -56,14 +60,14 @@ TEST_F(MainForm, WithoutOptionFileStartsWithDefaultsAndWritesEveryKeyAtClose) {
     EXPECT_EQ(form->width(), 626) << "550 is below the minimum width";
     EXPECT_EQ(form->height(), 470);
     EXPECT_EQ(form->activeProfile(), 1);
-    EXPECT_EQ(form->options.text(Opt::Completion), "N") << "no Tornyx.DEF, so completion is off";
-    EXPECT_TRUE(form->Set[1]->isChecked());
-    EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(設定1)"));
-    EXPECT_FALSE(form->SpeedButton[13]->isEnabled());
-    EXPECT_FALSE(form->SpeedButton[14]->isEnabled());
-    EXPECT_FALSE(form->StatusBar2->isVisible());
-    EXPECT_FALSE(form->LabeledEdit1->isVisible());
-    EXPECT_EQ(form->StatusBar1->text(3), u(u"挿入"));
+    EXPECT_EQ(form->desk().options().text(Opt::Completion), "N") << "no Tornyx.DEF, so completion is off";
+    EXPECT_TRUE(form->controls().Set[1]->isChecked());
+    EXPECT_EQ(form->controls().SetMenu->title(), u(u"通信設定切換(設定1)"));
+    EXPECT_FALSE(form->controls().SpeedButton[13]->isEnabled());
+    EXPECT_FALSE(form->controls().SpeedButton[14]->isEnabled());
+    EXPECT_FALSE(form->controls().StatusBar2->isVisible());
+    EXPECT_FALSE(form->controls().LabeledEdit1->isVisible());
+    EXPECT_EQ(form->controls().StatusBar1->text(3), u(u"挿入"));
     closeForm();
     const QString f = ini();
     for (const char* key : {"[Main]", "Left=10", "Top=10", "Width=626", "Height=470", "[Recent File List]",
@@ -77,19 +81,21 @@ TEST_F(MainForm, WithoutOptionFileStartsWithDefaultsAndWritesEveryKeyAtClose) {
 TEST_F(MainForm, CompletionListLoadsWhenPresent) {
     home.write("Tornyx.DEF", "G01\r\nG02\r\n" + sj(u"M98P(呼出)") + "\r\n");
     start();
-    EXPECT_EQ(form->options.text(Opt::Completion), "Y");
-    EXPECT_EQ(form->completionList, (QStringList{"G01", "G02", u(u"M98P(呼出)")}));
+    EXPECT_EQ(form->desk().options().text(Opt::Completion), "Y");
+    EXPECT_EQ(form->completionList(), (QStringList{"G01", "G02", u(u"M98P(呼出)")}));
 }
 
 TEST_F(MainForm, StoredStateComesBackAndUnknownKeysSurvive) {
     QByteArray original = "[Main]\r\nLeft=40\r\nTop=30\r\nWidth=700\r\nHeight=500\r\n[Setting]\r\nSetNo=3\r\n"
-                          "User1_Name=" + sj(u"旋盤用") + "\r\nDirPath=/nc\r\n[Options]\r\nop11=1\r\nop4=Y\r\n"
+                          "User1_Name=" +
+                          sj(u"旋盤用") +
+                          "\r\nDirPath=/nc\r\n[Options]\r\nop11=1\r\nop4=Y\r\n"
                           "[Ports]\r\nCOM3=/dev/pts/9\r\n[Mine]\r\nkeep=me\r\n";
     home.write("Tornyx.INI", original);
     start();
     EXPECT_EQ(form->activeProfile(), 3);
-    EXPECT_TRUE(form->send_step->isChecked());
-    EXPECT_EQ(form->options.user1Name, u(u"旋盤用"));
+    EXPECT_TRUE(form->controls().send_step->isChecked());
+    EXPECT_EQ(form->desk().options().user1Name, u(u"旋盤用"));
     EXPECT_EQ(form->pos(), QPoint(40, 30));
     EXPECT_EQ(form->size(), QSize(700, 500));
     closeForm();
@@ -103,26 +109,26 @@ TEST_F(MainForm, StoredStateComesBackAndUnknownKeysSurvive) {
 TEST_F(MainForm, RecentMenuStates) {
     start();
     for (int i = 1; i < 5; ++i)
-        EXPECT_FALSE(form->MenuFile[i]->isVisible());
-    EXPECT_TRUE(form->MenuFile[0]->isVisible());
-    EXPECT_FALSE(form->MenuFile[0]->isEnabled());
-    EXPECT_EQ(form->MenuFile[0]->text(), u(u"最近使ったﾌｧｲﾙ"));
+        EXPECT_FALSE(form->controls().MenuFile[i]->isVisible());
+    EXPECT_TRUE(form->controls().MenuFile[0]->isVisible());
+    EXPECT_FALSE(form->controls().MenuFile[0]->isEnabled());
+    EXPECT_EQ(form->controls().MenuFile[0]->text(), u(u"最近使ったﾌｧｲﾙ"));
 
     form->addRecent("/nc/A.NC");
     form->addRecent("/nc/B.NC");
-    EXPECT_EQ(form->MenuFile[0]->text(), "&1 /nc/B.NC");
-    EXPECT_EQ(form->MenuFile[1]->text(), "&2 /nc/A.NC");
-    EXPECT_TRUE(form->MenuFile[1]->isVisible());
-    EXPECT_FALSE(form->MenuFile[2]->isVisible());
+    EXPECT_EQ(form->controls().MenuFile[0]->text(), "&1 /nc/B.NC");
+    EXPECT_EQ(form->controls().MenuFile[1]->text(), "&2 /nc/A.NC");
+    EXPECT_TRUE(form->controls().MenuFile[1]->isVisible());
+    EXPECT_FALSE(form->controls().MenuFile[2]->isVisible());
 
     form->addRecent("/NC/a.nc"); // the same file in other letters moves to the front
-    EXPECT_EQ(form->options.recentFiles[0], "/NC/a.nc");
-    EXPECT_EQ(form->options.recentFiles[1], "/nc/B.NC");
-    EXPECT_EQ(form->options.recentFiles[2], "");
+    EXPECT_EQ(form->desk().options().recentFiles[0], "/NC/a.nc");
+    EXPECT_EQ(form->desk().options().recentFiles[1], "/nc/B.NC");
+    EXPECT_EQ(form->desk().options().recentFiles[2], "");
     for (const char* p : {"/1", "/2", "/3", "/4", "/5"})
         form->addRecent(p);
-    EXPECT_EQ(form->options.recentFiles[0], "/5");
-    EXPECT_EQ(form->options.recentFiles[4], "/1") << "the sixth file pushes the oldest out";
+    EXPECT_EQ(form->desk().options().recentFiles[0], "/5");
+    EXPECT_EQ(form->desk().options().recentFiles[4], "/1") << "the sixth file pushes the oldest out";
 }
 
 TEST_F(MainForm, RecentFileThatVanishedIsPassedOverSilently) {
@@ -132,10 +138,10 @@ TEST_F(MainForm, RecentFileThatVanishedIsPassedOverSilently) {
     form->addRecent(home.file("A.NC"));
     form->openRecent(2);
     EXPECT_TRUE(prompts.boxes.empty());
-    EXPECT_EQ(form->options.recentFiles[1], home.file("gone.nc"));
+    EXPECT_EQ(form->desk().options().recentFiles[1], home.file("gone.nc"));
     form->openRecent(1);
-    EXPECT_EQ(form->RichEdit1->text(), "O1\nM30\n");
-    EXPECT_EQ(form->documentPath, home.file("A.NC"));
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM30\n");
+    EXPECT_EQ(form->desk().document().path, home.file("A.NC"));
 }
 
 TEST_F(MainForm, SendOrderFromTheCommandLineIsTakenAtFirstIdle) {
@@ -143,19 +149,19 @@ TEST_F(MainForm, SendOrderFromTheCommandLineIsTakenAtFirstIdle) {
     home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
     safe.port.deliver("\x11"); // the machine is ready at once
     start({"/S=PROG.NC", "/END"});
-    EXPECT_EQ(form->transferPath, home.file("PROG.NC"));
+    EXPECT_EQ(form->desk().state().transferPath, home.file("PROG.NC"));
     // ISO with even parity: LF, "O1" LF, "M30" LF, then the end code LF "%".
     EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
-    EXPECT_EQ(form->RichEdit1->text(), "O1\nM30\n");
-    EXPECT_TRUE(form->exitAfterTransfer);
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM30\n");
+    EXPECT_TRUE(form->desk().state().exitAfterTransfer);
     EXPECT_TRUE(form->firstIdleDone());
-    EXPECT_EQ(form->autoSendRequest, 'N') << "consumed by the first idle";
+    EXPECT_FALSE(form->desk().hasOrder()) << "consumed by the first idle";
     EXPECT_FALSE(form->isModified());
-    EXPECT_EQ(form->options.recentFiles[0], home.file("PROG.NC"));
+    EXPECT_EQ(form->desk().options().recentFiles[0], home.file("PROG.NC"));
 }
 
 TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
-    home.write("A.NC", "O1\r\nM99");   // no line break at the end
+    home.write("A.NC", "O1\r\nM99"); // no line break at the end
     home.write("B.NC", "O2\r\nM30\r\n");
     home.write("Tornyx.tmp", "stale text from the last start\r\n");
     home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
@@ -163,9 +169,9 @@ TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
     start({"S01=A.NC", "S02=B.NC", "SE=Y", "N=2"});
     EXPECT_EQ(home.read("Tornyx.tmp"), QByteArray("O1\r\nM99\r\nO2\r\nM30\r\n"));
     EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 39 39 0A CF B2 0A 4D 33 30 0A 0A A5");
-    EXPECT_EQ(form->RichEdit1->text(), "O1\nM99\nO2\nM30\n");
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM99\nO2\nM30\n");
     EXPECT_EQ(form->activeProfile(), 2);
-    EXPECT_TRUE(form->Set[2]->isChecked());
+    EXPECT_TRUE(form->controls().Set[2]->isChecked());
 }
 
 TEST_F(MainForm, ProfileNumberErrorsAndReceiveQuestion) {
@@ -177,28 +183,28 @@ TEST_F(MainForm, ProfileNumberErrorsAndReceiveQuestion) {
     EXPECT_EQ(prompts.boxes[0].text, u(u"通信設定番号\n13は存在しません｡"));
     EXPECT_EQ(prompts.boxes[0].buttons, Prompts::Yes);
     EXPECT_EQ(prompts.boxes[1].kind, Prompts::Warning);
-    EXPECT_EQ(form->autoReceiveRequest, 'N');
+    EXPECT_FALSE(form->desk().hasOrder()) << "No to the overwrite question orders nothing";
     EXPECT_EQ(form->activeProfile(), 1);
 }
 
 TEST_F(MainForm, SwitchingProfilesFromTheMenu) {
     home.write("Setting.ini", "[Setting4]\r\nName=" + sj(u"横型ＭＣ") + "\r\nFont Color=255\r\n");
     start();
-    EXPECT_EQ(form->Set[4]->text(), u(u"横型ＭＣ"));
-    EXPECT_EQ(form->Set[11]->text(), u(u"OSP専用_NO.1"));
-    EXPECT_EQ(form->Set[10]->shortcut(), QKeySequence("Shift+Alt+A"));
-    EXPECT_EQ(form->Set[12]->shortcut(), QKeySequence("Shift+Alt+P"));
-    form->RichEdit1->setText("O1");
+    EXPECT_EQ(form->controls().Set[4]->text(), u(u"横型ＭＣ"));
+    EXPECT_EQ(form->controls().Set[11]->text(), u(u"OSP専用_NO.1"));
+    EXPECT_EQ(form->controls().Set[10]->shortcut(), QKeySequence("Shift+Alt+A"));
+    EXPECT_EQ(form->controls().Set[12]->shortcut(), QKeySequence("Shift+Alt+P"));
+    form->controls().RichEdit1->setText("O1");
     form->setModified(false);
-    form->Set[4]->trigger();
+    form->controls().Set[4]->trigger();
     EXPECT_EQ(form->activeProfile(), 4);
-    EXPECT_TRUE(form->Set[4]->isChecked());
-    EXPECT_FALSE(form->Set[1]->isChecked());
-    EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(横型ＭＣ)"));
-    EXPECT_EQ(form->RichEdit1->color(), QColor(255, 0, 0)) << "0x000000FF is red";
+    EXPECT_TRUE(form->controls().Set[4]->isChecked());
+    EXPECT_FALSE(form->controls().Set[1]->isChecked());
+    EXPECT_EQ(form->controls().SetMenu->title(), u(u"通信設定切換(横型ＭＣ)"));
+    EXPECT_EQ(form->controls().RichEdit1->color(), QColor(255, 0, 0)) << "0x000000FF is red";
     // What is drawn: the text style itself carries the colours.
-    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETFORE, 0), 0x0000FFL);
-    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETBACK, 0), 0x000000L);
+    EXPECT_EQ(form->controls().RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETFORE, 0), 0x0000FFL);
+    EXPECT_EQ(form->controls().RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETBACK, 0), 0x000000L);
     EXPECT_FALSE(form->isModified()) << "applying fonts must not mark the document";
     closeForm();
     EXPECT_TRUE(ini().contains("SetNo=4"));
@@ -238,17 +244,17 @@ TEST_F(MainForm, DroppingFiles) {
     home.write("C.NC", "O3\r\n");
     start();
     form->dropFiles({home.file("A.NC"), home.file("B.NC"), home.file("C.NC")});
-    EXPECT_EQ(form->RichEdit1->text(), "");
+    EXPECT_EQ(form->controls().RichEdit1->text(), "");
     form->dropFiles({home.file("B.NC"), home.file("A.NC")});
-    EXPECT_EQ(form->RichEdit1->text(), "O2\n");
-    EXPECT_EQ(form->documentPath, home.file("B.NC"));
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O2\n");
+    EXPECT_EQ(form->desk().document().path, home.file("B.NC"));
 }
 
 TEST_F(MainForm, UnsavedChangesAndACancelledSaveDialogKeepTheWindowOpen) {
     start();
-    form->RichEdit1->setText("O1234");
+    form->controls().RichEdit1->setText("O1234");
     form->setModified(true);
-    prompts.answers = {Prompts::Yes};   // save? yes, and the dialog is cancelled
+    prompts.answers = {Prompts::Yes}; // save? yes, and the dialog is cancelled
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
     ASSERT_EQ(prompts.boxes.size(), 1u);
@@ -278,11 +284,11 @@ TEST_F(MainForm, PortProbeAtCloseNeverTouchesExcludedPorts) {
 
 TEST_F(MainForm, JapaneseProfileValuesRoundTripByteForByte) {
     const QByteArray original = "[Read1]\r\nPort=COM2\r\n[Setting1]\r\nName=" + sj(u"５軸加工機") +
-                                "\r\nFont Name=" + sj(u"ＭＳ 明朝") + "\r\nDirPath_Sub=" + sj(u"/データ/受信") +
-                                "\r\n";
+                                "\r\nFont Name=" + sj(u"ＭＳ 明朝") +
+                                "\r\nDirPath_Sub=" + sj(u"/データ/受信") + "\r\n";
     home.write("Setting.ini", original);
     start();
-    EXPECT_EQ(form->profiles[1].setting.name, u(u"５軸加工機"));
+    EXPECT_EQ(form->desk().profiles()[1].setting.name, u(u"５軸加工機"));
     form->SaveProfile(1, true, false);
     const QByteArray after = home.read("Setting.ini");
     EXPECT_TRUE(after.startsWith("[Read1]\r\nPort=COM2\r\n"));
@@ -306,28 +312,29 @@ TEST_F(MainForm, LogViewShowsTheLastAccountAndComesBack) {
     form->Menu_sendClick(3); // no DNC run yet
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, u(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
-    EXPECT_FALSE(form->logDisplayed);
-    EXPECT_TRUE(form->RichEdit1->isVisible());
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+    EXPECT_FALSE(form->isLogViewOpen());
+    EXPECT_TRUE(form->controls().RichEdit1->isVisible());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
 
     home.write("Tornyx_R.log", sj(u"2026/12/08 10:00:00  受信\r\n2026/12/08 10:00:05  受信完了\r\n"));
     form->Menu_sendClick(2);
-    EXPECT_TRUE(form->logDisplayed);
-    EXPECT_TRUE(form->RichEdit2->isVisible());
-    EXPECT_FALSE(form->RichEdit1->isVisible());
-    EXPECT_EQ(form->RichEdit2->text(), u(u"2026/12/08 10:00:00  受信\n2026/12/08 10:00:05  受信完了\n"));
-    EXPECT_TRUE(form->RichEdit2->isReadOnly());
-    EXPECT_FALSE(form->SpeedButton[10]->isEnabled()) << "commands are held as during a transfer";
-    EXPECT_TRUE(form->Menu_log->menuAction()->isEnabled()) << "but the log menu stays usable";
-    EXPECT_FALSE(form->StatusBar2->isVisible()) << "and no transfer bar appears";
-    EXPECT_FALSE(form->ComboBox1->isEnabled());
+    EXPECT_TRUE(form->isLogViewOpen());
+    EXPECT_TRUE(form->controls().RichEdit2->isVisible());
+    EXPECT_FALSE(form->controls().RichEdit1->isVisible());
+    EXPECT_EQ(form->controls().RichEdit2->text(),
+              u(u"2026/12/08 10:00:00  受信\n2026/12/08 10:00:05  受信完了\n"));
+    EXPECT_TRUE(form->controls().RichEdit2->isReadOnly());
+    EXPECT_FALSE(form->controls().SpeedButton[10]->isEnabled()) << "commands are held as during a transfer";
+    EXPECT_TRUE(form->controls().Menu_log->menuAction()->isEnabled()) << "but the log menu stays usable";
+    EXPECT_FALSE(form->controls().StatusBar2->isVisible()) << "and no transfer bar appears";
+    EXPECT_FALSE(form->controls().ComboBox1->isEnabled());
 
-    form->Menu_log_e->trigger();
-    EXPECT_FALSE(form->logDisplayed);
-    EXPECT_TRUE(form->RichEdit1->isVisible());
-    EXPECT_FALSE(form->RichEdit2->isVisible());
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
-    EXPECT_TRUE(form->ComboBox1->isEnabled());
+    form->controls().Menu_log_e->trigger();
+    EXPECT_FALSE(form->isLogViewOpen());
+    EXPECT_TRUE(form->controls().RichEdit1->isVisible());
+    EXPECT_FALSE(form->controls().RichEdit2->isVisible());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
+    EXPECT_TRUE(form->controls().ComboBox1->isEnabled());
 }
 
 TEST_F(MainForm, CompletionMailAfterASendGoesToTheMailCommand) {
@@ -336,20 +343,17 @@ TEST_F(MainForm, CompletionMailAfterASendGoesToTheMailCommand) {
                                   sj(u"送信結果") + "\r\n");
     safe.port.deliver("\x11");
     start({home.file("P.NC")});
-    form->SpeedButton[10]->click();
+    form->controls().SpeedButton[10]->click();
     EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
-    // Timer1 two seconds after the run, the mail a few seconds after that.
-    QElapsedTimer t;
-    t.start();
-    // The mail command runs beside the event loop: wait for the whole text.
-    while (!QString::fromUtf8(home.read("mail.log")).contains(u(u"しました｡")) && t.elapsed() < 15000)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Timer1 two seconds after the run, the mail a few seconds after that;
+    // the mail command runs beside the event loop: wait for the whole text.
+    safe.settle([&] { return QString::fromUtf8(home.read("mail.log")).contains(u(u"しました｡")); });
     const QByteArray mail = home.read("mail.log");
     EXPECT_TRUE(mail.contains("To: op@shop.example")) << mail.constData();
     EXPECT_TRUE(mail.contains("Disposition-Notification-To:"));
     EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"\n送信無事完了しました｡"))) << mail.constData();
     EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"開始 "))) << "the body starts with the run's start line";
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
 }
 
 // --- what a failing disk, odd files and odd names must not do -----------------
@@ -365,7 +369,7 @@ TEST_F(MainForm, WhatIsNotAFileIsRefusedByEveryRouteAsSendRefusesIt) {
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
     EXPECT_EQ(prompts.boxes[0].text, u(u"呼出ﾃﾞｰﾀ\n") + fifo + u(u"が見つかりません｡"));
-    EXPECT_EQ(form->documentPath, u(u"無題"));
+    EXPECT_EQ(form->desk().document().path, u(u"無題"));
 
     form->dropFiles({home.file("A.NC")});
     for (const QString& path : {QString("/dev/zero"), fifo, home.file("folder.nc")}) {
@@ -378,8 +382,8 @@ TEST_F(MainForm, WhatIsNotAFileIsRefusedByEveryRouteAsSendRefusesIt) {
             EXPECT_EQ(box.kind, Prompts::Error);
             EXPECT_EQ(box.text, u(u"呼出ﾃﾞｰﾀ\n") + path + u(u"が見つかりません｡"));
         }
-        EXPECT_EQ(form->RichEdit1->text(), "O1\n") << "the document stays";
-        EXPECT_EQ(form->documentPath, home.file("A.NC"));
+        EXPECT_EQ(form->controls().RichEdit1->text(), "O1\n") << "the document stays";
+        EXPECT_EQ(form->desk().document().path, home.file("A.NC"));
     }
 }
 
@@ -397,7 +401,7 @@ TEST_F(MainForm, ListThatCannotBeEmptiedIsNeverSent) {
                                                  home.file("Tornyx.tmp")))
         << prompts.boxes[0].text.toStdString();
     EXPECT_EQ(test::hex(safe.port.written()), "") << "nothing is sent";
-    EXPECT_EQ(form->autoSendRequest, 'N');
+    EXPECT_FALSE(form->desk().hasOrder());
 }
 
 TEST_F(MainForm, ListCutShortByAFullDiskStopsTheOrderAndSendsNothing) {
@@ -424,14 +428,14 @@ TEST_F(MainForm, LogThatCannotBeStoredIsReportedAndShownFromMemory) {
     safe.port.deliver("\x11");
     testing::internal::CaptureStderr();
     start({home.file("PROG.NC")});
-    form->SpeedButton[10]->click();
+    form->controls().SpeedButton[10]->click();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(u(u"通信ﾛｸﾞを保存できませんでした｡").toStdString()), std::string::npos) << err;
     EXPECT_NE(err.find(home.file("Tornyx_S.log").toStdString()), std::string::npos) << err;
-    EXPECT_EQ(form->StatusBar1->text(6), u(u"通信ﾛｸﾞ保存不可"));
+    EXPECT_EQ(form->controls().StatusBar1->text(6), u(u"通信ﾛｸﾞ保存不可"));
 
     form->Menu_sendClick(1);
-    const QString view = form->RichEdit2->text();
+    const QString view = form->controls().RichEdit2->text();
     EXPECT_TRUE(view.startsWith(u(u"※通信ﾛｸﾞを保存できませんでした｡ ") + home.file("Tornyx_S.log")))
         << view.toStdString();
     EXPECT_TRUE(view.contains(u(u"  送信完了"))) << "the account of this send, not an old file";
@@ -455,8 +459,8 @@ TEST_F(MainForm, FolderNameShiftJisCannotHoldStillFindsTheFile) {
     safe.port.deliver("\x11");
     start({"S=P.NC", "END"});
     EXPECT_TRUE(prompts.boxes.empty()) << prompts.boxes[0].text.toStdString();
-    EXPECT_EQ(form->transferPath, folder + "/P.NC");
-    EXPECT_EQ(form->options.recentFiles[0], folder + "/P.NC");
+    EXPECT_EQ(form->desk().state().transferPath, folder + "/P.NC");
+    EXPECT_EQ(form->desk().options().recentFiles[0], folder + "/P.NC");
     EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
 }
 
@@ -464,7 +468,7 @@ TEST_F(MainForm, CommandLineSendToTheOspControlNamesTheFileInTheHeader) {
     home.write("PART1.nc", "O1\r\nM30\r\n");
     safe.port.deliver("\x11");
     start({"S=" + home.file("PART1.nc"), "N=11"});
-    EXPECT_EQ(form->documentPath, home.file("PART1.nc"));
+    EXPECT_EQ(form->desk().document().path, home.file("PART1.nc"));
     QByteArray sent = safe.port.written();
     for (char& c : sent)
         c = char(c & 0x7F); // the parity bit aside

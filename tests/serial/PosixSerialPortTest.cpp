@@ -246,8 +246,8 @@ TEST(OpenLineOverPty, PauseRulesInEveryCodeMode) {
         {CodeMode::Iso, false, 0x18, false}, // CAN while not paused is dropped
     };
     for (const Case& c : cases) {
-        const std::string name = "mode " + std::to_string(int(c.mode)) + " 0x93 " + std::to_string(c.dc3Is93) +
-                                 " byte " + std::to_string(int(c.incoming));
+        const std::string name = "mode " + std::to_string(int(c.mode)) + " 0x93 " +
+                                 std::to_string(c.dc3Is93) + " byte " + std::to_string(int(c.incoming));
         PtyRig r;
         r.options.dc3Is93 = c.dc3Is93;
         ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options)) << name;
@@ -261,7 +261,8 @@ TEST(OpenLineOverPty, PauseRulesInEveryCodeMode) {
         const auto t0 = std::chrono::steady_clock::now();
         EXPECT_FALSE(r.s.writeChar('G')) << name;
         const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+                .count();
         machine.join();
         if (c.pauses)
             EXPECT_GE(ms, 140) << name << ": held until DC1";
@@ -274,7 +275,7 @@ TEST(OpenLineOverPty, PauseRulesInEveryCodeMode) {
 // A tape punch runs the line at 4800 8N2 whatever the code says; spaces
 // stay off the line with the space option.
 TEST(OpenLineOverPty, TapePunchFramingAndTheSpaceOption) {
-    for (const int kind : {SendKind, ReceiveKind}) {
+    for (const LineDirection kind : {SendKind, ReceiveKind}) {
         PtyRig r;
         r.profile.send.speed = 6;
         r.profile.read.speed = 6;
@@ -290,7 +291,8 @@ TEST(OpenLineOverPty, TapePunchFramingAndTheSpaceOption) {
         EXPECT_EQ(int(p->stopBits), int(platform::StopBits::Two));
         const QString log = r.s.log().text();
         EXPECT_TRUE(log.contains("  通信機器で固定4800\n")) << log.toStdString();
-        EXPECT_LT(log.indexOf("  通信機器選択の為以下に固定\n"), log.indexOf("  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ無し　ｽﾄｯﾌﾟﾋﾞｯﾄ2\n"))
+        EXPECT_LT(log.indexOf("  通信機器選択の為以下に固定\n"),
+                  log.indexOf("  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ無し　ｽﾄｯﾌﾟﾋﾞｯﾄ2\n"))
             << log.toStdString();
         EXPECT_GT(log.indexOf("  通信機器選択の為以下に固定\n"), 0) << log.toStdString();
         if (kind == SendKind) {
