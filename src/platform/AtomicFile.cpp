@@ -227,12 +227,8 @@ bool AtomicFile::commit() {
         return false;
     if (m_direct)
         return commitInPlace();
-    if (const int err = syncFile(m_fd))
-        return fail(QStringLiteral("sync failed"), err);
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0)
-        return fail(QStringLiteral("close failed"), errno);
+    if (!syncAndClose())
+        return false;
     if (::rename(m_tempName.constData(), m_target.constData()) != 0)
         return fail(QStringLiteral("cannot replace the file"), errno);
     m_tempName.clear();
@@ -256,8 +252,12 @@ bool AtomicFile::commitInPlace() {
     m_pending.clear();
     if (::ftruncate(m_fd, static_cast<off_t>(n)) != 0)
         return fail(QStringLiteral("cannot set the file's length"), errno);
-    if (const int e = syncFile(m_fd))
-        return fail(QStringLiteral("sync failed"), e);
+    return syncAndClose();
+}
+
+bool AtomicFile::syncAndClose() {
+    if (const int err = syncFile(m_fd))
+        return fail(QStringLiteral("sync failed"), err);
     const int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0)

@@ -57,6 +57,7 @@ public:
 private:
     bool fail(const QString& what, int err);
     bool commitInPlace();
+    bool syncAndClose();
 
     QString m_path;
     QByteArray m_target;   // encoded path the bytes go to, links followed

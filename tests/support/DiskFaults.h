@@ -104,6 +104,16 @@ inline bool mountSmallTmpfs(const QString& folder, int kilobytes) {
     return mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) == 0;
 }
 
+// The verdict on a child that needed a tmpfs of its own: skipped where
+// mounting is not permitted, else it must have passed.
+#define EXPECT_CHILD_PASSED_ON_TMPFS(rc)                                                                     \
+    do {                                                                                                     \
+        const int childRc = (rc);                                                                            \
+        if (childRc == ::tornyx::test::ChildSkipped)                                                         \
+            GTEST_SKIP() << "mounting a tmpfs is not permitted here";                                        \
+        EXPECT_EQ(childRc, 0);                                                                               \
+    } while (0)
+
 // Fills the file system that holds folder until nothing more fits.
 inline void fillUp(const QString& folder) {
     QFile f(folder + "/ballast");
