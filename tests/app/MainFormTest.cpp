@@ -172,6 +172,15 @@ TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
     EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM99\nO2\nM30\n");
     EXPECT_EQ(form->activeProfile(), 2);
     EXPECT_TRUE(form->controls().Set[2]->isChecked());
+    EXPECT_EQ(form->desk().document().path, home.file("Tornyx.tmp")) << "the sent list is the document";
+}
+
+TEST_F(MainForm, ListMemberWithoutTheSendOrderIsTheDocument) {
+    home.write("A.NC", "O1\r\nM30\r\n");
+    home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    start({"S01=A.NC"});
+    EXPECT_EQ(form->desk().document().path, home.file("A.NC")) << "not 無題: Save must not write elsewhere";
+    EXPECT_FALSE(form->desk().hasOrder());
 }
 
 TEST_F(MainForm, ProfileNumberErrorsAndReceiveQuestion) {
