@@ -3,13 +3,18 @@
 // pump liveness, bytes after the machine's XOFF, and the run's own cost per
 // line measured without a line.
 //
-//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--machine PATH]
+// With --via ser2net the line runs through ser2net as an RFC 2217 device
+// server on loopback in front of the machine's pty; "direct,ser2net" runs
+// both, one after the other, for the same program and rate.
+//
+//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--via direct,ser2net] [--machine PATH]
 #include "send/SendRun.h"
 
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 
 #include "editor/ProgramIndex.h"
 #include "send/SendFakes.h"
+#include "support/DeviceServer.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
 #include "support/FakeWindow.h"
@@ -23,6 +28,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 using namespace tornyx;
 using namespace tornyx::test;
@@ -53,7 +59,7 @@ QMap<QString, QString> resultOf(QProcess& p) {
     return out;
 }
 
-void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace) {
+void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace, bool viaSer2Net) {
     TempHome home;
     QProcess m;
     QStringList margs{"--mode",        "receive", "--baud",    QString::number(baud),
@@ -68,12 +74,21 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
         return;
     }
     const QString slave = QString::fromLocal8Bit(m.readLine()).trimmed();
+    std::optional<Ser2Net> box;
+    if (viaSer2Net) {
+        box.emplace(home.path(), slave, Ser2Net::Kind::Rfc2217, QString::number(baud) + "n82");
+        if (!box->isReady()) {
+            std::printf("ser2net did not start: %s\n", qPrintable(box->output()));
+            return;
+        }
+    }
+    const QString device = box ? box->url() : slave;
 
-    platform::PosixSerialPort port;
+    platform::MappedSerialPort port;
     PumpingLineHost lineHost;
     platform::SystemClock clock;
     TransferSession session(port, lineHost, clock);
-    session.setPortResolver([slave](const QString&) { return slave; });
+    session.setPortResolver([device](const QString&) { return device; });
     test::FakeWindow editor;
     editor.lines = program(kb);
     ProgramIndex programs;
@@ -84,6 +99,8 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     ctx.profile.send.speed = speedIndex;
     ctx.profile.send.signal = 0;
     ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+    // ser2net reports the pseudo-terminal's missing carrier as off.
+    ctx.lineOptions.noLineCheck = viaSer2Net;
     ctx.documentPath = "/bench/O1000.nc";
 
     int ticks = 0;
@@ -123,7 +140,8 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     const double held = res.value("held_us").toDouble();
     const double bytes = res.value("bytes").toDouble();
     const double rate = span > held ? (bytes - 1) * 1e6 / (span - held) : 0;
-    std::printf("%d baud 8N2, %d KB, %lld lines, machine %s: %s\n", baud, kb, qlonglong(editor.lines.size()),
+    std::printf("%d baud 8N2 %s, %d KB, %lld lines, machine %s: %s\n", baud,
+                viaSer2Net ? "through ser2net (RFC 2217)" : "direct pty", kb, qlonglong(editor.lines.size()),
                 pace ? "reading at the line rate" : "reading at once", qPrintable(session.log().lastLine()));
     std::printf("  machine: bytes=%s rate=%.1f B/s (%.1f with its %.0f ms XOFF hold) line_rate=%.1f B/s -> "
                 "%.2f%% of the line rate\n",
@@ -172,12 +190,14 @@ int main(int argc, char** argv) {
     QStringList bauds{"19200", "9600"};
     QString machine = TORNYX_MACHINE;
     bool pace = true;
+    QStringList via{"direct"};
     const QStringList args = app.arguments();
-    const QStringList known{"--kb", "--baud", "--machine", "--pace"};
+    const QStringList known{"--kb", "--baud", "--machine", "--pace", "--via"};
     for (int i = 1; i < args.size(); i += 2) {
         if (!known.contains(args[i]) || i + 1 >= args.size()) {
-            std::fprintf(stderr, "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,4800] [--pace yes|no] "
-                                 "[--machine PATH]\n");
+            std::fprintf(stderr,
+                         "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,115200] [--pace yes|no] "
+                         "[--via direct,ser2net] [--machine PATH]\n");
             return args[i] == "--help" ? 0 : 2;
         }
     }
@@ -190,12 +210,18 @@ int main(int argc, char** argv) {
             machine = args[i + 1];
         else if (args[i] == "--pace")
             pace = args[i + 1] != "no";
+        else if (args[i] == "--via")
+            via = args[i + 1].split(',');
     }
     overheadRun(kb);
     for (const QString& b : bauds) {
         const int baud = b.toInt();
-        const int index = baud == 19200 ? 5 : baud == 9600 ? 3 : baud == 4800 ? 2 : baud == 2400 ? 1 : 0;
-        lineRun(machine, kb, baud, index, pace);
+        int index = 0;
+        for (int s = 0; s < SpeedCount; ++s)
+            if (s != TapeSpeed && speedBaud(s) == baud)
+                index = s;
+        for (const QString& v : via)
+            lineRun(machine, kb, baud, index, pace, v == "ser2net");
     }
     return 0;
 }

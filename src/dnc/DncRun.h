@@ -60,6 +60,7 @@ private:
     void abort();
     bool transmit(const QByteArray& line, bool loneLf);
     bool enterCall(int index);
+    int gotoTarget(int index, int lines);
     void returnToCaller();
     void showLevel(bool withCount);
     int lastLine() const;

@@ -86,6 +86,14 @@ public:
     virtual bool open(const QString& devicePath) = 0;
     virtual bool isOpen() const = 0;
     virtual void close() = 0;
+    // Whether the port could be opened now; it is closed again at once. A
+    // port on the network only tries to connect, briefly.
+    virtual bool probe(const QString& devicePath) {
+        if (!open(devicePath))
+            return false;
+        close();
+        return true;
+    }
 
     virtual std::optional<LineParameters> lineParameters() = 0;
     virtual bool setLineParameters(const LineParameters& p) = 0;
@@ -129,6 +137,14 @@ public:
     virtual int descriptor() const = 0;
 
     virtual QString lastError() const = 0;
+
+    // "HOST:PORT" of a port reached over the network, which the log names
+    // when its connection fails (lastError() then says how, for the
+    // operator); empty for a local device.
+    virtual QString peerName() const { return {}; }
+    // false when the line is set in the device and setLineParameters() only
+    // keeps the values (a raw socket to a device server).
+    virtual bool setsLineParameters() const { return true; }
 };
 
 } // namespace tornyx::platform

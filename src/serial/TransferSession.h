@@ -86,6 +86,12 @@ public:
 
     void closeLine();
     bool isOpen() const { return m_port.isOpen(); }
+    // True when the port is reached over the network and its connection is
+    // gone for good (reset, closed, or silent past the keepalives); the
+    // first time, logs "  通信回線切断の為中止" and the box's address.
+    // Unlike a local line that hangs up, such a connection never comes
+    // back, so a run waiting for data ends on it.
+    bool isConnectionLost();
 
     // --- waits (none burns the processor; all pump events every 16 ms) -----
 
@@ -142,6 +148,7 @@ private:
     std::int64_t noteWritten();
     bool drainAfterWrite(std::int64_t lineFreeUs);
     bool writeFailure();
+    void logPeerFault();
 
     platform::SerialPort& m_port;
     LineHost& m_host;
@@ -158,13 +165,15 @@ private:
     bool m_writeFailed = false;
     bool m_dataPhase = false;
     bool m_writeErrorLogged = false;
+    bool m_connectionLossLogged = false;
     std::int64_t m_lastPumpUs = 0;
     // When the modelled line has sent the last byte written.
     std::int64_t m_lineFreeUs = 0;
 };
 
 // True when "COM"n is not one of the excluded ports (compared in upper case)
-// and can be opened; it is closed again at once. Used to list ports 1..30.
+// and can be opened; it is closed again at once (a device server is only
+// connected to, briefly). Used to list ports 1..30.
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
                const TransferSession::PortResolver& resolve);
 

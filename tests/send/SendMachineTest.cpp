@@ -1,10 +1,11 @@
 // Whole send runs over a real pseudo-terminal against the simulated machine.
 #include "app/TransferDesk.h"
 
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 #include "platform/TextCodec.h"
 
 #include "send/SendFakes.h"
+#include "support/DeviceServer.h"
 #include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/QtPrinters.h"
@@ -14,11 +15,13 @@
 #include <QMap>
 #include <QProcess>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 using namespace tornyx;
 using namespace tornyx::test;
-using platform::PosixSerialPort;
+using platform::MappedSerialPort;
 using platform::SystemClock;
 
 namespace {
@@ -47,10 +50,11 @@ public:
                          args) {}
 };
 
-// A send run wired to the pty: the real termios port, a fast real clock.
+// A send run wired to the pty (or to a device server in front of it): the
+// real port, a fast real clock.
 struct Rig {
     TempHome home;
-    PosixSerialPort port;
+    MappedSerialPort port;
     ScriptedLineHost lineHost;
     FastClock clock;
     FakeWindow win;
@@ -68,6 +72,8 @@ struct Rig {
         ctx.profile.send.speed = 5;  // 19200
         ctx.profile.send.signal = 0; // the machine's DC1 starts the data
         ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+        // A device server in front of a pseudo-terminal reports no carrier.
+        ctx.lineOptions.noLineCheck = device.contains("://");
         ctx.documentPath = "/work/progs/PART1.nc";
     }
     void send() {
@@ -90,21 +96,28 @@ TEST(SendOverPty, WorkedStreamsReachTheMachineByteExact) {
         const char* machineCode;
         const char* bytes;
     };
-    for (const Case& c :
-         {Case{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"}, Case{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
-        TempHome out;
-        Machine m(
-            {"--code", c.machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
-        ASSERT_FALSE(m.slave().isEmpty());
-        Rig r(m.slave());
-        r.ctx.profile.send.code = c.code;
-        r.send();
-        EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了")) << r.session.log().text().toStdString();
-        const auto res = m.result();
-        EXPECT_EQ(hex(out.read("raw.bin")), c.bytes) << c.machineCode;
-        EXPECT_TRUE(r.session.log().text().contains(QStringLiteral(u"  NC機より送信開始信号を受信\n")));
-        EXPECT_FALSE(r.port.isOpen());
-    }
+    // Directly, and through ser2net as an RFC 2217 device server.
+    for (const bool viaBox : {false, true})
+        for (const Case& c : {Case{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"},
+                              Case{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
+            TempHome out;
+            Machine m(
+                {"--code", c.machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
+            ASSERT_FALSE(m.slave().isEmpty());
+            std::optional<Ser2Net> box;
+            if (viaBox) {
+                ASSERT_TRUE(box.emplace(out.path(), m.slave(), Ser2Net::Kind::Rfc2217).isReady());
+            }
+            Rig r(box ? box->url() : m.slave());
+            r.ctx.profile.send.code = c.code;
+            r.send();
+            EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了")) << r.session.log().text().toStdString();
+            const auto res = m.result();
+            EXPECT_EQ(hex(out.read("raw.bin")), c.bytes)
+                << c.machineCode << (viaBox ? " through ser2net" : "");
+            EXPECT_TRUE(r.session.log().text().contains(QStringLiteral(u"  NC機より送信開始信号を受信\n")));
+            EXPECT_FALSE(r.port.isOpen());
+        }
 }
 
 TEST(SendOverPty, CanDuringThePauseStopsWithTheDataStage) {
@@ -155,13 +168,50 @@ TEST(SendOverPty, StopButtonMidLine) {
 }
 
 TEST(SendOverPty, AtMostThreeBytesAfterTheMachinesXoff) {
-    // Real line timing: the machine paces at 19200 and pauses the run.
-    Machine m({"--xoff-at", "20", "--xoff-ms", "150"});
-    Rig r(m.slave(), 1);
-    r.editor.lines = {"O1", "G01X100.Y200.", "G01X0Y0", "G01X10.Y20.", "M30"};
+    // Real line timing: the machine paces at 19200 and pauses the run;
+    // directly, and through ser2net as an RFC 2217 device server, whose
+    // loopback round trip is far below one character.
+    for (const bool viaBox : {false, true}) {
+        TempHome folder;
+        Machine m({"--xoff-at", "20", "--xoff-ms", "150"});
+        std::optional<Ser2Net> box;
+        if (viaBox) {
+            ASSERT_TRUE(box.emplace(folder.path(), m.slave(), Ser2Net::Kind::Rfc2217, "19200n82").isReady());
+        }
+        Rig r(box ? box->url() : m.slave(), 1);
+        r.editor.lines = {"O1", "G01X100.Y200.", "G01X0Y0", "G01X10.Y20.", "M30"};
+        r.send();
+        EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了"));
+        const auto res = m.result();
+        EXPECT_EQ(res.value("xoffs"), "1");
+        EXPECT_LE(res.value("after_xoff").toInt(), viaBox ? 4 : 3) << (viaBox ? "through ser2net" : "direct");
+    }
+}
+
+// --- through ser2net, an Ethernet serial device server, on loopback -------
+
+TEST(SendThroughDeviceServer, ABoxThatDiesMidSendEndsTheRunNamingIt) {
+    Machine m({"--timeout", "20000"});
+    TempHome folder;
+    Ser2Net box(folder.path(), m.slave(), Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady());
+    Rig r(box.url(), 1);
+    r.editor.lines = QList<QByteArray>(40, "G01X100.Y200.Z300.");
+    r.lineHost.onPump = [&](int) {
+        if (r.state.dataSent)
+            box.kill();
+    };
+    r.editor.lines.prepend("O1");
     r.send();
-    EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了"));
-    const auto res = m.result();
-    EXPECT_EQ(res.value("xoffs"), "1");
-    EXPECT_LE(res.value("after_xoff").toInt(), 3);
+    const QString log = r.session.log().text();
+    EXPECT_TRUE(log.contains(QStringLiteral(u"  通信ﾎﾟｰﾄ書込み不良の為中止\n")) ||
+                log.contains(QStringLiteral(u"  通信回線切断の為中止\n")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("  127.0.0.1:" + QString::number(box.port()) +
+                             QStringLiteral(u" 接続が切断されました\n")))
+        << log.toStdString();
+    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10")))
+        << r.lastLogLine().toStdString();
+    EXPECT_FALSE(r.port.isOpen());
+    EXPECT_TRUE(r.desk.isPostTransferDue()) << "the window goes back to editing";
 }
