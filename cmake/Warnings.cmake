@@ -4,7 +4,7 @@ if(TORNYX_WERROR)
     add_compile_options(-Werror)
 endif()
 if(TORNYX_SANITIZE)
-    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
 # The fuzz build instruments every target for coverage, the libraries

@@ -174,25 +174,4 @@ void Options::save(IniFile& ini) const {
         write(ini, k, *this);
 }
 
-std::optional<QString> defaultExtension(const Options& o) {
-    switch (o.maskNo) {
-    case 1:
-        return QString("nc");
-    case 2:
-        return QString("txt");
-    case 3:
-        return o.user1Mask;
-    case 4:
-        return o.user2Mask;
-    case 5:
-        return QString("nc");
-    case 6:
-        return QString("MIN");
-    case 7:
-        return QString();
-    default:
-        return std::nullopt;
-    }
-}
-
 } // namespace tornyx

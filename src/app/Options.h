@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <array>
-#include <optional>
 
 namespace tornyx::platform {
 class IniFile;
@@ -96,9 +95,5 @@ struct Options {
 private:
     std::array<QString, OptCount> m_text;
 };
-
-// The extension the save dialog appends to a name typed without one, from
-// the file type last chosen; nullopt leaves the dialog's extension as it is.
-std::optional<QString> defaultExtension(const Options& o);
 
 } // namespace tornyx

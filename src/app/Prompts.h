@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FileTypeList.h"
+
 #include <QString>
 
 class QWidget;
@@ -21,22 +23,29 @@ public:
     virtual int messageBox(QWidget* owner, Kind kind, const QString& title, const QString& text,
                            int buttons) = 0;
     // Empty when cancelled.
-    virtual QString openFileName(QWidget* owner, const QString& title, const QString& folder,
-                                 const QString& filter) = 0;
-    virtual QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
-                                 const QString& filter) = 0;
     virtual QString folderName(QWidget* owner, const QString& title, const QString& start) = 0;
+
+    // The file dialogs of documents, offering the program's file types.
+    // They open at entry types.index and, when a file was chosen, leave the
+    // entry chosen there. The save dialog also sets types.defaultExtension
+    // when the operator picks an entry, and a name typed without an
+    // extension comes back with it (so that the dialog's own question about
+    // an existing file is about the file that will be written).
+    virtual QString openFileName(QWidget* owner, const QString& title, const QString& folder,
+                                 FileTypeChoice& types) = 0;
+    virtual QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
+                                 FileTypeChoice& types) = 0;
 };
 
 class QtPrompts : public Prompts {
 public:
     int messageBox(QWidget* owner, Kind kind, const QString& title, const QString& text,
                    int buttons) override;
-    QString openFileName(QWidget* owner, const QString& title, const QString& folder,
-                         const QString& filter) override;
-    QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
-                         const QString& filter) override;
     QString folderName(QWidget* owner, const QString& title, const QString& start) override;
+    QString openFileName(QWidget* owner, const QString& title, const QString& folder,
+                         FileTypeChoice& types) override;
+    QString saveFileName(QWidget* owner, const QString& title, const QString& proposal,
+                         FileTypeChoice& types) override;
 };
 
 } // namespace tornyx

@@ -3,10 +3,12 @@
 #include "app/Prompts.h"
 #include "editor/ui/NcEditor.h"
 #include "platform/AtomicFile.h"
+#include "platform/DialogPlacement.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
+#include "profiles/ui/TSetdataForm.h"
 #include "status/ui/StatusBars.h"
 
 #include <QAction>
@@ -44,11 +46,6 @@ constexpr int MinimumHeight = 400;
 
 QString u(const char16_t* s) {
     return QString::fromUtf16(s);
-}
-
-// Profile colours are stored as 0x00BBGGRR.
-QColor fromBgr(int v) {
-    return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
 }
 
 QByteArray readAll(const QString& path, bool* ok = nullptr) {
@@ -110,6 +107,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildClient();
     setUpTransfers();
     connectDocument();
+    connectSettings();
     setUpPrintSearch();
     connectEditCommands();
     FormCreate(arguments);
@@ -132,7 +130,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINLEFT, 0, 10);
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINRIGHT, 0, 10);
 
-    if (const auto ext = defaultExtension(options))
+    if (const auto ext = startExtension(options.maskNo, userFileTypes()))
         doc.saveDialogDefaultExt = *ext;
     doc.saveDialogFileName = u(u"無題");
     StatusBar1->setText(1, QString());
@@ -505,8 +503,8 @@ void TMainForm::applyProfilePresentation(const CommProfile& p) {
     QFont font(p.setting.fontName);
     font.setPointSize(p.setting.fontSize > 0 ? p.setting.fontSize : 12);
     font.setStyleHint(QFont::Monospace);
-    const QColor text = fromBgr(p.setting.fontColor);
-    const QColor paper = fromBgr(p.setting.screenColor);
+    const QColor text = colourFromBgr(p.setting.fontColor);
+    const QColor paper = colourFromBgr(p.setting.screenColor);
     for (QsciScintilla* e :
          {static_cast<QsciScintilla*>(RichEdit1), static_cast<QsciScintilla*>(RichEdit2)}) {
         e->setFont(font);
@@ -597,19 +595,23 @@ void TMainForm::SelectProfile(int n) {
     LoadProfile(n);
 }
 
-void TMainForm::SaveProfile(int n, bool writeFont, bool writePosition) {
+bool TMainForm::SaveProfile(int n, bool writeFont, bool writePosition, QString* error) {
     IniFile ini(home().profileFile());
     ini.load();
     saveProfileRecord(ini, n, m_desk->profiles()[n], writeFont, writePosition, windowGeometryForStore());
     QString why;
-    if (!ini.save(&why))
+    const bool saved = ini.save(&why);
+    if (!saved && error)
+        *error = platform::settingsNotWrittenText(ini.path(), why);
+    else if (!saved)
         reportSaveFailure(ini.path(), why);
     LoadProfile(n);
+    return saved;
 }
 
 void TMainForm::reportSaveFailure(const QString& path, const QString& reason) {
-    m_prompts->messageBox(this, Prompts::Error, "Tornyx",
-                          path + u(u"\nに設定を書き込めませんでした｡\n") + reason, Prompts::Ok);
+    m_prompts->messageBox(this, Prompts::Error, "Tornyx", platform::settingsNotWrittenText(path, reason),
+                          Prompts::Ok);
 }
 
 // ---------------------------------------------------------------- documents

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/FileTypeList.h"
 #include "app/TransferDesk.h"
 #include "dnc/ui/TDncForm.h"
 #include "editor/ui/NcEditor.h"
@@ -39,6 +40,7 @@ namespace tornyx {
 class FindDialog;
 class Prompts;
 class ReplaceDialog;
+class SettingsWiring;
 class TAutoForm;
 class TPrintCtrlDlg;
 class TSearchFiles;
@@ -155,7 +157,22 @@ public:
     void LoadProfile(int n);
     void SelectProfile(int n);
     // Called by the profile editor after it copied its controls into record n.
-    void SaveProfile(int n, bool writeFont, bool writePosition);
+    // False when Setting.ini could not be written: the reason goes into
+    // *error when given, else into a message box.
+    bool SaveProfile(int n, bool writeFont, bool writePosition, QString* error = nullptr);
+
+    // --- settings dialogs (TMainFormSettings.cpp) ---
+    void SpeedButton11Click(); // the profile editor "通信設定"
+    void setting_opClick();    // "オプション設定"
+    void User_opClick();       // "ﾕｰｻﾞ定義(拡張子)"
+    // "COM"n is not an excluded port and can be opened now.
+    bool ProbePort(int n);
+    // The file dialogs of documents with the file types: they open at
+    // FilterIndex and keep the entry chosen (and, for saving, the default
+    // extension); empty when cancelled.
+    QString chooseOpenFile(QWidget* owner, const QString& title, const QString& folder);
+    QString chooseSaveFile(QWidget* owner, const QString& title, const QString& proposal);
+    UserFileTypes userFileTypes() const;
 
     // --- documents (TMainFormDocument.cpp) ---
     void refreshRecentMenu();
@@ -261,6 +278,7 @@ private:
     void setUpPrintSearch();
     void connectLogMenu();
     bool probePort(int n);
+    void connectSettings();
 
     void buildMenus();
     void buildToolbar();
@@ -371,8 +389,9 @@ private:
     std::unique_ptr<TransferDesk> m_desk;
     platform::ScreenSaver m_screenSaver;
     QTimer* m_deskTimer = nullptr;
-    TAutoForm* AutoForm = nullptr; // the line-switch dialog
-    TDncForm* m_dncForm = nullptr; // the DNC set-up dialog
+    TAutoForm* AutoForm = nullptr;        // the line-switch dialog
+    TDncForm* m_dncForm = nullptr;        // the DNC set-up dialog
+    SettingsWiring* m_settings = nullptr; // a child of the window
     QActionGroup* m_profileGroup = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QRect m_rememberedGeometry;

@@ -30,7 +30,7 @@ DncPrompts::Start TMainForm::chooseDncStart() {
 }
 
 QString TMainForm::chooseFile(QWidget* owner) {
-    return m_prompts->openFileName(owner, QStringLiteral(u"開く"), m_desk->options().dirPath, QString());
+    return chooseOpenFile(owner, QStringLiteral(u"開く"), m_desk->options().dirPath);
 }
 
 void TMainForm::errorBox(QWidget* owner, const QString& text) {

@@ -155,8 +155,7 @@ bool TMainForm::askSave(const QString& fileName, const QString& title) {
                                         text::saveChangesQuestion(fileName), Prompts::Yes | Prompts::No);
     if (r != Prompts::Yes)
         return true;
-    const QString name =
-        m_prompts->saveFileName(this, title, m_desk->document().saveDialogFileName, QString());
+    const QString name = chooseSaveFile(this, title, m_desk->document().saveDialogFileName);
     // Changes the operator asked to keep are not thrown away because the
     // dialog was closed or the file could not be written.
     if (name.isEmpty() || !writeEditorText(name))
@@ -198,7 +197,7 @@ void TMainForm::FileOpenClick() {
         else
             m_prompts->messageBox(this, Prompts::Error, "Tornyx", text::folderMissing(own), Prompts::Yes);
     }
-    const QString path = m_prompts->openFileName(this, u(u"開く"), folder, QString());
+    const QString path = chooseOpenFile(this, u(u"開く"), folder);
     if (path.isEmpty())
         return;
     if (!QFileInfo(path).isFile()) {
@@ -283,7 +282,7 @@ bool TMainForm::FileSaveClick() {
 
 bool TMainForm::saveAs() {
     DocumentState& doc = m_desk->document();
-    const QString name = m_prompts->saveFileName(this, SaveTitle, doc.saveDialogFileName, QString());
+    const QString name = chooseSaveFile(this, SaveTitle, doc.saveDialogFileName);
     if (name.isEmpty())
         return false;
     QApplication::processEvents();

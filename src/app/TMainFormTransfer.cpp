@@ -284,7 +284,7 @@ void TMainForm::setCtsLamp(bool on) {
 // ---------------------------------------------------------------- ReceivePrompts
 
 std::optional<QString> TMainForm::chooseReceiveFile(const QString& title, const QString& initialFolder) {
-    const QString name = m_prompts->saveFileName(this, title, initialFolder, QString());
+    const QString name = chooseSaveFile(this, title, initialFolder);
     if (name.isEmpty()) {
         m_desk->document().saveDialogFileName = m_desk->document().path;
         return std::nullopt;

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 namespace tornyx::platform {
 
 class IniFile;
@@ -44,5 +47,40 @@ struct PortMapping {
 // Parses and checks one mapping value; a settings dialog uses it to check
 // what the operator typed, the port uses it to open.
 PortMapping parsePortMapping(const QString& value);
+
+} // namespace tornyx::platform
+
+namespace tornyx::platform {
+
+// The section "Ports" of one option file as the profile editor changes it:
+// the mapping of each port name, with changes held until save().
+class PortMap {
+public:
+    // Reads the section from the option file at optionFile.
+    explicit PortMap(QString optionFile);
+
+    // The device the name leads to with the changes made so far.
+    QString device(const QString& name) const;
+    // Maps name to device (trimmed); an empty device drops back to the
+    // default device of the name.
+    void set(const QString& name, const QString& device);
+    bool isMapped(const QString& name) const;
+    bool isChanged() const { return !m_changes.empty(); }
+    // The names changed so far with their new mapping (empty: the default).
+    const std::vector<std::pair<QString, QString>>& changes() const { return m_changes; }
+
+    // Writes the changed names into the option file, read afresh, so that
+    // every other key and section stays as it is now on disk; the write is
+    // atomic. False with a reason in *error when the file could not be
+    // written; the changes are then kept for another try.
+    bool save(QString* error = nullptr);
+
+private:
+    QString mapping(const QString& name) const;
+
+    QString m_file;
+    std::vector<std::pair<QString, QString>> m_stored; // name, mapped device as read
+    std::vector<std::pair<QString, QString>> m_changes;
+};
 
 } // namespace tornyx::platform

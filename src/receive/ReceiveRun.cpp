@@ -20,6 +20,13 @@ namespace {
 constexpr std::int64_t PumpIntervalUs = 16000;
 constexpr std::int64_t CloseDelayMs = 4000;
 
+// Stages of the receive, logged when it stops.
+constexpr int ErrNoLine = 2001;  // the line could not be set up
+constexpr int ErrXoff = 2002;    // the pause sent to the machine
+constexpr int ErrXon = 2003;     // the resume sent to the machine
+constexpr int ErrEndDc4 = 2004;  // the completion DC4
+constexpr int ErrStopDc4 = 2005; // the DC4 of the stop path
+
 // Panel 2: the state of the transfer.
 const QString Waiting = QStringLiteral(u"受信待機中");
 const QString Receiving = QStringLiteral(u"＜＜ 受信中 ＞＞");
@@ -148,7 +155,7 @@ bool ReceiveRun::setUp() {
     const ReadGroup& read = m_setup.profile.read;
     if (!m_session.openLine(ReceiveKind, m_setup.profile, m_setup.options.line)) {
         log("  通信設定不可で中止\n");
-        m_errorNumber = 2001;
+        m_errorNumber = ErrNoLine;
         return false;
     }
     m_session.setCodeMode(codeModeFor(read));
@@ -354,13 +361,13 @@ bool ReceiveRun::dsrDropped() {
 
 bool ReceiveRun::flowControl(int queued) {
     if (!m_xoffSent && queued > InputQueueSize / 2) {
-        m_errorNumber = 2002;
+        m_errorNumber = ErrXoff;
         if (!writeControl(m_session.pauseCharacter()))
             return false;
         m_errorNumber = 0;
         m_xoffSent = true;
     } else if (m_xoffSent && queued < InputQueueSize / 4) {
-        m_errorNumber = 2003;
+        m_errorNumber = ErrXon;
         if (!writeControl(nc::Dc1))
             return false;
         m_errorNumber = 0;
@@ -459,7 +466,7 @@ ReceiveResult ReceiveRun::complete() {
     m_session.log().write(TransferLog::Receive);
 
     if (!options.line.noLineCheck && !m_session.writeFailed()) {
-        m_errorNumber = 2004;
+        m_errorNumber = ErrEndDc4;
         if (!writeControl(nc::Dc4)) {
             // The program is in the file already; a machine that cannot hear
             // the courtesy DC4 is no reason to throw it away.
@@ -489,9 +496,9 @@ ReceiveResult ReceiveRun::abort() {
     // A port that could not be set up gets no DC4: its framing is unknown,
     // and the log must keep saying that the set-up failed. Nor does a
     // connection that is gone.
-    if (!m_setup.options.line.noLineCheck && !m_session.writeFailed() && m_errorNumber != 2001 &&
+    if (!m_setup.options.line.noLineCheck && !m_session.writeFailed() && m_errorNumber != ErrNoLine &&
         !m_session.isConnectionLost()) {
-        m_errorNumber = 2005;
+        m_errorNumber = ErrStopDc4;
         writeControl(nc::Dc4);
     }
     log(QStringLiteral(u"  受信中止\u3000ｴﾗｰ番号 ") + QString::number(m_errorNumber) + "\n");

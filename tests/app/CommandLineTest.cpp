@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

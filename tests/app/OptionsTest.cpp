@@ -1,5 +1,6 @@
 #include "app/Options.h"
 #include "platform/IniFile.h"
+#include "support/QtPrinters.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -56,17 +57,6 @@ TEST(Options, OutOfRangeNumbersTakeTheirDefaults) {
     EXPECT_FALSE(o.isOn(Opt::Metres)) << "only exactly Y is on";
     EXPECT_TRUE(o.isOn(Opt::SkipSpaces));
     EXPECT_TRUE(o.stepSendEnabled);
-}
-
-TEST(Options, SaveDialogExtensionFollowsTheLastFileType) {
-    Options o;
-    o.user1Mask = "*.PRG";
-    const std::pair<int, std::optional<QString>> cases[] = {
-        {1, "nc"}, {2, "txt"}, {3, "*.PRG"}, {4, "*.*"}, {5, "nc"}, {6, "MIN"}, {7, ""}, {8, std::nullopt}};
-    for (const auto& [mask, ext] : cases) {
-        o.maskNo = mask;
-        EXPECT_EQ(defaultExtension(o), ext) << mask;
-    }
 }
 
 TEST(Options, EveryKeyReadsBackWhatWasWrittenAndOddValuesAreKept) {

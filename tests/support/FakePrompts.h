@@ -38,20 +38,50 @@ public:
             return No;
         return buttons & Ok ? Ok : Yes;
     }
-    QString openFileName(QWidget*, const QString& title, const QString& folder, const QString&) override {
-        fileDialogFolders << folder;
-        return next(title);
-    }
-    QString saveFileName(QWidget*, const QString& title, const QString& proposal, const QString&) override {
-        fileDialogFolders << proposal;
-        return next(title);
-    }
     QString folderName(QWidget*, const QString& title, const QString& start) override {
         fileDialogFolders << start;
         return next(title);
     }
 
+    // The file-type entry the operator picks in the next file dialog; none
+    // scripted (or 0): the one it opens at.
+    std::deque<int> fileTypePicks;
+    std::vector<FileTypeChoice> fileDialogTypes; // as each dialog was given them
+
+    QString openFileName(QWidget*, const QString& title, const QString& folder,
+                         FileTypeChoice& types) override {
+        fileDialogFolders << folder;
+        fileDialogTypes.push_back(types);
+        const int pick = nextPick();
+        const QString name = next(title);
+        if (!name.isEmpty() && pick >= 1 && pick <= FileTypeCount)
+            types.index = pick;
+        return name;
+    }
+    // As the dialog does: a picked entry sets the default extension, which
+    // a name typed without one receives.
+    QString saveFileName(QWidget*, const QString& title, const QString& proposal,
+                         FileTypeChoice& types) override {
+        fileDialogFolders << proposal;
+        fileDialogTypes.push_back(types);
+        FileTypeChoice chosen = types;
+        if (const int pick = nextPick())
+            chosen.pickForSave(pick);
+        const QString name = next(title);
+        if (name.isEmpty())
+            return name;
+        types = chosen;
+        return withDefaultExtension(name, chosen.defaultExtension);
+    }
+
 private:
+    int nextPick() {
+        if (fileTypePicks.empty())
+            return 0;
+        const int p = fileTypePicks.front();
+        fileTypePicks.pop_front();
+        return p;
+    }
     QString next(const QString& title) {
         fileDialogTitles << title;
         if (fileNames.empty())

@@ -1,5 +1,7 @@
 #include "serial/ui/TAutoForm.h"
 
+#include "platform/DialogPlacement.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,13 +57,7 @@ TAutoForm::TAutoForm(QWidget* parent) : QDialog(parent) {
 }
 
 QPoint TAutoForm::centredOn(const QRect& anchor, const QSize& size) {
-    int top = anchor.top() + anchor.height() / 2 - size.height() / 2;
-    int left = anchor.left() + anchor.width() / 2 - size.width() / 2;
-    if (top < 0)
-        top = anchor.top();
-    if (left < 0)
-        left = anchor.left();
-    return {left, top};
+    return platform::centredOn(anchor, size);
 }
 
 std::optional<QString> TAutoForm::askSwitchNumber(const QRect& anchor) {
