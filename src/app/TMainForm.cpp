@@ -106,6 +106,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildToolbar();
     buildClient();
     setUpTransfers();
+    setUpSplit();
     connectDocument();
     connectSettings();
     setUpPrintSearch();

@@ -41,8 +41,10 @@ class FindDialog;
 class Prompts;
 class ReplaceDialog;
 class SettingsWiring;
+class SplitWindowHost;
 class TAutoForm;
 class TPrintCtrlDlg;
+class TReadForm;
 class TSearchFiles;
 
 // A signal lamp with its caption ("DSR", "CTS").
@@ -76,8 +78,6 @@ struct MainFormServices {
     std::optional<platform::SettingsHome> home;
     // Dialogs that come with their own pieces; empty: the built-in ones.
     std::function<std::optional<QString>()> switchNumberDialog;
-    std::function<void(const QStringList&)> splitSaveDialog;
-    std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
     // The print dialog (nullopt: cancelled, true: the selection); a test
     // answers it with a PDF file.
     std::function<std::optional<bool>(QPrinter&, bool hasSelection, qint64 pages)> printDialog;
@@ -137,6 +137,7 @@ class TMainForm : public QMainWindow,
                   private DncFileHost,
                   private CommandLineHost {
     Q_OBJECT
+    friend class SplitWindowHost;
 
 public:
     TMainForm(const QStringList& arguments, MainFormServices services = {}, QWidget* parent = nullptr);
@@ -275,6 +276,7 @@ private:
     void FormClose();
     void FileExit1Click();
     void setUpTransfers();
+    void setUpSplit();
     void setUpPrintSearch();
     void connectLogMenu();
     bool probePort(int n);
@@ -364,7 +366,7 @@ private:
     void openFile() override { FileOpenClick(); }
     void extractIndexNow() override;
     void stopIndexExtraction() override;
-    void showSelectionDialog(const QString& caption, const QStringList& entries,
+    void showSelectionDialog(const QString& caption, const QList<ProgramHeader>& programs,
                              const QString& note) override;
     void closeSelectionDialog() override;
     void loadReceivedFile(const QString& path) override { loadAsDocument(path); }
@@ -392,6 +394,7 @@ private:
     TAutoForm* AutoForm = nullptr;        // the line-switch dialog
     TDncForm* m_dncForm = nullptr;        // the DNC set-up dialog
     SettingsWiring* m_settings = nullptr; // a child of the window
+    TReadForm* m_readForm = nullptr;      // the split-save and selective-send dialog
     QActionGroup* m_profileGroup = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QRect m_rememberedGeometry;

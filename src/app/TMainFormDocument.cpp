@@ -422,13 +422,6 @@ void TMainForm::ComboBox1Select(int index) {
     refreshCaretDisplay();
 }
 
-void TMainForm::opSaveClick() {
-    if (RichEdit1->length() == 0)
-        return;
-    if (m_services.splitSaveDialog)
-        m_services.splitSaveDialog(m_desk->programs().entries());
-}
-
 // ---------------------------------------------------------------- status display
 
 void TMainForm::setEditingPanel(EditingPanel panel, const QString& text) {

@@ -323,15 +323,6 @@ void TMainForm::stopIndexExtraction() {
     setEditingPanel(EditingPanel::Busy, QString());
 }
 
-void TMainForm::showSelectionDialog(const QString& caption, const QStringList& entries, const QString& note) {
-    if (m_services.selectionDialog)
-        m_services.selectionDialog(caption, entries, note);
-    else
-        leaveTransferMode();
-}
-
-void TMainForm::closeSelectionDialog() {}
-
 void TMainForm::closeWindow() {
     QTimer::singleShot(0, this, [this] { close(); });
 }

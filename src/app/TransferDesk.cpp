@@ -174,30 +174,48 @@ void TransferDesk::startSend(bool repeat, bool shiftHeld) {
         return;
     }
     // The selection (not modal) answers with sendSelected.
-    QStringList entries;
-    if (!m_programs.isEmpty()) {
-        for (const QString& e : m_programs.entries())
-            entries << entryText(e);
-    } else {
-        for (int i = 0; i + 1 < editor.lineCount(); ++i) {
-            const QByteArray l = editor.line(i);
-            if (isProgramStart(l))
-                entries << platform::fromSjis(l);
-        }
-    }
     log.start(LogComm);
     log.append(LogSelected);
     log.append(fileLine);
-    m_views.view.showSelectionDialog(SelectionCaption, entries, SelectionNote);
+    m_views.view.showSelectionDialog(SelectionCaption, selectablePrograms(), SelectionNote);
 }
 
-void TransferDesk::sendSelected(const QStringList& excludedPrograms) {
+// The program list, or without one every program start of the text but its
+// last line. The list is taken only while it follows the text: the run
+// leaves out an unticked program by its line, and a list from before the
+// last edit would name the wrong lines.
+QList<ProgramHeader> TransferDesk::selectablePrograms() const {
+    const RunEditor& editor = m_views.editor;
+    const auto lineText = [&editor](int i) { return platform::fromSjis(editor.line(i)); };
+    if (!m_programs.isEmpty()) {
+        const QList<ProgramHeader> listed = headersFromIndex(m_programs.entries());
+        if (headersFollowText(listed, editor.lineCount(), lineText))
+            return listed;
+    }
+    QList<ProgramHeader> programs;
+    for (int i = 0; i + 1 < editor.lineCount(); ++i) {
+        const QByteArray l = editor.line(i);
+        if (isProgramStart(l))
+            programs.append({i + 1, platform::fromSjis(l)});
+    }
+    return programs;
+}
+
+void TransferDesk::sendSelected(const ExcludedPrograms& excluded) {
     if (m_running)
         return;
-    runSend(excludedPrograms);
+    runSend(excluded);
 }
 
-void TransferDesk::runSend(const QStringList& excluded) {
+void TransferDesk::selectionCancelled() {
+    if (m_running)
+        return;
+    m_views.display.setScreenSaverInhibited(false);
+    m_timer1DueUs = m_clock.nowUs() + std::int64_t(PostTransferDelayMs) * 1000;
+    updateTicking();
+}
+
+void TransferDesk::runSend(const ExcludedPrograms& excluded) {
     SendRun::Request r;
     r.context = sendContext();
     r.repeat = m_repeat;

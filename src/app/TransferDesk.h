@@ -4,6 +4,7 @@
 #include "app/Options.h"
 #include "dnc/DncRun.h"
 #include "editor/ProgramIndex.h"
+#include "editor/ProgramSelection.h"
 #include "platform/Paths.h"
 #include "platform/SystemCommands.h"
 #include "profiles/CommProfile.h"
@@ -54,8 +55,9 @@ public:
     // The stop button while the program list is still being built.
     virtual void stopIndexExtraction() = 0;
     // The program selection before a send (option "op1"), not modal; its
-    // send button answers with TransferDesk::sendSelected.
-    virtual void showSelectionDialog(const QString& caption, const QStringList& entries,
+    // send button answers with TransferDesk::sendSelected, its "中止" with
+    // TransferDesk::selectionCancelled.
+    virtual void showSelectionDialog(const QString& caption, const QList<ProgramHeader>& programs,
                                      const QString& note) = 0;
     virtual void closeSelectionDialog() = 0;
     // The received file becomes the document.
@@ -132,7 +134,10 @@ public:
     void repeatPressed(bool shiftHeld);  // SpeedButton15 "ﾘﾋﾟｰﾄ"
     void receivePressed(bool shiftHeld); // SpeedButton9 "受信"
     // The selection dialog's send: everything but the excluded programs.
-    void sendSelected(const QStringList& excludedPrograms);
+    void sendSelected(const ExcludedPrograms& excluded);
+    // The selection dialog was left without sending: the post-transfer step
+    // gives the window back.
+    void selectionCancelled();
     void stopPressed(); // SpeedButton13 "中止", Esc, F3
     void stepPressed(); // SpeedButton14 "ｽﾃｯﾌﾟ", the space bar
     // The window is closing. True when a run is in progress: it is asked to
@@ -146,7 +151,8 @@ public:
 
 private:
     void startSend(bool repeat, bool shiftHeld);
-    void runSend(const QStringList& excluded);
+    void runSend(const ExcludedPrograms& excluded);
+    QList<ProgramHeader> selectablePrograms() const;
     void runDnc();
     void runReceive(bool ordered, const QString& orderedPath, bool shiftHeld);
     void afterRun(RunOutcome outcome, bool completed);

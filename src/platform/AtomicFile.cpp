@@ -222,21 +222,22 @@ bool AtomicFile::write(QByteArrayView bytes) {
     return true;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::commit(Sync sync) {
     if (m_failed || m_fd < 0)
         return false;
     if (m_direct)
-        return commitInPlace();
-    if (!syncAndClose())
+        return commitInPlace(sync);
+    if (!syncAndClose(sync))
         return false;
     if (::rename(m_tempName.constData(), m_target.constData()) != 0)
         return fail(QStringLiteral("cannot replace the file"), errno);
     m_tempName.clear();
-    syncFolderOf(m_target);
+    if (sync == Sync::Now)
+        syncFolderOf(m_target);
     return true;
 }
 
-bool AtomicFile::commitInPlace() {
+bool AtomicFile::commitInPlace(Sync sync) {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         return fail(QStringLiteral("cannot read the file's size"), errno);
@@ -252,11 +253,11 @@ bool AtomicFile::commitInPlace() {
     m_pending.clear();
     if (::ftruncate(m_fd, static_cast<off_t>(n)) != 0)
         return fail(QStringLiteral("cannot set the file's length"), errno);
-    return syncAndClose();
+    return syncAndClose(sync);
 }
 
-bool AtomicFile::syncAndClose() {
-    if (const int err = syncFile(m_fd))
+bool AtomicFile::syncAndClose(Sync sync) {
+    if (const int err = sync == Sync::Now ? syncFile(m_fd) : 0)
         return fail(QStringLiteral("sync failed"), err);
     const int fd = m_fd;
     m_fd = -1;
@@ -275,6 +276,20 @@ void AtomicFile::discard() {
         m_tempName.clear();
     }
     m_pending.clear();
+}
+
+bool syncFileSystem(const QString& folder, QString* error) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    // syncfs reports the write-back errors of the file system since its
+    // files were written (Linux 5.8 on).
+    if (fd >= 0 && ::syncfs(fd) != 0)
+        err = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (err && error)
+        *error = folder + QStringLiteral(": ") + QStringLiteral("sync failed (") + reasonOf(err) + ')';
+    return err == 0;
 }
 
 bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {

@@ -38,9 +38,14 @@ public:
     // Appends to the new content; false (and nothing more is written) once
     // a write failed.
     bool write(QByteArrayView bytes);
-    // Syncs and closes the temporary, renames it over the target and syncs
-    // the folder.
-    bool commit();
+    // When the synchronisation to the disk happens: at every commit, or once
+    // for a whole batch of files (syncFileSystem), which a split into
+    // thousands of files needs to finish in seconds instead of minutes.
+    enum class Sync { Now, Later };
+    // Syncs (Sync::Now) and closes the temporary, renames it over the target
+    // and syncs the folder. With Sync::Later the file is complete on disk
+    // only after syncFileSystem; until then a power loss may leave it empty.
+    bool commit(Sync sync = Sync::Now);
     // Drops the temporary; the target is untouched.
     void discard();
 
@@ -56,8 +61,8 @@ public:
 
 private:
     bool fail(const QString& what, int err);
-    bool commitInPlace();
-    bool syncAndClose();
+    bool commitInPlace(Sync sync);
+    bool syncAndClose(Sync sync);
 
     QString m_path;
     QByteArray m_target;   // encoded path the bytes go to, links followed
@@ -68,6 +73,11 @@ private:
     bool m_failed = false;
     QString m_error;
 };
+
+// Flushes everything written to the file system that holds folder: the end of
+// a batch of commit(Sync::Later). On failure returns false and, when given,
+// puts "<folder>: <reason>" into *error.
+bool syncFileSystem(const QString& folder, QString* error = nullptr);
 
 // Writes the whole file through AtomicFile. On failure returns false and,
 // when given, puts errorString() into *error.

@@ -20,37 +20,48 @@ bool isDeviceName(const QString& name) {
     return device.match(stem).hasMatch();
 }
 
+bool isTrimmed(QChar c) {
+    return c == '.' || c == ' ';
+}
+
 } // namespace
 
-OspFileName finalOspFileName(const QString& received) {
-    QString plain = received;
-    plain.remove(' ');
-
+SafeFileName safeFileName(const QString& name) {
     QString cleaned;
-    cleaned.reserve(plain.size());
-    for (const QChar c : plain)
+    cleaned.reserve(name.size());
+    for (const QChar c : name)
         if (!isRemoved(c))
             cleaned += c;
     while (cleaned.contains(".."))
         cleaned.replace("..", ".");
-    while (cleaned.startsWith('.'))
+    // Windows drops trailing dots and blanks itself, and a leading dot hides
+    // the file.
+    while (!cleaned.isEmpty() && isTrimmed(cleaned.front()))
         cleaned.remove(0, 1);
-    while (cleaned.endsWith('.'))
+    while (!cleaned.isEmpty() && isTrimmed(cleaned.back()))
         cleaned.chop(1);
 
-    OspFileName out;
-    out.changed = cleaned != plain;
-    if (cleaned.isEmpty() || isDeviceName(cleaned)) {
-        out.changed = true;
-        return out;
-    }
-    if (!cleaned.contains('.'))
-        cleaned += ".MIN";
-    if (cleaned.toUtf8().size() > MaxNameBytes) {
+    SafeFileName out;
+    out.changed = cleaned != name;
+    if (cleaned.isEmpty() || isDeviceName(cleaned) || cleaned.toUtf8().size() > MaxNameBytes) {
         out.changed = true;
         return out;
     }
     out.name = cleaned;
+    return out;
+}
+
+OspFileName finalOspFileName(const QString& received) {
+    QString plain = received;
+    plain.remove(' ');
+    OspFileName out = safeFileName(plain);
+    if (out.name.isEmpty() || out.name.contains('.'))
+        return out;
+    out.name += ".MIN";
+    if (out.name.toUtf8().size() > MaxNameBytes) {
+        out.name.clear();
+        out.changed = true;
+    }
     return out;
 }
 

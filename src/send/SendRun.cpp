@@ -200,7 +200,7 @@ SendRun::Pass SendRun::sendLines() {
         if (m_excluded.isEmpty())
             skipProgram = false;
         else if (start)
-            skipProgram = m_excluded.contains(platform::fromSjis(line));
+            skipProgram = m_excluded.excludes(lineNo, platform::fromSjis(line));
 
         bool percentOnly = false;
         if (skipProgram) {

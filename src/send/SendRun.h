@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ProgramSelection.h"
 #include "send/SendSteps.h"
 
 #include <QStringList>
@@ -21,8 +22,8 @@ public:
 
     struct Request {
         SendContext context;
-        bool repeat = false;          // the repeat button: passes until stopped
-        QStringList excludedPrograms; // program lines not to send (selection)
+        bool repeat = false;               // the repeat button: passes until stopped
+        ExcludedPrograms excludedPrograms; // programs not to send (selection)
     };
     // All passes of a run.
     RunOutcome run(const Request& request);
@@ -48,7 +49,7 @@ private:
     TransferState& m_state;
     SendSteps m_steps;
 
-    QStringList m_excluded;
+    ExcludedPrograms m_excluded;
     bool m_indexBuilding = false;
     bool m_inRun = false;
 };

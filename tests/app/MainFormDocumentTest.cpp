@@ -464,24 +464,6 @@ TEST_F(Document, LampsShowTheLines) {
     EXPECT_EQ(form->controls().LabeledEdit2->text(), u(u" ●"));
 }
 
-TEST_F(Document, SplitSaveGetsACopyOfTheList) {
-    home.write("P.NC", "O1\r\nM30\r\nO2\r\nM30\r\n");
-    QStringList handed;
-    int calls = 0;
-    safe.services.splitSaveDialog = [&](const QStringList& l) {
-        handed = l;
-        ++calls;
-    };
-    start();
-    form->controls().opSave->trigger();
-    EXPECT_EQ(calls, 0) << "an empty editor hands nothing over";
-    open("P.NC");
-    form->Timer4Timer();
-    form->controls().opSave->trigger();
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(handed, (QStringList{"00001-O1", "00003-O2"}));
-}
-
 TEST_F(Document, SaveOnAFullDiskNamesTheFileAndKeepsTheChanges) {
     QByteArray program = "O1420\r\n";
     for (int i = 1; program.size() < 1420; ++i)

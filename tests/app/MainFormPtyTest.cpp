@@ -153,3 +153,77 @@ TEST_F(MainFormPty, ReceiveButtonStoresWhatTheMachinePunchesAndLoadsIt) {
     EXPECT_EQ(form->desk().document().path, home.file("IN.NC"));
     EXPECT_TRUE(form->controls().SpeedButton[9]->isEnabled());
 }
+
+#include "receive/ui/TReadForm.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+// ISO code on the line: even parity in the eighth bit.
+QByteArray isoEven(const QByteArray& text) {
+    QByteArray out;
+    for (char c : text)
+        out += char(__builtin_parity(static_cast<unsigned char>(c)) ? c | 0x80 : c);
+    return out;
+}
+
+} // namespace
+
+TEST_F(MainFormPty, SelectiveSendLeavesTheUntickedProgramOffTheLine) {
+    start({}, "O1\r\nG01X1.\r\nO2\r\nG01X2.\r\nO3\r\nM30\r\n");
+    ASSERT_TRUE(safe.settle([this] { return form->firstIdleDone(); }));
+    form->desk().options().setOn(Opt::SelectPrograms, true);
+    form->controls().SpeedButton[10]->click();
+    auto* dlg = form->findChild<TReadForm*>();
+    ASSERT_TRUE(dlg && dlg->isVisible());
+    ASSERT_EQ(dlg->CheckListBox1->count(), 3);
+    dlg->CheckListBox1->item(1)->setCheckState(Qt::Unchecked);
+    dlg->Button5->click(); // returns when the run has ended
+    QElapsedTimer t;
+    t.start();
+    while (!form->controls().SpeedButton[10]->isEnabled() && t.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(test::hex(home.read("raw.bin")), test::hex(isoEven("\nO1\nG01X1.\nO3\nM30\n\n%")));
+    EXPECT_EQ(lastLogLine(), u(u"送信完了"));
+    const QString log = platform::fromSjis(home.read("Tornyx_S.log"));
+    EXPECT_TRUE(log.contains(u(u"  ﾌﾟﾛｸﾞﾗﾑ番号選択で送信\r\n"))) << log.toStdString();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(form->isEnabled());
+}
+
+TEST_F(MainFormPty, AReceivedTapeOpensTheSplitWhenTheOptionAsks) {
+    home.write("tape.nc", "O1234(A)\r\nG01X10.\r\nM30\r\nO5678\r\nG00X0\r\nM30\r\n");
+    start({"--mode", "punch", "--leader", "10", "--frame", "--input", home.file("tape.nc"), "--start-delay",
+           "300"},
+          "", "");
+    home.write("Setting.ini", "[Read1]\r\nSpeed=5\r\n");
+    form->LoadProfile(1);
+    form->desk().options().setOn(Opt::SplitAfterReceive, true);
+    prompts.fileNames = {home.file("IN.NC")};
+    form->controls().SpeedButton[9]->click(); // returns when the receive has ended
+    auto* dlg = form->findChild<TReadForm*>();
+    ASSERT_NE(dlg, nullptr);
+    QElapsedTimer t;
+    t.start();
+    while (!dlg->isVisible() && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->mode(), TReadForm::Mode::Split);
+    EXPECT_EQ(form->desk().document().path, home.file("IN.NC")) << "the received program is in the editor";
+    ASSERT_EQ(dlg->CheckListBox1->count(), 2);
+    EXPECT_EQ(dlg->CheckListBox1->item(1)->text(), "00004-O5678");
+    EXPECT_FALSE(form->isEnabled());
+
+    const QString folder = home.file("split");
+    QDir().mkpath(folder);
+    prompts.fileNames = {folder};
+    dlg->Button1->click();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{"O1234.NC", "O5678.NC"}));
+    QFile f(folder + "/O5678.NC");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "O5678\r\nG00 X0\r\nM30\r\n");
+    EXPECT_TRUE(form->isEnabled());
+}

@@ -490,10 +490,45 @@ TEST_F(SendRunFixture, SelectedSendSkipsUntickedPrograms) {
     send();
     EXPECT_EQ(host.selectionEntries, (QStringList{"O1", "O2", "O3"}));
     EXPECT_TRUE(sent().isEmpty()) << "nothing before the dialog's send";
-    desk.sendSelected({"O2"});
+    EXPECT_EQ(host.selectionPrograms[1], (ProgramHeader{4, "O2"}));
+    desk.sendSelected({{4, "O2"}});
     EXPECT_EQ(hex(sent()), hex("\nO1\nG0X1\nO3\nM30\n\n%"));
     EXPECT_TRUE(host.panel2History.contains(QStringLiteral(u"＜＜ ｽﾙｰ ＞＞")));
     EXPECT_TRUE(text().section('\n', 0, 0).endsWith(QStringLiteral(u"  通信")));
+}
+
+TEST_F(SendRunFixture, TwoProgramsUnderOneNumberLineAreTickedApart) {
+    ctx.options.selectPrograms = true;
+    editor.lines = {"%", "O1", "A", "O1", "B", "O2", "C", "%"};
+    send();
+    desk.sendSelected({{4, "O1"}});
+    EXPECT_EQ(hex(sent()), hex("\nO1\nA\nO2\nC\n\n%")) << "the ticked O1 goes out, the unticked one does not";
+}
+
+TEST_F(SendRunFixture, AProgramListFromBeforeAnEditIsNotOffered) {
+    ctx.options.selectPrograms = true;
+    editor.lines = {"O1", "A", "O2", "B", "M30"};
+    desk.programs().setEntries({"00001-O1", "00002-O2"}); // O2 has moved down since
+    send();
+    EXPECT_EQ(host.selectionPrograms, (QList<ProgramHeader>{{1, "O1"}, {3, "O2"}}));
+}
+
+TEST_F(SendRunFixture, ALeftSelectionGivesTheWindowBackTwoSecondsLater) {
+    ctx.options.selectPrograms = true;
+    editor.lines = {"O1", "A", "O2", "B"};
+    send();
+    EXPECT_FALSE(host.editing);
+    desk.selectionCancelled();
+    EXPECT_EQ(host.inhibited, false);
+    EXPECT_TRUE(desk.isPostTransferDue());
+    clock.advanceTo(clock.nowUs() + 1'900'000);
+    desk.onTimer();
+    EXPECT_FALSE(host.editing) << "not before the two seconds";
+    clock.advanceTo(clock.nowUs() + 200'000);
+    desk.onTimer();
+    EXPECT_TRUE(host.editing);
+    EXPECT_EQ(host.selectionClosed, 1);
+    EXPECT_TRUE(sent().isEmpty());
 }
 
 TEST_F(SendRunFixture, ClosingTheWindowDuringARunStopsItFirst) {

@@ -8,13 +8,42 @@
 #include <cstdio>
 #include <functional>
 #include <grp.h>
+#include <linux/capability.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace tornyx::test {
+
+// A read-only folder stops root no more than anyone else's folder would:
+// while this lives, the calling thread loses the capability to override
+// file permissions, so chmod 0555 means read-only again.
+class NoPermissionOverride {
+public:
+    NoPermissionOverride() {
+        __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+        if (syscall(SYS_capget, &head, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_active = syscall(SYS_capset, &head, reduced) == 0;
+    }
+    ~NoPermissionOverride() {
+        if (!m_active)
+            return;
+        __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+        syscall(SYS_capset, &head, m_saved);
+    }
+    NoPermissionOverride(const NoPermissionOverride&) = delete;
+    NoPermissionOverride& operator=(const NoPermissionOverride&) = delete;
+
+private:
+    __user_cap_data_struct m_saved[2]{};
+    bool m_active = false;
+};
 
 // A full disk without root and without a mount: for its lifetime no file of
 // this process can grow beyond maxBytes. A write past it fails with EFBIG

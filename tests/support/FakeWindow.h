@@ -151,7 +151,8 @@ public:
     int indexBuilds = 0;
     std::function<void()> onExtractIndex;
     int indexStops = 0;
-    QStringList selectionEntries;
+    QStringList selectionEntries; // the texts of selectionPrograms
+    QList<ProgramHeader> selectionPrograms;
     int selectionShown = 0, selectionClosed = 0;
     QStringList loadedFiles;
     int splitOpened = 0;
@@ -172,9 +173,12 @@ public:
             onExtractIndex();
     }
     void stopIndexExtraction() override { ++indexStops; }
-    void showSelectionDialog(const QString&, const QStringList& entries, const QString&) override {
+    void showSelectionDialog(const QString&, const QList<ProgramHeader>& programs, const QString&) override {
         ++selectionShown;
-        selectionEntries = entries;
+        selectionPrograms = programs;
+        selectionEntries.clear();
+        for (const ProgramHeader& p : programs)
+            selectionEntries << p.text;
     }
     void closeSelectionDialog() override { ++selectionClosed; }
     void loadReceivedFile(const QString& path) override { loadedFiles << path; }
