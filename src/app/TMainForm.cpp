@@ -2,6 +2,7 @@
 
 #include "app/Prompts.h"
 #include "editor/ui/NcEditor.h"
+#include "platform/AtomicFile.h"
 #include "platform/DialogPlacement.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -146,12 +147,10 @@ void TMainForm::FormCreate(const QStringList& arguments) {
 
     showStartCaption();
 
-    // A fresh, empty transfer list for this start.
-    QFile tmp(home().transferList());
-    if (tmp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        tmp.close();
-
+    // A fresh, empty transfer list for this start. A list that cannot be
+    // emptied may be one from an earlier start: no multi-file send uses it.
     CommandLineState st;
+    platform::writeFileAtomically(home().transferList(), {}, &st.transferListError);
     st.lastFolder = options.dirPath;
     st.activeProfile = options.setNo;
     processCommandLine(arguments, st, *this, home().transferList());
@@ -645,18 +644,29 @@ bool TMainForm::warningQuestion(const QString& text) {
            Prompts::Yes;
 }
 
-void TMainForm::appendToTransferList(const QString& path) {
+bool TMainForm::appendToTransferList(const QString& path, QString* error) {
     clearEditor();
-    if (loadDocument(path) < 0)
-        return;
+    // A member that cannot be read would leave a list that only looks whole.
+    if (loadDocument(path) < 0) {
+        *error = path + ": cannot be read";
+        return false;
+    }
+    m_desk->document().saveDialogFileName = m_desk->document().path = path;
     QByteArray bytes = RichEdit1->encodeForFile().bytes;
     // Files are joined into one program text: a last line without its line
     // break must not run into the first line of the next file.
     if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
         bytes += "\r\n";
-    QFile tmp(home().transferList());
-    if (tmp.open(QIODevice::WriteOnly | QIODevice::Append))
-        tmp.write(bytes);
+    // The whole list is written anew each time, so it holds every member so
+    // far or, when that fails, the previous ones unchanged.
+    const QString list = home().transferList();
+    bool readable = false;
+    const QByteArray before = readAll(list, &readable);
+    if (!readable) {
+        *error = list + ": cannot be read back";
+        return false;
+    }
+    return platform::writeFileAtomically(list, before + bytes, error);
 }
 
 void TMainForm::loadForSend(const QString& path) {

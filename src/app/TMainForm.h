@@ -411,7 +411,7 @@ private:
     bool fileExists(const QString& path) override;
     void errorBox(const QString& text) override;
     bool warningQuestion(const QString& text) override;
-    void appendToTransferList(const QString& path) override;
+    bool appendToTransferList(const QString& path, QString* error) override;
     void loadForSend(const QString& path) override;
     void openPlainPath(const QString& path) override;
 
