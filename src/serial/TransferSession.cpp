@@ -525,17 +525,21 @@ bool TransferSession::waitForInput(std::int64_t timeoutMs) {
     }
 }
 
-bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
-               const TransferSession::PortResolver& resolve) {
+platform::PortState probePortState(int n, platform::SerialPort& port, const LineOptions& options,
+                                   const TransferSession::PortResolver& resolve) {
     const QString name = "COM" + QString::number(n);
     for (const QString& excluded : {options.excludedPort1, options.excludedPort2})
         if (!excluded.trimmed().isEmpty() && excluded.trimmed().toUpper() == name)
-            return false;
+            return platform::PortState::Unavailable;
     const QString device = resolve(name);
-    if (device.isEmpty() || !port.open(device))
-        return false;
-    port.close();
-    return true;
+    if (device.isEmpty())
+        return platform::PortState::Unavailable;
+    return port.probe(device);
+}
+
+bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
+               const TransferSession::PortResolver& resolve) {
+    return probePortState(n, port, options, resolve) == platform::PortState::Free;
 }
 
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options) {

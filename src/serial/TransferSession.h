@@ -162,8 +162,13 @@ private:
     std::int64_t m_lineFreeUs = 0;
 };
 
-// True when "COM"n is not one of the excluded ports (compared in upper case)
-// and can be opened; it is closed again at once. Used to list ports 1..30.
+// What a probe of "COM"n finds (SerialPort::probe: nothing another program
+// relies on is changed, a port another program holds is Busy). An excluded
+// port (compared in upper case) and a name without a device are Unavailable
+// and never touched.
+platform::PortState probePortState(int n, platform::SerialPort& port, const LineOptions& options,
+                                   const TransferSession::PortResolver& resolve);
+// True when "COM"n is Free. Used to list ports 1..30 and at program end.
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
                const TransferSession::PortResolver& resolve);
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options);
