@@ -42,8 +42,11 @@ public:
     Wire(int fd, const Config& c) : m_fd(fd), m_pace(c.pace), m_batchUs(c.batchUs) {
         const int bits = 1 + c.dataBits + c.parityBits + c.stopBits;
         m_charUs = c.baud > 0 ? (std::int64_t(bits) * 1000000 + c.baud - 1) / c.baud : 0;
+        m_lineRate = double(c.baud) / bits;
     }
     std::int64_t charUs() const { return m_charUs; }
+    // Characters per second, exact (charUs is rounded up: 0.5% slow at 115200).
+    double lineRate() const { return m_lineRate; }
 
     // Waits until the PC has the slave open (the master reports a hang-up
     // while nobody has).
@@ -63,6 +66,12 @@ public:
     int read(std::int64_t deadline, bool paced = true) {
         if (m_batchUs > 0)
             return readBatched(deadline, paced);
+        if (!m_queue.empty()) {
+            const auto [b, at] = m_queue.front();
+            m_queue.pop_front();
+            m_lastArrival = at;
+            return b;
+        }
         for (;;) {
             const std::int64_t now = nowUs();
             if (paced && m_pace && now < m_nextRead) {
@@ -107,6 +116,20 @@ public:
         }
     }
     std::int64_t lastArrival() const { return m_lastArrival; }
+
+    // Unpaced, the bytes already here when the machine sends its XOFF came
+    // before it, however late the machine gets round to reading them (a
+    // read also takes what the kernel is still handing over). Paced, they
+    // are still on the modelled line and come after it, as on a real one.
+    void takeWaiting() {
+        if (m_pace)
+            return;
+        unsigned char buf[4096];
+        const ssize_t n = ::read(m_fd, buf, sizeof buf);
+        const std::int64_t t = nowUs();
+        for (ssize_t i = 0; i < n; ++i)
+            m_queue.push_back({buf[i], t});
+    }
 
     // Drops the line at once, as a pulled cable does; the descriptor number
     // stays valid (on /dev/null) for whoever closes it later.
@@ -195,6 +218,7 @@ private:
     int m_fd;
     bool m_pace;
     std::int64_t m_charUs = 0;
+    double m_lineRate = 0;
     std::int64_t m_nextRead = 0;
     std::int64_t m_nextWrite = 0;
     std::int64_t m_lastArrival = 0;
@@ -237,7 +261,7 @@ void report(const Result& r, const Wire& w, const Config& c) {
     double rate = 0;
     if (r.times.size() > 1 && last > first)
         rate = double(r.times.size() - 1) * 1e6 / double(last - first);
-    const double lineRate = w.charUs() > 0 ? 1e6 / double(w.charUs()) : 0;
+    const double lineRate = w.lineRate();
     std::printf("result mode=%s end=%s bytes=%zu data=%zu sent=%ld after_xoff=%ld xoffs=%ld overflow=%ld "
                 "starved=%ld pauses=%ld max_fill=%d span_us=%lld held_us=%lld rate=%.1f line_rate=%.1f\n",
                 r.mode.c_str(), r.end.c_str(), r.raw.size(), r.decoded.size(), r.sent, r.afterXoff, r.xoffs,
@@ -302,6 +326,7 @@ public:
         auto sendXoff = [&] {
             m_wire.write(m_c.pauseChar);
             xoffSentAt = nowUs();
+            m_wire.takeWaiting();
             xoffed = true;
             episode = 0;
             ++r.xoffs;
