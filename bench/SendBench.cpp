@@ -3,7 +3,15 @@
 // pump liveness, bytes after the machine's XOFF, and the run's own cost per
 // line measured without a line.
 //
-//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--machine PATH]
+//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--max-lead US,...]
+//                     [--busy N] [--machine PATH]
+//
+// --baud takes any speed: one that no profile offers (115200) runs the
+// profile at 19200 over a port that sets the line to the given speed, and
+// the writer paces at the speed the port reports. --max-lead runs once per
+// cap on the writer's lead in microseconds (0: the default of the speed).
+// --busy starts N processes that spin for the whole bench, as other programs
+// on a shop PC do.
 #include "send/SendRun.h"
 
 #include "platform/PosixSerialPort.h"
@@ -21,6 +29,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 using namespace tornyx;
 using namespace tornyx::test;
@@ -41,6 +51,59 @@ QList<QByteArray> program(int kb) {
     return lines;
 }
 
+// A serial port that runs its line at a speed no profile offers.
+class FixedSpeedPort final : public platform::SerialPort {
+public:
+    explicit FixedSpeedPort(int baud) : m_baud(baud) {}
+    bool open(const QString& path) override { return m_port.open(path); }
+    bool isOpen() const override { return m_port.isOpen(); }
+    void close() override { m_port.close(); }
+    std::optional<platform::LineParameters> lineParameters() override { return m_port.lineParameters(); }
+    bool setLineParameters(const platform::LineParameters& p) override {
+        platform::LineParameters fixed = p;
+        fixed.baud = m_baud;
+        return m_port.setLineParameters(fixed);
+    }
+    std::optional<platform::Timeouts> timeouts() override { return m_port.timeouts(); }
+    bool setTimeouts(const platform::Timeouts& t) override { return m_port.setTimeouts(t); }
+    bool setQueueSizes(int in, int out) override { return m_port.setQueueSizes(in, out); }
+    bool purge() override { return m_port.purge(); }
+    int queuedInput() override { return m_port.queuedInput(); }
+    int queuedOutput() override { return m_port.queuedOutput(); }
+    std::optional<unsigned char> readByte() override { return m_port.readByte(); }
+    bool writeByte(unsigned char b) override { return m_port.writeByte(b); }
+    std::optional<platform::ModemLines> modemStatus() override { return m_port.modemStatus(); }
+    bool raiseDtr() override { return m_port.raiseDtr(); }
+    bool raiseRts() override { return m_port.raiseRts(); }
+    bool waitForInput(std::int64_t us) override { return m_port.waitForInput(us); }
+    bool lineLost() override { return m_port.lineLost(); }
+    int descriptor() const override { return m_port.descriptor(); }
+    QString lastError() const override { return m_port.lastError(); }
+
+private:
+    int m_baud;
+    platform::PosixSerialPort m_port;
+};
+
+int profileSpeedIndex(int baud) {
+    switch (baud) {
+    case 1200:
+        return 0;
+    case 2400:
+        return 1;
+    case 4800:
+        return 2;
+    case 9600:
+        return 3;
+    case 14400:
+        return 4;
+    case 19200:
+        return 5;
+    default:
+        return -1;
+    }
+}
+
 QMap<QString, QString> resultOf(QProcess& p) {
     p.waitForFinished(30000);
     QMap<QString, QString> out;
@@ -51,7 +114,7 @@ QMap<QString, QString> resultOf(QProcess& p) {
     return out;
 }
 
-void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace) {
+void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool pace, int busy) {
     TempHome home;
     QProcess m;
     QStringList margs{"--mode",        "receive", "--baud",    QString::number(baud),
@@ -67,18 +130,24 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     }
     const QString slave = QString::fromLocal8Bit(m.readLine()).trimmed();
 
-    platform::PosixSerialPort port;
+    const int speedIndex = profileSpeedIndex(baud);
+    std::unique_ptr<platform::SerialPort> port;
+    if (speedIndex >= 0)
+        port = std::make_unique<platform::PosixSerialPort>();
+    else
+        port = std::make_unique<FixedSpeedPort>(baud);
     PumpingLineHost lineHost;
     platform::SystemClock clock;
-    TransferSession session(port, lineHost, clock);
+    TransferSession session(*port, lineHost, clock);
     session.setPortResolver([slave](const QString&) { return slave; });
+    session.setMaxWriteLeadUs(leadUs);
     FakeEditor editor(program(kb));
     FakeSendHost host;
     TransferState state;
     SendRun run(session, editor, host, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
-    ctx.profile.send.speed = speedIndex;
+    ctx.profile.send.speed = speedIndex >= 0 ? speedIndex : 5;
     ctx.profile.send.signal = 0;
     ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
     ctx.documentPath = "/bench/O1000.nc";
@@ -132,6 +201,13 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
                 cpu, 100.0 * cpu / seconds);
     std::printf("  20 Hz timer: worst second %d ticks; max RSS %ld KB -> %ld KB\n", worstTicks, rssBefore,
                 maxRssKb());
+    const double charUs = session.pacer().characterNs() / 1000.0;
+    std::printf(
+        "curve: baud=%d max_lead_us=%lld max_lead_chars=%.1f peak_lead_chars=%.1f busy=%d share=%.2f%% "
+        "after_xoff=%s cpu=%.2f%%\n",
+        baud, qlonglong(session.pacer().maxLeadUs()), session.pacer().maxLeadUs() / charUs,
+        session.pacer().peakLeadUs() / charUs, busy, lineRate > 0 ? 100.0 * rate / lineRate : 0.0,
+        qPrintable(res.value("after_xoff")), 100.0 * cpu / seconds);
 }
 
 // The run's own cost: the same program over an emulated line whose clock
@@ -166,15 +242,17 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int kb = 100;
     QStringList bauds{"19200", "9600"};
+    QStringList leads{"0"};
     QString machine = TORNYX_MACHINE;
     bool pace = true;
+    int busy = 0;
     const QStringList args = app.arguments();
-    const QStringList known{"--kb", "--baud", "--machine", "--pace"};
+    const QStringList known{"--kb", "--baud", "--machine", "--pace", "--max-lead", "--busy"};
     for (int i = 1; i < args.size(); i += 2) {
         if (!known.contains(args[i]) || i + 1 >= args.size()) {
             std::fprintf(stderr,
-                         "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,4800] [--pace yes|no] "
-                         "[--machine PATH]\n");
+                         "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,115200] [--pace yes|no] "
+                         "[--max-lead US,...] [--busy N] [--machine PATH]\n");
             return args[i] == "--help" ? 0 : 2;
         }
     }
@@ -187,12 +265,21 @@ int main(int argc, char** argv) {
             machine = args[i + 1];
         else if (args[i] == "--pace")
             pace = args[i + 1] != "no";
+        else if (args[i] == "--max-lead")
+            leads = args[i + 1].split(',');
+        else if (args[i] == "--busy")
+            busy = args[i + 1].toInt();
     }
     overheadRun(kb);
-    for (const QString& b : bauds) {
-        const int baud = b.toInt();
-        const int index = baud == 19200 ? 5 : baud == 9600 ? 3 : baud == 4800 ? 2 : baud == 2400 ? 1 : 0;
-        lineRun(machine, kb, baud, index, pace);
+    // Other programs that want the processor; killed when the bench ends.
+    std::vector<std::unique_ptr<QProcess>> spinners;
+    for (int i = 0; i < busy; ++i) {
+        spinners.push_back(std::make_unique<QProcess>());
+        spinners.back()->start("sh", {"-c", "while :; do :; done"});
+        spinners.back()->waitForStarted();
     }
+    for (const QString& b : bauds)
+        for (const QString& l : leads)
+            lineRun(machine, kb, b.toInt(), l.toLongLong(), pace, busy);
     return 0;
 }
