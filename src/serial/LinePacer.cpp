@@ -21,8 +21,7 @@ LinePacer::LinePacer(std::int64_t characterNs, std::int64_t maxLeadUs)
 }
 
 std::int64_t LinePacer::defaultMaxLeadUs(std::int64_t characterNs) {
-    const std::int64_t charNs = std::max<std::int64_t>(1, characterNs);
-    return ceilUs(std::clamp(DefaultMaxLeadUs * 1000, 2 * charNs, MaxLeadCharacters * charNs));
+    return ceilUs(MaxLeadCharacters * std::max<std::int64_t>(1, characterNs));
 }
 
 void LinePacer::noteWritten(std::int64_t nowUs) {

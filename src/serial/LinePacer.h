@@ -42,12 +42,12 @@ public:
     // maxLeadUs below two characters is taken as two characters.
     LinePacer(std::int64_t characterNs, std::int64_t maxLeadUs);
 
-    // The most a writer may run ahead when the transfer does not say: enough
-    // to ride out the wake-up delays of a busy desktop (several
-    // milliseconds), but never more than MaxLeadCharacters, so that a fast
-    // line pays no more than that in bytes after an XOFF.
+    // The most a writer may run ahead when the transfer does not say:
+    // MaxLeadCharacters, whatever the speed, since what a machine tolerates
+    // after its XOFF is room in its buffer. At 19200 bit/s that rides out a
+    // wake-up 6 ms late, at 115200 one 1 ms late; it is less than the FIFO of
+    // a 16550, which a writer that hands whole blocks to the driver fills.
     static std::int64_t defaultMaxLeadUs(std::int64_t characterNs);
-    static constexpr std::int64_t DefaultMaxLeadUs = 8000;
     static constexpr std::int64_t MaxLeadCharacters = 12;
 
     std::int64_t characterNs() const { return m_charNs; }
