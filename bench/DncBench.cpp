@@ -10,7 +10,9 @@
 #include "platform/PosixSerialPort.h"
 #include "send/SendRun.h"
 
+#include "editor/ProgramIndex.h"
 #include "send/SendFakes.h"
+#include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/ProcessUsage.h"
 #include "support/TempHome.h"
@@ -30,7 +32,7 @@ namespace {
 // The editor's text as one buffer with the start of each line: line(i)
 // hands out a copy of one line, as the editor does, and nothing else is
 // copied per line.
-class BufferEditor : public SendEditor {
+class BufferEditor : public RunEditor {
 public:
     QByteArray text;
     std::vector<qsizetype> starts; // one more than the lines: the end
@@ -46,11 +48,13 @@ public:
     bool isEmpty() const override { return text.isEmpty(); }
     void selectLine(int, int) override {}
     void caretToStart() override {}
-    void setFocus() override {}
+    void focus() override {}
     void setReadOnly(bool) override {}
     bool isModified() const override { return false; }
     void setModified(bool) override {}
     int breakpointLine() const override { return -1; }
+    void clearBreakpoint() override {}
+    void clear() override {}
 
     void add(const QByteArray& l) {
         text += l;
@@ -90,17 +94,10 @@ int generate(BufferEditor& e, qsizetype bytes, QStringList& index) {
     return mainLine;
 }
 
-class BenchDncHost : public DncHost {
+class BenchDncPrompts : public DncPrompts {
 public:
     int startLine = 0;
-    SetUp showDncForm() override { return {true, startLine}; }
-};
-
-class BenchSendHost : public FakeSendHost {
-public:
-    DncRun* run = nullptr;
-    void startDncRun() override { run->RunDnc({}); }
-    int dncSetUp() override { return run->dncSetUp(); }
+    Start chooseDncStart() override { return {true, startLine}; }
 };
 
 } // namespace
@@ -122,9 +119,12 @@ int main(int argc, char** argv) {
     TempHome home;
     const long rssEmpty = maxRssKb();
     BufferEditor editor;
-    BenchSendHost host;
-    BenchDncHost dncHost;
-    dncHost.startLine = generate(editor, qsizetype(mb) * 1024 * 1024, host.index);
+    test::FakeWindow display;
+    BenchDncPrompts dncPrompts;
+    QStringList index;
+    dncPrompts.startLine = generate(editor, qsizetype(mb) * 1024 * 1024, index);
+    ProgramIndex programs;
+    programs.setEntries(index);
     std::printf("program: %d MB, %d lines, %lld bytes; max RSS %ld KB before, %ld KB with the text\n", mb,
                 editor.lineCount(), qlonglong(editor.text.size()), rssEmpty, maxRssKb());
 
@@ -143,9 +143,7 @@ int main(int argc, char** argv) {
     const QString slave = m.slave();
     session.setPortResolver([slave](const QString&) { return slave; });
     TransferState state;
-    SendRun send(session, editor, host, state);
-    DncRun run(send, session, editor, host, dncHost, state);
-    host.run = &run;
+    DncRun run(session, editor, display, programs, dncPrompts, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
     ctx.profile.send.speed = 5; // 19200
@@ -168,10 +166,10 @@ int main(int argc, char** argv) {
             cpuStart = cpuSeconds();
         } else if (!stopped && wall.elapsed() >= qint64(seconds) * 1000) {
             stopped = true;
-            send.StopPressed();
+            session.requestStop();
         }
     };
-    send.SendButtonPressed(1, ctx);
+    run.run(ctx, 0);
     const double runSeconds = wall.isValid() ? wall.elapsed() / 1000.0 : 0.0;
     const double cpu = cpuSeconds() - cpuStart;
     const long rssEnd = maxRssKb();

@@ -7,9 +7,11 @@
 // The paced run goes at 19200 bit/s 8N2 (about 1745 bytes/s, so 100 KB take
 // about a minute); the unpaced one at pty speed with the machine obeying
 // XOFF/XON.
+#include "editor/ProgramIndex.h"
 #include "platform/PosixSerialPort.h"
 #include "receive/ReceiveRun.h"
 #include "serial/TransferSession.h"
+#include "support/FakeWindow.h"
 #include "support/SkippingClock.h"
 
 #include <QCoreApplication>
@@ -30,7 +32,8 @@ namespace {
 std::int64_t cpuUs() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec +
+           u.ru_stime.tv_usec;
 }
 
 long rssKb() {
@@ -65,52 +68,26 @@ public:
     std::function<void()> onPump;
 };
 
-class QuietHost final : public ReceiveHost {
+class QuietHost final : public test::FakeWindow {
 public:
-    bool isLogViewShown() override { return false; }
-    bool askSaveBeforeReplace() override { return true; }
-    bool isShiftHeld() override { return false; }
-    void prepareTransferBar() override {}
-    std::optional<QString> chooseReceiveFile(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> chooseFolder(const QString&, const QString&) override { return std::nullopt; }
-    void setSaveDialogFileName(const QString&) override {}
-    QString workingFolder() override { return {}; }
-    void setWorkingFolder(const QString&) override {}
-    void setCaption(int, const QString&) override {}
-    void setCaptionFullName(int, const QString&) override {}
-    void setModified(bool) override {}
-    void enterTransferMode() override {}
-    void clearEditor() override { ++flushes; }
-    void clearBreakpoint() override {}
-    void setScreenSaverActive(bool) override {}
-    void showReceiveLayout() override {}
-    void setTransferRunning() override {}
-    void setTransferPanel(int index, const QString& text) override {
-        if (index == 2)
+    void setTransferPanel(TransferPanel panel, const QString& text) override {
+        if (panel == TransferPanel::State)
             state = text;
     }
-    void repaintTransferBar() override {}
-    void setEditingPanel(int, const QString&) override {}
-    void setProgressRange(int, int) override {}
-    void setProgress(int) override {}
-    void setProgramLabel(const QString&) override {}
-    void closeMainWindow() override {}
-    void shutDownComputer() override {}
-    void startPostTransfer(const ReceiveResult&) override {}
-    void newDocument() override {}
+    void clear() override { ++flushes; }
     QString state;
     int flushes = 0;
 };
-
 
 void writeProgram(const QString& path, qint64 bytes, QByteArray& expected) {
     QByteArray text = "O1000(BENCH)\n";
     expected = "O1000(BENCH)\r\n";
     for (int i = 1; text.size() < bytes; ++i) {
         const QByteArray n = QByteArray::number(i);
-        text += "N" + n + "G01X" + QByteArray::number(i % 997) + ".125Y-" + QByteArray::number(i % 89) + ".5F1200\n";
-        expected += "N" + n + " G01 X" + QByteArray::number(i % 997) + ".125 Y-" + QByteArray::number(i % 89) +
-                    ".5 F1200\r\n";
+        text += "N" + n + "G01X" + QByteArray::number(i % 997) + ".125Y-" + QByteArray::number(i % 89) +
+                ".5F1200\n";
+        expected += "N" + n + " G01 X" + QByteArray::number(i % 997) + ".125 Y-" +
+                    QByteArray::number(i % 89) + ".5 F1200\r\n";
     }
     text += "M30\n";
     expected += "M30\r\n";
@@ -174,7 +151,9 @@ void runOnce(const char* title, qint64 bytes, const QStringList& machineArgs) {
             clock.skip(4000000);
         }
     };
-    const ReceiveResult res = ReceiveRun(session, host, setup).run();
+    ProgramIndex programs;
+    TransferState transferState;
+    const ReceiveResult res = ReceiveRun(session, host, host, programs, transferState, setup).run();
     QFile f(setup.receiveFile);
     const QByteArray got = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     machine.waitForFinished(10000);
@@ -185,11 +164,13 @@ void runOnce(const char* title, qint64 bytes, const QStringList& machineArgs) {
     std::printf("%s\n", title);
     std::printf("  outcome %s, file %s (%lld bytes stored, %lld lines)\n",
                 res.outcome == ReceiveResult::Outcome::Completed ? "completed" : "NOT completed",
-                got == expected ? "byte-exact" : "DIFFERENT", (long long)got.size(), (long long)got.count('\n'));
+                got == expected ? "byte-exact" : "DIFFERENT", (long long)got.size(),
+                (long long)got.count('\n'));
     std::printf("  %.2f s, %.0f bytes/s received, CPU %.2f s = %.1f%% of one core\n", seconds,
                 double(got.size()) / seconds, cpu, 100.0 * cpu / seconds);
-    std::printf("  RSS at start %ld kB, after first flush %ld kB, max %ld kB; largest input queue seen %d bytes\n",
-                rssAtStart, rssAfterFirstFlush, rssMax, maxQueued);
+    std::printf(
+        "  RSS at start %ld kB, after first flush %ld kB, max %ld kB; largest input queue seen %d bytes\n",
+        rssAtStart, rssAfterFirstFlush, rssMax, maxQueued);
     std::printf("  machine: %s\n", result.section('\n', -1).toUtf8().constData());
 }
 

@@ -16,9 +16,11 @@
 
 #include "platform/PosixSerialPort.h"
 
+#include "editor/ProgramIndex.h"
 #include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/FakeWindow.h"
 #include "support/ProcessUsage.h"
 #include "support/TempHome.h"
 
@@ -141,10 +143,11 @@ void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool
     TransferSession session(*port, lineHost, clock);
     session.setPortResolver([slave](const QString&) { return slave; });
     session.setMaxWriteLeadUs(leadUs);
-    FakeEditor editor(program(kb));
-    FakeSendHost host;
+    test::FakeWindow editor;
+    editor.lines = program(kb);
+    ProgramIndex programs;
     TransferState state;
-    SendRun run(session, editor, host, state);
+    SendRun run(session, editor, editor, programs, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
     ctx.profile.send.speed = speedIndex >= 0 ? speedIndex : 5;
@@ -178,7 +181,7 @@ void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    run.SendButtonPressed(1, ctx);
+    run.run({ctx});
     const double seconds = wall.elapsed() / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
     const auto res = resultOf(m);
@@ -218,16 +221,17 @@ void overheadRun(int kb) {
     ScriptedLineHost lineHost;
     TransferSession session(port, lineHost, clock);
     session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
-    FakeEditor editor(program(kb));
-    FakeSendHost host;
+    test::FakeWindow editor;
+    editor.lines = program(kb);
+    ProgramIndex programs;
     TransferState state;
-    SendRun run(session, editor, host, state);
+    SendRun run(session, editor, editor, programs, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
     ctx.profile.send.speed = 5;
     ctx.profile.send.signal = 1;
     const double cpu0 = cpuSeconds();
-    run.SendButtonPressed(1, ctx);
+    run.run({ctx});
     const double cpu = cpuSeconds() - cpu0;
     const auto lines = editor.lines.size();
     std::printf(

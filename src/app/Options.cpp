@@ -2,135 +2,197 @@
 
 #include "platform/IniFile.h"
 
+#include <climits>
+#include <variant>
+
 namespace tornyx {
 
 using platform::IniFile;
 
 namespace {
-const QString Main = "Main";
-const QString Recent = "Recent File List";
-const QString Setting = "Setting";
-const QString Opts = "Options";
-const QString Print = "Print";
 
-// Text options in file order; "op11" and "op18" are booleans and sit between
-// them at their numeric places (see load/save).
-const std::array<const char*, 20> TextKeys = {
-    "op1",  "op2",  "op3",  "Power_Off", "op4",  "op5",  "op6",  "op7",  "op9",  "op10",
-    "op12", "op13", "op14", "op15",      "op17", "op19", "op20", "op21", "op22", nullptr,
+struct RecentSlot {
+    int index;
 };
 
-QString textDefault(const char* key) { return QString::fromLatin1(key) == "op19" ? "Y" : "N"; }
+// One key of Tornyx.INI and where its value lives. Text options carry their
+// default text; the other defaults come from a default-constructed Options.
+struct Key {
+    const char* section;
+    const char* key;
+    std::variant<int Options::*, QString Options::*, bool Options::*, Opt, RecentSlot> target;
+    const char* textDefault = "N"; // text options only
+    int lo = INT_MIN;              // integers outside [lo, hi] take the default
+    int hi = INT_MAX;
+};
 
-int inRange(int v, int lo, int hi, int def) { return v >= lo && v <= hi ? v : def; }
+constexpr const char* Main = "Main";
+constexpr const char* Recent = "Recent File List";
+constexpr const char* Setting = "Setting";
+constexpr const char* Opts = "Options";
+constexpr const char* Print = "Print";
+
+// The geometry, written only by saveGeometry (a profile may keep its own).
+const Key GeometryKeys[] = {
+    {Main, "Top", &Options::top},
+    {Main, "Left", &Options::left},
+    {Main, "Width", &Options::width},
+    {Main, "Height", &Options::height},
+};
+
+// Everything else, in the order of reading and writing. "op8" and "op16" do
+// not exist.
+const Key Keys[] = {
+    {Recent, "File1", RecentSlot{0}},
+    {Recent, "File2", RecentSlot{1}},
+    {Recent, "File3", RecentSlot{2}},
+    {Recent, "File4", RecentSlot{3}},
+    {Recent, "File5", RecentSlot{4}},
+    {Setting, "DirPath", &Options::dirPath},
+    {Setting, "SetNo", &Options::setNo, "", 1, 12},
+    {Setting, "DC3(0X93)", Opt::Dc3Is93, "Y"},
+    {Opts, "op1", Opt::SelectPrograms},
+    {Opts, "op2", Opt::SplitAfterReceive},
+    {Opts, "op3", Opt::Metres},
+    {Opts, "Power_Off", Opt::PowerOff},
+    {Opts, "op4", Opt::SkipSpaces},
+    {Opts, "op5", Opt::DtrAlwaysOn},
+    {Opts, "op6", Opt::AutoSwitch},
+    {Opts, "op7", Opt::SendAfterComment},
+    {Opts, "op9", Opt::IgnoreMachineStop},
+    {Opts, "op10", Opt::KeepOnStop},
+    {Opts, "op11", &Options::stepSendEnabled},
+    {Opts, "op12", Opt::PunchCompletion},
+    {Opts, "op13", Opt::NoLineCheck},
+    {Opts, "op14", Opt::DsrCheck},
+    {Opts, "op15", Opt::DncEndAsReturn},
+    {Opts, "op17", Opt::NoLeadingLf},
+    {Opts, "op18", &Options::autoIndexOff},
+    {Opts, "op19", Opt::Completion, "Y"},
+    {Opts, "op20", Opt::FeedPointField},
+    {Opts, "op21", Opt::SequenceField},
+    {Opts, "op22", Opt::FileNameCaption},
+    {Setting, "Mask_No", &Options::maskNo, "", 1, 7},
+    {Setting, "User1_Name", &Options::user1Name},
+    {Setting, "User1_Mask", &Options::user1Mask},
+    {Setting, "User2_Name", &Options::user2Name},
+    {Setting, "User2_Mask", &Options::user2Mask},
+    {Setting, "ModemePort1", &Options::modemePort1},
+    {Setting, "ModemePort2", &Options::modemePort2},
+    {Print, "FullPath", &Options::printFullPath},
+    {Print, "FileName", &Options::printFileName},
+    {Print, "Page", &Options::printPage},
+    {Print, "LineNo", &Options::printLineNo},
+    {Print, "TopMargin", &Options::topMargin},
+    {Print, "BottomMargin", &Options::bottomMargin},
+    {Print, "LeftMargin", &Options::leftMargin},
+    {Print, "RightMargin", &Options::rightMargin},
+};
+
+const Key* keyOf(Opt o) {
+    for (const Key& k : Keys)
+        if (const Opt* p = std::get_if<Opt>(&k.target); p && *p == o)
+            return &k;
+    return nullptr;
+}
+
+void read(const IniFile& ini, const Key& k, Options& o, const Options& def) {
+    const QString section = QString::fromLatin1(k.section);
+    const QString key = QString::fromLatin1(k.key);
+    std::visit(
+        [&](auto t) {
+            using T = decltype(t);
+            if constexpr (std::is_same_v<T, int Options::*>) {
+                const int v = ini.readInteger(section, key, def.*t);
+                o.*t = v >= k.lo && v <= k.hi ? v : def.*t;
+            } else if constexpr (std::is_same_v<T, bool Options::*>) {
+                o.*t = ini.readBool(section, key, def.*t);
+            } else if constexpr (std::is_same_v<T, QString Options::*>) {
+                o.*t = ini.readString(section, key, def.*t);
+            } else if constexpr (std::is_same_v<T, Opt>) {
+                o.setText(t, ini.readString(section, key, QString::fromLatin1(k.textDefault)));
+            } else {
+                o.recentFiles[t.index] = ini.readString(section, key, QString());
+            }
+        },
+        k.target);
+}
+
+void write(IniFile& ini, const Key& k, const Options& o) {
+    const QString section = QString::fromLatin1(k.section);
+    const QString key = QString::fromLatin1(k.key);
+    std::visit(
+        [&](auto t) {
+            using T = decltype(t);
+            if constexpr (std::is_same_v<T, int Options::*>)
+                ini.writeInteger(section, key, o.*t);
+            else if constexpr (std::is_same_v<T, bool Options::*>)
+                ini.writeBool(section, key, o.*t);
+            else if constexpr (std::is_same_v<T, QString Options::*>)
+                ini.writeString(section, key, o.*t);
+            else if constexpr (std::is_same_v<T, Opt>)
+                ini.writeString(section, key, o.text(t));
+            else
+                ini.writeString(section, key, o.recentFiles[t.index]);
+        },
+        k.target);
+}
+
 } // namespace
 
-const std::array<const char*, 20>& textOptionKeys() { return TextKeys; }
-
-std::optional<QString> defaultExtension(const Options& o) {
-    switch (o.maskNo) {
-    case 1: return QString("nc");
-    case 2: return QString("txt");
-    case 3: return o.user1Mask;
-    case 4: return o.user2Mask;
-    case 5: return QString("nc");
-    case 6: return QString("MIN");
-    case 7: return QString();
-    default: return std::nullopt;
-    }
-}
-
 Options::Options() {
-    for (const char* k : TextKeys)
-        if (k)
-            text[QString::fromLatin1(k)] = textDefault(k);
+    for (const Key& k : Keys)
+        if (const Opt* p = std::get_if<Opt>(&k.target))
+            m_text[int(*p)] = QString::fromLatin1(k.textDefault);
 }
 
-bool Options::isOn(const QString& key) const { return get(key) == "Y"; }
+QString Options::key(Opt o) {
+    const Key* k = keyOf(o);
+    return k ? QString::fromLatin1(k->key) : QString();
+}
 
-QString Options::get(const QString& key) const {
-    const auto it = text.find(key);
-    return it == text.end() ? QString("N") : it->second;
+QString Options::section(Opt o) {
+    const Key* k = keyOf(o);
+    return k ? QString::fromLatin1(k->section) : QString();
 }
 
 void Options::load(const IniFile& ini) {
     const Options def;
-    left = ini.readInteger(Main, "Left", def.left);
-    top = ini.readInteger(Main, "Top", def.top);
-    width = ini.readInteger(Main, "Width", def.width);
-    height = ini.readInteger(Main, "Height", def.height);
-    for (int i = 0; i < 5; ++i)
-        recentFiles[i] = ini.readString(Recent, "File" + QString::number(i + 1), "");
-
-    dirPath = ini.readString(Setting, "DirPath", def.dirPath);
-    setNo = inRange(ini.readInteger(Setting, "SetNo", def.setNo), 1, 12, def.setNo);
-    dc3 = ini.readString(Setting, "DC3(0X93)", def.dc3);
-    for (const char* k : TextKeys) {
-        if (!k)
-            continue;
-        const QString key = QString::fromLatin1(k);
-        if (key == "op12")
-            stepSendEnabled = ini.readBool(Opts, "op11", false);
-        if (key == "op19")
-            autoIndexOff = ini.readBool(Opts, "op18", false);
-        text[key] = ini.readString(Opts, key, textDefault(k));
-    }
-    maskNo = inRange(ini.readInteger(Setting, "Mask_No", def.maskNo), 1, 7, def.maskNo);
-    user1Name = ini.readString(Setting, "User1_Name", def.user1Name);
-    user1Mask = ini.readString(Setting, "User1_Mask", def.user1Mask);
-    user2Name = ini.readString(Setting, "User2_Name", def.user2Name);
-    user2Mask = ini.readString(Setting, "User2_Mask", def.user2Mask);
-    modemePort1 = ini.readString(Setting, "ModemePort1", "");
-    modemePort2 = ini.readString(Setting, "ModemePort2", "");
-
-    printFullPath = ini.readBool(Print, "FullPath", def.printFullPath);
-    printFileName = ini.readBool(Print, "FileName", def.printFileName);
-    printPage = ini.readBool(Print, "Page", def.printPage);
-    printLineNo = ini.readBool(Print, "LineNo", def.printLineNo);
-    topMargin = ini.readInteger(Print, "TopMargin", def.topMargin);
-    bottomMargin = ini.readInteger(Print, "BottomMargin", def.bottomMargin);
-    leftMargin = ini.readInteger(Print, "LeftMargin", def.leftMargin);
-    rightMargin = ini.readInteger(Print, "RightMargin", def.rightMargin);
+    for (const Key& k : GeometryKeys)
+        read(ini, k, *this, def);
+    for (const Key& k : Keys)
+        read(ini, k, *this, def);
 }
 
 void Options::saveGeometry(IniFile& ini) const {
-    ini.writeInteger(Main, "Top", top);
-    ini.writeInteger(Main, "Left", left);
-    ini.writeInteger(Main, "Width", width);
-    ini.writeInteger(Main, "Height", height);
+    for (const Key& k : GeometryKeys)
+        write(ini, k, *this);
 }
 
 void Options::save(IniFile& ini) const {
-    for (int i = 0; i < 5; ++i)
-        ini.writeString(Recent, "File" + QString::number(i + 1), recentFiles[i]);
-    ini.writeString(Setting, "DirPath", dirPath);
-    ini.writeInteger(Setting, "SetNo", setNo);
-    ini.writeString(Setting, "DC3(0X93)", dc3);
-    for (const char* k : TextKeys) {
-        if (!k)
-            continue;
-        const QString key = QString::fromLatin1(k);
-        if (key == "op12")
-            ini.writeBool(Opts, "op11", stepSendEnabled);
-        if (key == "op19")
-            ini.writeBool(Opts, "op18", autoIndexOff);
-        ini.writeString(Opts, key, get(key));
+    for (const Key& k : Keys)
+        write(ini, k, *this);
+}
+
+std::optional<QString> defaultExtension(const Options& o) {
+    switch (o.maskNo) {
+    case 1:
+        return QString("nc");
+    case 2:
+        return QString("txt");
+    case 3:
+        return o.user1Mask;
+    case 4:
+        return o.user2Mask;
+    case 5:
+        return QString("nc");
+    case 6:
+        return QString("MIN");
+    case 7:
+        return QString();
+    default:
+        return std::nullopt;
     }
-    ini.writeInteger(Setting, "Mask_No", maskNo);
-    ini.writeString(Setting, "User1_Name", user1Name);
-    ini.writeString(Setting, "User1_Mask", user1Mask);
-    ini.writeString(Setting, "User2_Name", user2Name);
-    ini.writeString(Setting, "User2_Mask", user2Mask);
-    ini.writeString(Setting, "ModemePort1", modemePort1);
-    ini.writeString(Setting, "ModemePort2", modemePort2);
-    ini.writeBool(Print, "FullPath", printFullPath);
-    ini.writeBool(Print, "FileName", printFileName);
-    ini.writeBool(Print, "Page", printPage);
-    ini.writeBool(Print, "LineNo", printLineNo);
-    ini.writeInteger(Print, "TopMargin", topMargin);
-    ini.writeInteger(Print, "BottomMargin", bottomMargin);
-    ini.writeInteger(Print, "LeftMargin", leftMargin);
-    ini.writeInteger(Print, "RightMargin", rightMargin);
 }
 
 } // namespace tornyx

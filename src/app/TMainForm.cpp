@@ -6,7 +6,6 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
-#include "app/TransferWiring.h"
 #include "status/ui/StatusBars.h"
 
 #include <QAction>
@@ -41,12 +40,15 @@ namespace {
 
 constexpr int MinimumWidth = 626;
 constexpr int MinimumHeight = 400;
-constexpr int TextLimit = 150'000'000;
 
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
 
 // Profile colours are stored as 0x00BBGGRR.
-QColor fromBgr(int v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+QColor fromBgr(int v) {
+    return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+}
 
 QByteArray readAll(const QString& path, bool* ok = nullptr) {
     QFile f(path);
@@ -75,8 +77,12 @@ LabeledEdit::LabeledEdit(const QString& name, const QString& label, QWidget* par
     row->addWidget(m_edit);
 }
 
-void LabeledEdit::setText(const QString& text) { m_edit->setText(text); }
-QString LabeledEdit::text() const { return m_edit->text(); }
+void LabeledEdit::setText(const QString& text) {
+    m_edit->setText(text);
+}
+QString LabeledEdit::text() const {
+    return m_edit->text();
+}
 
 void LabeledEdit::setTextColor(const QColor& c) {
     QPalette p = m_edit->palette();
@@ -84,12 +90,14 @@ void LabeledEdit::setTextColor(const QColor& c) {
     m_edit->setPalette(p);
 }
 
-QColor LabeledEdit::textColor() const { return m_edit->palette().color(QPalette::Text); }
+QColor LabeledEdit::textColor() const {
+    return m_edit->palette().color(QPalette::Text);
+}
 
 // ---------------------------------------------------------------- creation
 
 TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QWidget* parent)
-    : QMainWindow(parent), m_prompts(services.prompts), m_portProbe(std::move(services.portProbe)) {
+    : QMainWindow(parent), m_services(std::move(services)), m_prompts(m_services.prompts) {
     if (!m_prompts) {
         m_ownPrompts = std::make_unique<QtPrompts>();
         m_prompts = m_ownPrompts.get();
@@ -99,19 +107,17 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildMenus();
     buildToolbar();
     buildClient();
+    setUpTransfers();
     connectDocument();
-    setUpTransfers(services);
     FormCreate(arguments);
 }
 
-
-
-QString TMainForm::transferListFile() { return platform::transferListPath(); }
-
 void TMainForm::FormCreate(const QStringList& arguments) {
-    documentPath = u(u"無題");
+    DocumentState& doc = m_desk->document();
+    Options& options = m_desk->options();
+    doc.path = u(u"無題");
 
-    IniFile ini(platform::optionFilePath());
+    IniFile ini(home().optionFile());
     ini.load();
     options.load(ini);
     move(options.left, options.top);
@@ -126,41 +132,35 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINRIGHT, 0, 10);
 
     if (const auto ext = defaultExtension(options))
-        saveDialogDefaultExt = *ext;
-    saveDialogFileName = u(u"無題");
+        doc.saveDialogDefaultExt = *ext;
+    doc.saveDialogFileName = u(u"無題");
     StatusBar1->setText(1, QString());
-    ComboBox1->clear();
+    m_desk->programs().clear();
     Label2->hide();
     LabeledEdit1->hide();
     LabeledEdit2->hide();
     StatusBar2->hide();
     SpeedButton[13]->setEnabled(false);
     SpeedButton[14]->setEnabled(false);
-    exitAfterTransfer = false;
-    commandLineOpened = false;
-    autoSendRequest = 'N';
-    autoReceiveRequest = 'N';
+    m_commandLineOpened = false;
 
-    versionText = " Ver" + QCoreApplication::applicationVersion();
-    osText = "OS=" + QSysInfo::prettyProductName();
-    setCaption(5, QString());
-    setWindowTitle(windowTitle() + QString(10, ' ') + osText);
+    m_versionText = " Ver" + QCoreApplication::applicationVersion();
+    m_osText = "OS=" + QSysInfo::prettyProductName();
+    setCaption(CaptionMode::Idle, QString());
+    setWindowTitle(windowTitle() + QString(10, ' ') + m_osText);
 
     // A fresh, empty transfer list for this start.
-    QFile tmp(platform::transferListPath());
+    QFile tmp(home().transferList());
     if (tmp.open(QIODevice::WriteOnly | QIODevice::Truncate))
         tmp.close();
 
     CommandLineState st;
     st.lastFolder = options.dirPath;
     st.activeProfile = options.setNo;
-    processCommandLine(arguments, st, *this, platform::transferListPath());
+    processCommandLine(arguments, st, *this, home().transferList());
     options.setNo = st.activeProfile;
-    transferPath = st.transferPath;
-    autoSendRequest = st.autoSendRequest;
-    autoReceiveRequest = st.autoReceiveRequest;
-    exitAfterTransfer = st.exitAfterTransfer;
-    commandLineOpened = false;
+    m_desk->setOrder(st);
+    m_commandLineOpened = false;
 }
 
 void TMainForm::buildMenus() {
@@ -177,12 +177,15 @@ void TMainForm::buildMenus() {
 
     FileNew = menuBar()->addMenu(u(u"ﾌｧｲﾙ(&F)"));
     FileNew->setObjectName("FileNew");
-    open1 = action(FileNew, "open1", u(u"新規作成"), nothing, QKeySequence::New);
-    FileOpen = action(FileNew, "FileOpen", u(u"開く"), nothing, QKeySequence::Open);
-    FileSave = action(FileNew, "FileSave", u(u"上書き保存"), nothing, QKeySequence::Save);
+    open1 = action(
+        FileNew, "open1", u(u"新規作成"), [this] { open1Click(); }, QKeySequence::New);
+    FileOpen = action(
+        FileNew, "FileOpen", u(u"開く"), [this] { FileOpenClick(); }, QKeySequence::Open);
+    FileSave = action(
+        FileNew, "FileSave", u(u"上書き保存"), [this] { FileSaveClick(); }, QKeySequence::Save);
     FileSaveAs = action(FileNew, "FileSaveAs", u(u"名前を付けて保存"), [this] { saveAs(); });
     FileNew->addSeparator();
-    opSave = action(FileNew, "opSave", u(u"ｏ番号分割保存"), nothing);
+    opSave = action(FileNew, "opSave", u(u"ｏ番号分割保存"), [this] { opSaveClick(); });
     FileSearch = action(FileNew, "FileSearch", u(u"ﾌｧｲﾙ検索から開く"), nothing);
     FileNew->addSeparator();
     PrintSetting = action(FileNew, "PrintSetting", u(u"印刷設(ﾌﾟﾘﾝﾀ)"), nothing);
@@ -198,16 +201,21 @@ void TMainForm::buildMenus() {
 
     EditMenu = menuBar()->addMenu(u(u"編集(&E)"));
     EditMenu->setObjectName("EditMenu");
-    EditUndo = action(EditMenu, "EditUndo", u(u"元に戻す"), [this] { RichEdit1->undo(); }, QKeySequence::Undo);
+    EditUndo = action(
+        EditMenu, "EditUndo", u(u"元に戻す"), [this] { RichEdit1->undo(); }, QKeySequence::Undo);
     EditMenu->addSeparator();
-    EditCut = action(EditMenu, "EditCut", u(u"切り取り"), [this] { RichEdit1->cut(); }, QKeySequence::Cut);
-    EditCopy = action(EditMenu, "EditCopy", u(u"コピー"), [this] { RichEdit1->copy(); }, QKeySequence::Copy);
-    EditPaste = action(EditMenu, "EditPaste", u(u"貼り付け"), [this] { RichEdit1->paste(); }, QKeySequence::Paste);
-    EditDelete = action(EditMenu, "EditDelete", u(u"削除"), [this] { RichEdit1->removeSelectedText(); },
-                        QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    EditCut = action(
+        EditMenu, "EditCut", u(u"切り取り"), [this] { RichEdit1->cut(); }, QKeySequence::Cut);
+    EditCopy = action(
+        EditMenu, "EditCopy", u(u"コピー"), [this] { RichEdit1->copy(); }, QKeySequence::Copy);
+    EditPaste = action(
+        EditMenu, "EditPaste", u(u"貼り付け"), [this] { RichEdit1->paste(); }, QKeySequence::Paste);
+    EditDelete = action(
+        EditMenu, "EditDelete", u(u"削除"), [this] { RichEdit1->removeSelectedText(); },
+        QKeySequence(Qt::CTRL | Qt::Key_Delete));
     EditMenu->addSeparator();
-    EditAll = action(EditMenu, "EditAll", u(u"すべて選択"), [this] { RichEdit1->selectAll(); },
-                     QKeySequence::SelectAll);
+    EditAll = action(
+        EditMenu, "EditAll", u(u"すべて選択"), [this] { RichEdit1->selectAll(); }, QKeySequence::SelectAll);
     EditMenu->addSeparator();
     EditDateTime = action(EditMenu, "EditDateTime", u(u"日付と時刻を挿入"), nothing);
     EditDate = action(EditMenu, "EditDate", u(u"日付を挿入"), nothing);
@@ -231,9 +239,10 @@ void TMainForm::buildMenus() {
     for (int n = 1; n <= ProfileCount; ++n) {
         if (n == 11)
             SetMenu->addSeparator();
-        Set[n] = action(SetMenu, qPrintable("Set" + QString::number(n)), defaultProfileName(n),
-                        [this, n] { SelectProfile(n); },
-                        QKeySequence(QString("Shift+Alt+") + QChar(shortcutKeys[n - 1])));
+        Set[n] = action(
+            SetMenu, qPrintable("Set" + QString::number(n)), defaultProfileName(n),
+            [this, n] { SelectProfile(n); },
+            QKeySequence(QString("Shift+Alt+") + QChar(shortcutKeys[n - 1])));
         Set[n]->setCheckable(true);
         Set[n]->setData(n);
         m_profileGroup->addAction(Set[n]);
@@ -246,10 +255,10 @@ void TMainForm::buildMenus() {
     User_op = action(OpMenu, "User_op", u(u"ﾕｰｻﾞ定義(拡張子)"), nothing);
     OpMenu->addSeparator();
     send_step = action(OpMenu, "send_step", u(u"ｽﾃｯﾌﾟ送信有効"),
-                       [this] { options.stepSendEnabled = send_step->isChecked(); });
+                       [this] { m_desk->options().stepSendEnabled = send_step->isChecked(); });
     send_step->setCheckable(true);
     ono_op = action(OpMenu, "ono_op", u(u"ﾌﾟﾛｸﾞﾗﾑ番号自動検索無効"),
-                    [this] { options.autoIndexOff = ono_op->isChecked(); });
+                    [this] { m_desk->options().autoIndexOff = ono_op->isChecked(); });
     ono_op->setCheckable(true);
     OpMenu->addSeparator();
     DeskTop_set = action(OpMenu, "DeskTop_set", u(u"ﾃﾞｨｽｸﾄｯﾌﾟにｼｮｰﾄｶｯﾄ作成"), nothing);
@@ -281,8 +290,9 @@ void TMainForm::buildMenus() {
         const char* name;
         QAction* same;
     };
-    const Pop pops[] = {{"EditUndo_s", EditUndo}, {"EditCut_s", EditCut},   {"EditCopy_s", EditCopy},
-                        {"EditPaste_s", EditPaste}, {"EditDelete_s", EditDelete}, {"EditAll_s", EditAll},
+    const Pop pops[] = {{"EditUndo_s", EditUndo},         {"EditCut_s", EditCut},
+                        {"EditCopy_s", EditCopy},         {"EditPaste_s", EditPaste},
+                        {"EditDelete_s", EditDelete},     {"EditAll_s", EditAll},
                         {"EditDateTime_s", EditDateTime}, {"EditDate_s", EditDate}};
     for (const Pop& p : pops) {
         QString caption = p.same->text();
@@ -439,6 +449,7 @@ void TMainForm::showEvent(QShowEvent* e) {
 }
 
 void TMainForm::FormShow() {
+    Options& options = m_desk->options();
     setAcceptDrops(true);
     refreshRecentMenu();
     StatusBar1->setText(3, u(u"挿入"));
@@ -446,23 +457,22 @@ void TMainForm::FormShow() {
     RichEdit1->SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
     LoadProfile(options.setNo);
     QTimer::singleShot(0, this, [this] { AppIdle(); });
-    textLimit = TextLimit; // for RichEdit1 and RichEdit2; the editor refuses text beyond it
     send_step->setChecked(options.stepSendEnabled);
     ono_op->setChecked(options.autoIndexOff);
 
-    completionList.clear();
-    const QString def = platform::completionListPath();
-    if (options.isOn("op19") && QFileInfo(def).isFile()) {
+    m_completionList.clear();
+    const QString def = home().completionList();
+    if (options.isOn(Opt::Completion) && QFileInfo(def).isFile()) {
         const QString text = platform::fromSjis(readAll(def));
         for (QString line : text.split('\n')) {
             if (line.endsWith('\r'))
                 line.chop(1);
-            completionList << line;
+            m_completionList << line;
         }
-        if (!completionList.isEmpty() && completionList.back().isEmpty())
-            completionList.removeLast();
+        if (!m_completionList.isEmpty() && m_completionList.back().isEmpty())
+            m_completionList.removeLast();
     } else {
-        options.set("op19", "N");
+        options.setOn(Opt::Completion, false);
     }
     jump_bp->setEnabled(false);
     RichEdit1->setFocus();
@@ -472,22 +482,14 @@ void TMainForm::AppIdle() {
     if (m_idleDone)
         return;
     m_idleDone = true;
-    if (autoSendRequest == 'Y') {
-        autoSendRequest = 'N';
-        SpeedButton10Click();
-    }
-    if (autoReceiveRequest == 'Y') {
-        autoReceiveRequest = 'N';
-        startReceive(transferPath);
-    }
+    m_desk->firstIdle();
 }
-
-
 
 // ---------------------------------------------------------------- profiles
 
 void TMainForm::LoadProfile(int n) {
-    IniFile ini(platform::profileFilePath());
+    ProfileTable& profiles = m_desk->profiles();
+    IniFile ini(home().profileFile());
     ini.load();
     loadProfileRecord(ini, n, profiles);
     for (int i = 1; i <= ProfileCount; ++i)
@@ -505,7 +507,8 @@ void TMainForm::applyProfilePresentation(const CommProfile& p) {
     font.setStyleHint(QFont::Monospace);
     const QColor text = fromBgr(p.setting.fontColor);
     const QColor paper = fromBgr(p.setting.screenColor);
-    for (QsciScintilla* e : {RichEdit1, RichEdit2}) {
+    for (QsciScintilla* e :
+         {static_cast<QsciScintilla*>(RichEdit1), static_cast<QsciScintilla*>(RichEdit2)}) {
         e->setFont(font);
         e->SendScintilla(QsciScintilla::SCI_STYLESETFONT, QsciScintilla::STYLE_DEFAULT,
                          font.family().toUtf8().constData());
@@ -540,7 +543,7 @@ void TMainForm::applyProfileGeometry(const CommProfile& p) {
     if (p.setting.posChg) {
         g = QRect(p.setting.posLeft, p.setting.posTop, p.setting.posWidth, p.setting.posHeight);
     } else {
-        IniFile ini(platform::optionFilePath());
+        IniFile ini(home().optionFile());
         ini.load();
         const QRect& r = m_rememberedGeometry;
         g = QRect(ini.readInteger("Main", "Left", r.left()), ini.readInteger("Main", "Top", r.top()),
@@ -558,22 +561,25 @@ void TMainForm::applyProfileGeometry(const CommProfile& p) {
     resize(g.size());
 }
 
-QRect TMainForm::windowGeometryForStore() const { return QRect(pos(), size()); }
+QRect TMainForm::windowGeometryForStore() const {
+    return QRect(pos(), size());
+}
 
 void TMainForm::SelectProfile(int n) {
     if (n < 1 || n > ProfileCount)
         return;
+    Options& options = m_desk->options();
     const int m = options.setNo;
     const QRect g = windowGeometryForStore();
-    if (profiles[m].setting.posChg) {
-        IniFile ini(platform::profileFilePath());
+    if (m_desk->profiles()[m].setting.posChg) {
+        IniFile ini(home().profileFile());
         ini.load();
         saveProfilePosition(ini, m, g);
         QString why;
         if (!ini.save(&why))
             reportSaveFailure(ini.path(), why);
     } else {
-        IniFile ini(platform::optionFilePath());
+        IniFile ini(home().optionFile());
         ini.load();
         Options geometry = options;
         geometry.left = g.left();
@@ -591,9 +597,9 @@ void TMainForm::SelectProfile(int n) {
 }
 
 void TMainForm::SaveProfile(int n, bool writeFont, bool writePosition) {
-    IniFile ini(platform::profileFilePath());
+    IniFile ini(home().profileFile());
     ini.load();
-    saveProfileRecord(ini, n, profiles[n], writeFont, writePosition, windowGeometryForStore());
+    saveProfileRecord(ini, n, m_desk->profiles()[n], writeFont, writePosition, windowGeometryForStore());
     QString why;
     if (!ini.save(&why))
         reportSaveFailure(ini.path(), why);
@@ -623,7 +629,9 @@ void TMainForm::dropEvent(QDropEvent* e) {
 
 // ---------------------------------------------------------------- command line
 
-bool TMainForm::fileExists(const QString& path) { return QFileInfo(path).isFile(); }
+bool TMainForm::fileExists(const QString& path) {
+    return QFileInfo(path).isFile();
+}
 
 void TMainForm::errorBox(const QString& text) {
     m_prompts->messageBox(this, Prompts::Error, "Tornyx", text, Prompts::Yes);
@@ -643,7 +651,7 @@ void TMainForm::appendToTransferList(const QString& path) {
     // break must not run into the first line of the next file.
     if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
         bytes += "\r\n";
-    QFile tmp(platform::transferListPath());
+    QFile tmp(home().transferList());
     if (tmp.open(QIODevice::WriteOnly | QIODevice::Append))
         tmp.write(bytes);
 }
@@ -651,28 +659,26 @@ void TMainForm::appendToTransferList(const QString& path) {
 void TMainForm::loadForSend(const QString& path) {
     const qint64 size = loadDocument(path);
     showSize(static_cast<double>(qMax<qint64>(size, 0)));
-    saveDialogFileName = path;
-    setCaption(1, path);
+    // The file to be sent is the document, as a plain path would be: its
+    // name is what the log and the OSP file-name header give.
+    m_desk->document().saveDialogFileName = m_desk->document().path = path;
+    setCaption(CaptionMode::Editing, path);
     StatusBar1->setText(4, QString());
     StatusBar1->setText(1, QString());
     addRecent(path);
     setModified(false);
 }
 
-void TMainForm::openPlainPath(const QString& path) { openFileAsDocument(path); }
+void TMainForm::openPlainPath(const QString& path) {
+    openFileAsDocument(path);
+}
 
 // ---------------------------------------------------------------- closing
 
 void TMainForm::closeEvent(QCloseEvent* e) {
-    // Closing while a transfer runs is a stop request; the run closes the
-    // window once it has ended through its stop path and closed the port.
-    if (isTransferRunning()) {
-        if (sendRun().isRunning()) {
-            sendRun().requestClose();
-        } else { // a receive or a DNC run: closed when it has ended
-            closeAfterTransfer = true;
-            session().requestStop();
-        }
+    // Closing while a transfer runs is a stop request; the desk closes the
+    // window once the run has ended through its stop path and closed the port.
+    if (m_desk->requestClose()) {
         e->ignore();
         return;
     }
@@ -687,15 +693,16 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 bool TMainForm::FormCloseQuery() {
     if (!isModified())
         return true;
+    DocumentState& doc = m_desk->document();
     const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"),
-                                        saveDialogFileName + u(u" への変更を保存しますか？"),
+                                        doc.saveDialogFileName + u(u" への変更を保存しますか？"),
                                         Prompts::Yes | Prompts::No | Prompts::Cancel);
     if (r == Prompts::Cancel)
         return false;
     if (r == Prompts::Yes) {
-        saveDialogTitle = u(u"ﾃﾞｰﾀ保存");
+        doc.saveDialogTitle = u(u"ﾃﾞｰﾀ保存");
         saveAs();
-        saveDialogTitle.clear();
+        doc.saveDialogTitle.clear();
         if (isModified())
             return false;
     }
@@ -705,15 +712,16 @@ bool TMainForm::FormCloseQuery() {
 
 void TMainForm::FileExit1Click() {
     if (isModified()) {
+        DocumentState& doc = m_desk->document();
         const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"),
-                                            saveDialogFileName + u(u" への変更を保存しますか？"),
+                                            doc.saveDialogFileName + u(u" への変更を保存しますか？"),
                                             Prompts::Yes | Prompts::No | Prompts::Cancel);
         if (r == Prompts::Cancel)
             return;
         if (r == Prompts::Yes) {
-            saveDialogTitle = u(u"ﾃﾞｰﾀ保存");
+            doc.saveDialogTitle = u(u"ﾃﾞｰﾀ保存");
             saveAs();
-            saveDialogTitle.clear();
+            doc.saveDialogTitle.clear();
             if (isModified()) {
                 close(); // the close query asks again
                 return;
@@ -721,7 +729,7 @@ void TMainForm::FileExit1Click() {
         }
     }
     clearEditor();
-    setCaption(3, QString());
+    setCaption(CaptionMode::Closing, QString());
     close();
 }
 
@@ -729,9 +737,11 @@ void TMainForm::FormClose() {
     if (m_closing)
         return;
     m_closing = true;
-    Timer4->stop();
+    m_desk->programs().cancelExtraction();
+    Options& options = m_desk->options();
+    const ProfileTable& profiles = m_desk->profiles();
 
-    IniFile ini(platform::optionFilePath());
+    IniFile ini(home().optionFile());
     ini.load();
     const QRect g = windowGeometryForStore();
     if (!profiles[options.setNo].setting.posChg) {
@@ -745,10 +755,10 @@ void TMainForm::FormClose() {
     QString why;
     if (!ini.save(&why))
         reportSaveFailure(ini.path(), why);
-    saveDialogFileName = u(u"無題");
+    m_desk->document().saveDialogFileName = u(u"無題");
 
     if (profiles[options.setNo].setting.posChg) {
-        IniFile set(platform::profileFilePath());
+        IniFile set(home().profileFile());
         set.load();
         saveProfilePosition(set, options.setNo, g);
         if (!set.save(&why))
@@ -762,7 +772,7 @@ void TMainForm::FormClose() {
         if (name.compare(options.modemePort1.trimmed(), Qt::CaseInsensitive) == 0 ||
             name.compare(options.modemePort2.trimmed(), Qt::CaseInsensitive) == 0)
             continue;
-        probeAllPorts(n);
+        probePort(n);
     }
 }
 

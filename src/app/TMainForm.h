@@ -1,23 +1,21 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "app/Options.h"
-#include "editor/ProgramIndex.h"
+#include "app/TransferDesk.h"
+#include "dnc/ui/TDncForm.h"
 #include "editor/ui/NcEditor.h"
+#include "platform/Paths.h"
+#include "platform/ScreenSaver.h"
 #include "platform/SystemCommands.h"
-#include "profiles/CommProfile.h"
-#include "receive/Receiver.h"
-#include "serial/LineOptions.h"
-#include "status/TransferState.h"
 #include "status/ui/StatusBars.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QRect>
 #include <QStringList>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -29,7 +27,6 @@ class QMenu;
 class QProgressBar;
 class QTimer;
 class QToolButton;
-class QsciScintilla;
 
 namespace tornyx::platform {
 class Clock;
@@ -39,17 +36,7 @@ class SerialPort;
 namespace tornyx {
 
 class Prompts;
-class SendRun;
 class TAutoForm;
-class TransferSession;
-class TransferWiring;
-struct SendContext;
-struct SendOptions;
-
-// The options the serial line and the send run obey, from Tornyx.INI.
-LineOptions lineOptionsFrom(const Options& o);
-SendOptions sendOptionsFrom(const Options& o);
-ReceiveOptions receiveOptionsFrom(const Options& o);
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -78,66 +65,79 @@ struct MainFormServices {
     platform::Clock* clock = nullptr;
     // The mail and power-off commands; empty: from Tornyx.INI.
     std::optional<platform::SystemCommands> commands;
+    // The folder of the program's files; empty: resolved as at program start.
+    std::optional<platform::SettingsHome> home;
+    // Dialogs that come with their own pieces; empty: the built-in ones.
+    std::function<std::optional<QString>()> switchNumberDialog;
+    std::function<void(const QStringList&)> splitSaveDialog;
+    std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
 };
 
-class TMainForm : public QMainWindow, private CommandLineHost {
-    Q_OBJECT
-    friend class TransferWiring;
-
-public:
-    TMainForm(const QStringList& arguments, MainFormServices services = {}, QWidget* parent = nullptr);
-    ~TMainForm() override;
-
-    // --- state owned by the main window ---
-    Options options;
-    ProfileTable profiles;
-    int activeProfile() const { return options.setNo; }
-    QString documentPath = QStringLiteral(u"無題");
-    QString saveDialogFileName = QStringLiteral(u"無題");
-    QString saveDialogTitle;
-    QString saveDialogDefaultExt;
-    QString transferPath;
-    char autoSendRequest = 'N';
-    char autoReceiveRequest = 'N';
-    bool exitAfterTransfer = false;
-    bool commandLineOpened = false;
-    QStringList completionList;
-    QString versionText;
-    QString osText;
-    int textLimit = 0; // characters RichEdit1 and RichEdit2 accept
-    bool firstIdleDone() const { return m_idleDone; }
-
-    // --- controls, by their component names ---
-    NcEditor* RichEdit1 = nullptr;      // the document
-    NcEditor* RichEdit2 = nullptr;      // hidden second text area
-    QWidget* RichEdit3 = nullptr;       // breakpoint gutter (zero width)
+// The controls of the main window, by their component names. The window
+// builds them once; other code reads them through TMainForm::controls().
+struct MainFormControls {
+    NcEditor* RichEdit1 = nullptr; // the document
+    NcEditor* RichEdit2 = nullptr; // the log view
+    QWidget* RichEdit3 = nullptr;  // breakpoint gutter (zero width)
     QWidget* Panel3 = nullptr;
     QLabel* Label1 = nullptr;
-    QComboBox* ComboBox1 = nullptr;
+    QComboBox* ComboBox1 = nullptr; // shows the program list of the desk
     QToolButton* BitBtn1 = nullptr;
     QLabel* Label2 = nullptr;
     LabeledEdit* LabeledEdit1 = nullptr; // DSR lamp
     LabeledEdit* LabeledEdit2 = nullptr; // CTS lamp
-    EditingStatusBar* StatusBar1 = nullptr;  // editing
-    TransferStatusBar* StatusBar2 = nullptr; // transfer
-    QProgressBar* ProgressBar1 = nullptr;
+    EditingStatusBar* StatusBar1 = nullptr;
+    TransferStatusBar* StatusBar2 = nullptr;
     std::array<QToolButton*, 16> SpeedButton{}; // 1..15
-    QTimer* Timer4 = nullptr;
+    QTimer* Timer4 = nullptr;                   // the program-list extraction
 
     QMenu *FileNew = nullptr, *EditMenu = nullptr, *FindMenu = nullptr, *SetMenu = nullptr, *OpMenu = nullptr,
           *Menu_log = nullptr, *Menu_help = nullptr, *PopupMenu1 = nullptr;
     std::array<QAction*, 13> Set{}; // 1..12
     std::array<QAction*, 5> MenuFile{};
-    QAction *open1 = nullptr, *FileOpen = nullptr, *FileSave = nullptr, *FileSaveAs = nullptr, *opSave = nullptr,
-            *FileSearch = nullptr, *PrintSetting = nullptr, *FilePrint = nullptr, *FileExit1 = nullptr;
+    QAction *open1 = nullptr, *FileOpen = nullptr, *FileSave = nullptr, *FileSaveAs = nullptr,
+            *opSave = nullptr, *FileSearch = nullptr, *PrintSetting = nullptr, *FilePrint = nullptr,
+            *FileExit1 = nullptr;
     QAction *EditUndo = nullptr, *EditCut = nullptr, *EditCopy = nullptr, *EditPaste = nullptr,
             *EditDelete = nullptr, *EditAll = nullptr, *EditDateTime = nullptr, *EditDate = nullptr;
-    QAction *FindDo = nullptr, *FindNext = nullptr, *Replace = nullptr, *FileSearch1 = nullptr, *jump = nullptr,
-            *jump_bp = nullptr;
+    QAction *FindDo = nullptr, *FindNext = nullptr, *Replace = nullptr, *FileSearch1 = nullptr,
+            *jump = nullptr, *jump_bp = nullptr;
     QAction *setting_op = nullptr, *User_op = nullptr, *Menu_setdata = nullptr, *send_step = nullptr,
             *ono_op = nullptr, *DeskTop_set = nullptr, *SendTo_set = nullptr;
     QAction *Menu_send = nullptr, *Menu_read = nullptr, *Menu_dnc = nullptr, *Menu_log_e = nullptr;
     QAction *Menu_help1 = nullptr, *Menu_hp = nullptr, *Menu_ver = nullptr;
+};
+
+// The main window: a view of the transfer desk. It forwards the operator's
+// presses to the desk and draws what the desk and the runs tell it through
+// RunDisplay; the document commands (new, open, save, the recent files, the
+// program list) live in TMainFormDocument.cpp.
+class TMainForm : public QMainWindow,
+                  private MainFormControls,
+                  private RunDisplay,
+                  private RunEditor,
+                  private LineHost,
+                  private ReceivePrompts,
+                  private DncPrompts,
+                  private DeskView,
+                  private DncFileHost,
+                  private CommandLineHost {
+    Q_OBJECT
+
+public:
+    TMainForm(const QStringList& arguments, MainFormServices services = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    const MainFormControls& controls() const { return *this; }
+    TransferDesk& desk() { return *m_desk; }
+    const TransferDesk& desk() const { return *m_desk; }
+    const platform::SettingsHome& home() const { return m_desk->home(); }
+    Prompts& prompts() { return *m_prompts; }
+    int activeProfile() const { return m_desk->options().setNo; }
+    const QString& versionText() const { return m_versionText; }
+    const QStringList& completionList() const { return m_completionList; }
+    bool firstIdleDone() const { return m_idleDone; }
+    bool isTransferRunning() const { return m_desk->isRunning(); }
 
     // --- profiles ---
     void LoadProfile(int n);
@@ -145,7 +145,7 @@ public:
     // Called by the profile editor after it copied its controls into record n.
     void SaveProfile(int n, bool writeFont, bool writePosition);
 
-    // --- recent files and documents ---
+    // --- documents (TMainFormDocument.cpp) ---
     void refreshRecentMenu();
     void addRecent(const QString& path);
     void openRecent(int tag);
@@ -154,35 +154,18 @@ public:
     qint64 loadDocument(const QString& path);
     // Save as; true when the document was written.
     bool saveAs();
-    bool isModified() const;
-    void setModified(bool modified);
+    bool isModified() const override;
+    void setModified(bool modified) override;
     // Opens a dropped or command-line file (save question, load, announce).
     void openFileAsDocument(const QString& path);
     // Loads path as the document and announces it: size, save dialog name,
     // DocumentPath, caption, change mark, caret, recent files.
     void loadAsDocument(const QString& path);
     // The save question before the editor's text is replaced: true to go on.
-    bool askSaveBeforeReplace();
+    bool askSaveBeforeReplace() override;
     void dropFiles(const QStringList& paths);
-
-    void setCaption(int mode, const QString& fileName);
+    void setCaption(CaptionMode mode, const QString& fileName) override;
     QRect windowGeometryForStore() const;
-
-    // --- the document and its program-number index (TMainFormDocument.cpp) ---
-    ProgramIndex programIndex;
-    bool receivedPending = false; // received data waits to be loaded
-    quint32 documentSize = 0;     // bytes of the file last loaded
-    double sizeValue = 0;         // the number last shown in the size panel
-    int breakpointLine = -1;      // 1-based; -1 for none
-    bool logDisplayed = false;    // a transfer log is shown (Menu_log stays usable)
-    // The split-save dialog, given a copy of the program-number list.
-    std::function<void(const QStringList&)> splitSaveDialog;
-
-    // Loads a file into an editor; with asDocument the document state follows
-    // it. The bytes of the file, 4294967295 when it cannot be opened.
-    double load(NcEditor* editor, const QString& path, bool asDocument);
-    // The size text of a number of bytes into editing panel 0.
-    void showSize(double bytes);
     // The save question before the document is replaced. False only when the
     // operator wanted the changes saved and they were not (dialog cancelled,
     // write failed): the command that asked must then leave the text alone.
@@ -194,57 +177,38 @@ public:
     void Timer4Timer();
     void BitBtn1Click();
     void ComboBox1Select(int index); // jump to a program
-    void RichEdit1Change();
-    void extract(int caretLine, int caretColumn);
-    void selectEntry(int line1);
-    void refreshCaretDisplay();
+    // The size text of a number of bytes into editing panel 0.
+    void showSize(double bytes);
 
     // --- status display ---
-    void setEditingPanel(int index, const QString& text);
-    void setTransferPanel(int index, const QString& text);
-    // Transfer mode on: back to editing; off: a transfer starts.
-    void setTransferMode(bool on);
-    // Busy mode on: idle again; off: the commands are held while the
-    // program-number list is rebuilt.
-    void setBusyMode(bool on);
-    void setDsrLamp(bool on);
-    void setCtsLamp(bool on);
+    void setEditingPanel(EditingPanel panel, const QString& text) override;
+    void setTransferPanel(TransferPanel panel, const QString& text) override;
+    void enterTransferMode() override;
+    void leaveTransferMode() override;
+    // Busy on: the commands are held while the program list is rebuilt;
+    // off: idle again.
+    void enterBusyMode();
+    void leaveBusyMode();
+    void setDsrLamp(bool on) override;
+    void setCtsLamp(bool on) override;
+    QProgressBar* progressBar() const;
 
     // --- transfers (TMainFormTransfer.cpp) ---
-    TransferState transferState;
-    QTimer* Timer1 = nullptr; // the post-transfer step, 2 s after every run
-    QTimer* Timer2 = nullptr; // remaining-time estimate during a send
-    bool stopPending = false; // the stop button was pressed; cleared when idle again
-    bool caretUpdatesSuspended = false;
-    bool closeAfterTransfer = false;
-    bool shiftForNextTransfer = false; // as if Shift were held on the next Send/Receive
-    TAutoForm* AutoForm = nullptr; // the line-switch dialog
-    // Seams for the dialogs and runs that come with their own pieces (a test
-    // may set switchNumberDialog to answer for TAutoForm).
-    std::function<std::optional<QString>()> switchNumberDialog;
-    std::function<void()> dncRun;
-    std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
-
-    TransferSession& session();
-    SendRun& sendRun();
-    Prompts& prompts();
-    bool isTransferRunning() const; // a send, receive or DNC run is in its loop
-    bool receiving = false;
-    SendContext sendContext() const;
     void SpeedButton9Click();  // receive
     void SpeedButton10Click(); // send
     void SpeedButton13Click(); // stop
     void SpeedButton14Click(); // step
     void SpeedButton15Click(); // repeat
-    void Timer1Timer();
-    // Log view (TMainFormLog.cpp): tags 1 send, 2 receive, 3 DNC, 4 end.
+
+    // --- DNC (TMainFormDnc.cpp) ---
+    // The set-up dialog reads the document and the program list, and adds
+    // files to the document, through the window.
+    void connectDncForm(TDncForm& form);
+
+    // --- the log view (TMainFormLog.cpp): tags 1 send, 2 receive, 3 DNC, 4 end ---
     void Menu_sendClick(int tag);
     void endLogView();
-    void startReceive(const QString& path);
-    void loadReceived(const QString& path);
-
-    // The seam through which the transfer list file grows; a test reads it.
-    static QString transferListFile();
+    bool isLogViewOpen() override { return m_logDisplayed; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -260,10 +224,9 @@ private:
     bool FormCloseQuery();
     void FormClose();
     void FileExit1Click();
-    void setUpTransfers(MainFormServices& services);
-    void runReceive(const std::function<void(Receiver&, Receiver::Request&)>& how);
+    void setUpTransfers();
     void connectLogMenu();
-    bool probeAllPorts(int n);
+    bool probePort(int n);
 
     void buildMenus();
     void buildToolbar();
@@ -277,7 +240,76 @@ private:
     // false when nothing was written.
     bool writeEditorText(const QString& path);
     void switchCommands(bool enabled, bool includingLog);
-    void syncEntriesToList();
+    void refreshCaretDisplay();
+    void extract(int caretLine);
+    void rescheduleIndex(int ms);
+    void selectEntry(int line1);
+    void RichEdit1Change();
+    // Loads a file into an editor; with asDocument the document state follows
+    // it. The bytes of the file, 4294967295 when it cannot be opened.
+    double load(NcEditor* editor, const QString& path, bool asDocument);
+    void clearBreakpointMark();
+
+    // RunDisplay
+    void setProgramLabel(const QString& text) override;
+    void setProgressRange(int minimum, int maximum) override;
+    void setProgress(int value) override;
+    void repaintTransferBar() override;
+    void prepareTransferBar() override;
+    void removeProgressBar() override;
+    void setCaptionFullName(CaptionMode mode, const QString& fileName) override;
+    void refreshCaption() override;
+    void showRunControls(bool run) override;
+    void setStepButtonEnabled(bool enabled) override;
+    void setEditorContextMenuEnabled(bool enabled) override;
+    void setScreenSaverInhibited(bool inhibited) override;
+
+    // RunEditor
+    int lineCount() const override;
+    QByteArray line(int index) const override;
+    bool isEmpty() const override;
+    void selectLine(int index, int length) override;
+    void caretToStart() override;
+    void focus() override;
+    void setReadOnly(bool readOnly) override;
+    int breakpointLine() const override;
+    void clearBreakpoint() override;
+    void clear() override;
+
+    // LineHost
+    Answer showMessage(Kind kind, const QString& text, Buttons buttons, const QString& caption) override;
+    void processEvents() override;
+    std::optional<QString> askSwitchNumber() override;
+
+    // ReceivePrompts
+    std::optional<QString> chooseReceiveFile(const QString& title, const QString& initialFolder) override;
+    std::optional<QString> chooseFolder(const QString& caption, const QString& startFolder) override;
+    void setSaveDialogFileName(const QString& path) override;
+    QString workingFolder() override;
+    void setWorkingFolder(const QString& folder) override;
+
+    // DncPrompts
+    Start chooseDncStart() override;
+
+    // DncFileHost
+    QString chooseFile(QWidget* owner) override;
+    void errorBox(QWidget* owner, const QString& text) override;
+    void appendToDocument(const QString& path) override;
+    void waitForIndex() override;
+    void clearModified() override;
+
+    // DeskView
+    void openFile() override { FileOpenClick(); }
+    void extractIndexNow() override;
+    void stopIndexExtraction() override;
+    void showSelectionDialog(const QString& caption, const QStringList& entries,
+                             const QString& note) override;
+    void closeSelectionDialog() override;
+    void loadReceivedFile(const QString& path) override { loadAsDocument(path); }
+    void openSplitSave() override { opSaveClick(); }
+    void newDocument() override { open1Click(); }
+    void closeWindow() override;
+    void setTicking(bool on) override;
 
     // CommandLineHost
     bool fileExists(const QString& path) override;
@@ -287,16 +319,28 @@ private:
     void loadForSend(const QString& path) override;
     void openPlainPath(const QString& path) override;
 
+    MainFormServices m_services;
     Prompts* m_prompts;
     std::unique_ptr<Prompts> m_ownPrompts;
-    std::function<bool(int)> m_portProbe;
-    std::unique_ptr<TransferWiring> m_transfer;
+    std::unique_ptr<platform::SerialPort> m_ownPort;
+    std::unique_ptr<platform::Clock> m_ownClock;
+    std::unique_ptr<TransferDesk> m_desk;
+    platform::ScreenSaver m_screenSaver;
+    QTimer* m_deskTimer = nullptr;
+    TAutoForm* AutoForm = nullptr; // the line-switch dialog
+    TDncForm* m_dncForm = nullptr; // the DNC set-up dialog
     QActionGroup* m_profileGroup = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
     QRect m_rememberedGeometry;
+    QString m_versionText;
+    QString m_osText;
+    QStringList m_completionList;
     bool m_shown = false;
     bool m_idleDone = false;
     bool m_closing = false;
+    bool m_logDisplayed = false;   // a transfer log is shown (Menu_log stays usable)
     bool m_forcedModified = false; // Save as marks the text modified before it saves
+    bool m_commandLineOpened = false;
 };
 
 int runProgram(QApplication& app);

@@ -1,5 +1,6 @@
 // The main window's document: New, Open, Save, Save as, drop and the recent
-// files, the program-number list in ComboBox1, and the status display.
+// files, the program list (the desk's model, shown by ComboBox1), and the
+// status display.
 
 #include "app/Prompts.h"
 #include "app/TMainForm.h"
@@ -24,7 +25,9 @@ namespace tornyx {
 
 namespace {
 
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
 
 const QString Untitled = QString::fromUtf16(u"無題");
 const QString SaveTitle = QString::fromUtf16(u"ﾃﾞｰﾀ保存");
@@ -50,20 +53,26 @@ private:
 } // namespace
 
 void TMainForm::connectDocument() {
-    RichEdit1->setProgramIndex(&programIndex);
+    ProgramIndex& programs = m_desk->programs();
+    RichEdit1->setProgramIndex(&programs);
     RichEdit1->setTextLimit(NcEditor::DefaultTextLimit);
     RichEdit2->setTextLimit(NcEditor::DefaultTextLimit);
     RichEdit1->setTextMargins(10);
-    connect(open1, &QAction::triggered, this, [this] { open1Click(); });
-    connect(FileOpen, &QAction::triggered, this, [this] { FileOpenClick(); });
-    connect(FileSave, &QAction::triggered, this, [this] { FileSaveClick(); });
-    connect(opSave, &QAction::triggered, this, [this] { opSaveClick(); });
+    // The combo box shows the desk's program list; Timer4 runs its extraction.
+    programs.onReset = [this] {
+        const QSignalBlocker quiet(ComboBox1);
+        ComboBox1->clear();
+        ComboBox1->addItems(m_desk->programs().entries());
+    };
+    programs.onAdded = [this](const QString& entry) { ComboBox1->addItem(entry); };
+    programs.onScheduled = [this](int ms) { Timer4->start(ms); };
+    programs.onCancelled = [this] { Timer4->stop(); };
     connect(BitBtn1, &QToolButton::clicked, this, [this] { BitBtn1Click(); });
     connect(ComboBox1, &QComboBox::activated, this, [this](int i) { ComboBox1Select(i); });
     connect(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
     connect(RichEdit1, &QsciScintilla::textChanged, this, [this] { RichEdit1Change(); });
     // Every typed key holds the extraction off until a second after the last.
-    connect(RichEdit1, &NcEditor::typingKey, Timer4, &QTimer::stop);
+    connect(RichEdit1, &NcEditor::typingKey, this, [this] { m_desk->programs().cancelExtraction(); });
     // The list always shows the program under the caret.
     connect(RichEdit1, &QsciScintilla::cursorPositionChanged, this, [this] {
         refreshCaretDisplay();
@@ -74,7 +83,9 @@ void TMainForm::connectDocument() {
 
 // ---------------------------------------------------------------- state
 
-bool TMainForm::isModified() const { return m_forcedModified || RichEdit1->isModified(); }
+bool TMainForm::isModified() const {
+    return m_forcedModified || RichEdit1->isModified();
+}
 
 void TMainForm::setModified(bool modified) {
     m_forcedModified = modified;
@@ -88,13 +99,19 @@ void TMainForm::clearEditor() {
     setModified(false);
 }
 
-void TMainForm::setCaption(int mode, const QString& fileName) {
-    setWindowTitle(makeCaption(mode, fileName, options.isOn("op22"), versionText));
+void TMainForm::clearBreakpointMark() {
+    m_desk->document().breakpointLine = -1;
+    jump_bp->setEnabled(false);
+}
+
+void TMainForm::setCaption(CaptionMode mode, const QString& fileName) {
+    setWindowTitle(
+        makeCaption(int(mode), fileName, m_desk->options().isOn(Opt::FileNameCaption), m_versionText));
 }
 
 void TMainForm::showSize(double bytes) {
-    sizeValue = bytes;
-    setEditingPanel(0, sizeText(bytes, options.isOn("op3")));
+    m_desk->document().sizeValue = bytes;
+    setEditingPanel(EditingPanel::Size, sizeText(bytes, m_desk->options().isOn(Opt::Metres)));
 }
 
 void TMainForm::refreshCaretDisplay() {
@@ -106,22 +123,18 @@ void TMainForm::refreshCaretDisplay() {
 
 double TMainForm::load(NcEditor* editor, const QString& path, bool asDocument) {
     FormDocumentHost host(*m_prompts, this);
-    const ReadResult r = editor->loadFile(path, receivedPending, host);
+    const ReadResult r = editor->loadFile(path, m_desk->state().receivedPending, host);
     if (asDocument) {
         editor->setTextMargins(10);
-        options.dirPath = folderOf(path);
-        documentSize = static_cast<quint32>(r.fileSize);
-        ComboBox1->clear();
-        programIndex.clear();
+        m_desk->options().dirPath = folderOf(path);
+        m_desk->document().size = static_cast<quint32>(r.fileSize);
+        m_desk->programs().clear();
     }
-    if (r.opened && r.fileSize != 0) {
-        Timer4->setInterval(1);
-        Timer4->start();
-    } else {
+    if (r.opened && r.fileSize != 0)
+        m_desk->programs().scheduleExtraction(1);
+    else
         editor->clearQuietly();
-    }
-    breakpointLine = -1;
-    jump_bp->setEnabled(false);
+    clearBreakpointMark();
     return r.opened ? static_cast<double>(r.fileSize) : CannotOpen;
 }
 
@@ -131,45 +144,47 @@ qint64 TMainForm::loadDocument(const QString& path) {
 }
 
 bool TMainForm::askSave(const QString& fileName, const QString& title) {
-    const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"), text::saveChangesQuestion(fileName),
-                                        Prompts::Yes | Prompts::No);
+    const int r = m_prompts->messageBox(this, Prompts::Exclamation, u(u"編集"),
+                                        text::saveChangesQuestion(fileName), Prompts::Yes | Prompts::No);
     if (r != Prompts::Yes)
         return true;
-    const QString name = m_prompts->saveFileName(this, title, saveDialogFileName, QString());
+    const QString name =
+        m_prompts->saveFileName(this, title, m_desk->document().saveDialogFileName, QString());
     // Changes the operator asked to keep are not thrown away because the
     // dialog was closed or the file could not be written.
     if (name.isEmpty() || !writeEditorText(name))
         return false;
-    setCaption(1, documentPath);
+    setCaption(CaptionMode::Editing, m_desk->document().path);
     setModified(false);
     return true;
 }
 
-bool TMainForm::askSaveBeforeReplace() { return !isModified() || askSave(saveDialogFileName, SaveTitle); }
+bool TMainForm::askSaveBeforeReplace() {
+    return !isModified() || askSave(m_desk->document().saveDialogFileName, SaveTitle);
+}
 
 void TMainForm::open1Click() {
+    DocumentState& doc = m_desk->document();
     RichEdit1->setTextMargins(10);
     if (!askSaveBeforeReplace())
         return;
     RichEdit1->clearQuietly();
-    documentPath = saveDialogFileName = Untitled;
-    setCaption(2, documentPath);
+    doc.path = doc.saveDialogFileName = Untitled;
+    setCaption(CaptionMode::New, doc.path);
     StatusBar1->setText(4, QString());
-    breakpointLine = -1;
-    jump_bp->setEnabled(false);
+    clearBreakpointMark();
     refreshCaretDisplay();
     StatusBar1->setText(0, u(u"ｻｲｽﾞ"));
     setModified(false);
-    ComboBox1->clear();
-    programIndex.clear();
-    programIndex.setKey(QString());
+    m_desk->programs().clear();
+    m_desk->programs().setKey(QString());
 }
 
 void TMainForm::FileOpenClick() {
     if (!askSaveBeforeReplace())
         return;
-    QString folder = options.dirPath;
-    const QString own = profiles[activeProfile()].setting.dirPathSub;
+    QString folder = m_desk->options().dirPath;
+    const QString own = m_desk->activeProfile().setting.dirPathSub;
     if (!own.isEmpty()) {
         if (QFileInfo(own).isDir())
             folder = own;
@@ -184,7 +199,7 @@ void TMainForm::FileOpenClick() {
         return;
     }
     loadAsDocument(path);
-    Timer4->setInterval(100); // the index follows the new text soon
+    rescheduleIndex(100); // the index follows the new text soon
 }
 
 void TMainForm::openFileAsDocument(const QString& path) {
@@ -197,8 +212,9 @@ void TMainForm::openFileAsDocument(const QString& path) {
 void TMainForm::loadAsDocument(const QString& path) {
     const double size = load(RichEdit1, path, true);
     showSize(size == CannotOpen ? 0 : size);
-    saveDialogFileName = documentPath = path;
-    setCaption(1, path);
+    DocumentState& doc = m_desk->document();
+    doc.saveDialogFileName = doc.path = path;
+    setCaption(CaptionMode::Editing, path);
     StatusBar1->setText(4, QString());
     refreshCaretDisplay();
     setModified(false);
@@ -214,7 +230,7 @@ void TMainForm::dropFiles(const QStringList& paths) {
 void TMainForm::openRecent(int tag) {
     if (tag < 1 || tag > 5)
         return;
-    const QString path = options.recentFiles[tag - 1];
+    const QString path = m_desk->options().recentFiles[tag - 1];
     if (path.isEmpty())
         return;
     if (!askSaveBeforeReplace())
@@ -222,7 +238,7 @@ void TMainForm::openRecent(int tag) {
     if (!QFileInfo(path).isFile())
         return; // a vanished file is passed over; its entry stays
     loadAsDocument(path);
-    Timer4->setInterval(100); // the index follows the new text soon
+    rescheduleIndex(100); // the index follows the new text soon
 }
 
 // ---------------------------------------------------------------- saving
@@ -244,32 +260,33 @@ bool TMainForm::writeEditorText(const QString& path) {
 bool TMainForm::FileSaveClick() {
     if (!isModified())
         return false;
+    DocumentState& doc = m_desk->document();
     // An untitled document has no file yet: the operator chooses where it goes.
-    if (documentPath == Untitled)
+    if (doc.path == Untitled)
         return saveAs();
-    if (!writeEditorText(documentPath))
+    if (!writeEditorText(doc.path))
         return false;
-    setCaption(1, documentPath);
+    setCaption(CaptionMode::Editing, doc.path);
     StatusBar1->setText(4, QString());
     setModified(false);
-    showSize(static_cast<double>(QFileInfo(documentPath).size()));
-    Timer4->setInterval(1000);
-    Timer4->start();
+    showSize(static_cast<double>(QFileInfo(doc.path).size()));
+    m_desk->programs().scheduleExtraction(1000);
     return true;
 }
 
 bool TMainForm::saveAs() {
-    const QString name = m_prompts->saveFileName(this, SaveTitle, saveDialogFileName, QString());
+    DocumentState& doc = m_desk->document();
+    const QString name = m_prompts->saveFileName(this, SaveTitle, doc.saveDialogFileName, QString());
     if (name.isEmpty())
         return false;
     QApplication::processEvents();
-    const QString before = documentPath;
-    const QString beforeName = saveDialogFileName;
-    documentPath = saveDialogFileName = name;
+    const QString before = doc.path;
+    const QString beforeName = doc.saveDialogFileName;
+    doc.path = doc.saveDialogFileName = name;
     setModified(true);
     if (!FileSaveClick()) {
-        documentPath = before;
-        saveDialogFileName = beforeName;
+        doc.path = before;
+        doc.saveDialogFileName = beforeName;
         return false;
     }
     addRecent(name);
@@ -279,13 +296,13 @@ bool TMainForm::saveAs() {
 // ---------------------------------------------------------------- recent files
 
 void TMainForm::addRecent(const QString& path) {
-    tornyx::addRecent(options.recentFiles, path);
+    tornyx::addRecent(m_desk->options().recentFiles, path);
     refreshRecentMenu();
 }
 
 void TMainForm::refreshRecentMenu() {
     for (int i = 0; i < 5; ++i) {
-        const QString& e = options.recentFiles[i];
+        const QString& e = m_desk->options().recentFiles[i];
         if (!e.isEmpty()) {
             MenuFile[i]->setVisible(true);
             MenuFile[i]->setEnabled(true);
@@ -302,94 +319,89 @@ void TMainForm::refreshRecentMenu() {
 
 // ---------------------------------------------------------------- program numbers
 
+// A pending extraction moves to ms from now; none is started.
+void TMainForm::rescheduleIndex(int ms) {
+    Timer4->setInterval(ms);
+    if (m_desk->programs().isExtractionScheduled())
+        m_desk->programs().scheduleExtraction(ms);
+}
+
 void TMainForm::RichEdit1Change() {
     if (!isModified())
         return;
     StatusBar1->setText(4, u(u"<変更>"));
-    if (!options.autoIndexOff) {
-        Timer4->setInterval(1000);
-        Timer4->start();
-    }
+    if (!m_desk->options().autoIndexOff)
+        m_desk->programs().scheduleExtraction(1000);
 }
 
 void TMainForm::Timer4Timer() {
-    if (options.autoIndexOff) {
+    ProgramIndex& programs = m_desk->programs();
+    if (m_desk->options().autoIndexOff) {
         // Keeps ticking, so that switching the option back takes effect, but
         // never at the 1 ms of a fresh load.
-        Timer4->start(std::max(Timer4->interval(), 500));
+        programs.scheduleExtraction(std::max(Timer4->interval(), 500));
         return;
     }
     Timer4->stop();
-    if (RichEdit1->length() == 0 || !hasProgramNumber(RichEdit1->indexedText()))
+    programs.extractionStarted();
+    if (RichEdit1->length() == 0 || !hasProgramNumber(RichEdit1->indexedText())) {
+        programs.extractionDone();
         return;
+    }
     BitBtn1->setEnabled(false);
     StatusBar1->setText(6, u(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中"));
     StatusBar1->repaint();
-    extract(RichEdit1->caretLine(), RichEdit1->caretColumn());
+    extract(RichEdit1->caretLine());
     refreshCaretDisplay();
     Timer4->setInterval(100);
-    programIndex.indexedLineCount = RichEdit1->lineCount();
+    programs.indexedLineCount = RichEdit1->lineCount();
 }
 
 void TMainForm::BitBtn1Click() {
     if (RichEdit1->length() == 0 || !hasProgramNumber(RichEdit1->indexedText()))
         return;
-    setBusyMode(false);
+    ProgramIndex& programs = m_desk->programs();
+    enterBusyMode();
     BitBtn1->setEnabled(false);
-    Timer4->stop();
+    programs.cancelExtraction();
+    programs.extractionStarted();
     StatusBar1->setText(6, u(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中"));
     StatusBar1->repaint();
-    extract(1, 0);
+    extract(1);
     refreshCaretDisplay();
     Timer4->setInterval(100);
-    setBusyMode(true);
+    leaveBusyMode();
 }
 
-void TMainForm::extract(int caretLine, int /*caretColumn: the scan works on whole lines*/) {
+void TMainForm::extract(int caretLine) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The list is what ComboBox1 shows; the transfer runs may have added to it.
-    QStringList items;
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        items << ComboBox1->itemText(i);
-    programIndex.setEntries(items);
-    programIndex.extract(RichEdit1->indexedText(), caretLine, RichEdit1->firstChangedLine());
+    ProgramIndex& programs = m_desk->programs();
+    programs.extract(RichEdit1->indexedText(), caretLine, RichEdit1->firstChangedLine());
     RichEdit1->resetFirstChangedLine();
-    syncEntriesToList();
     selectEntry(caretLine + 1);
     StatusBar1->setText(6, QString());
     BitBtn1->setEnabled(true);
+    programs.extractionDone();
     QApplication::restoreOverrideCursor();
 }
 
-void TMainForm::syncEntriesToList() {
-    const QSignalBlocker quiet(ComboBox1);
-    ComboBox1->clear();
-    ComboBox1->addItems(programIndex.entries());
-}
-
 void TMainForm::selectEntry(int line1) {
-    QStringList items;
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        items << ComboBox1->itemText(i);
-    programIndex.setEntries(items);
-    const int i = programIndex.entryForLine(line1);
-    if (i < 0)
+    const int i = m_desk->programs().entryForLine(line1);
+    if (i < 0 || i >= ComboBox1->count())
         return;
     const QSignalBlocker quiet(ComboBox1);
     ComboBox1->setCurrentIndex(i);
 }
 
 void TMainForm::ComboBox1Select(int index) {
-    if (ComboBox1->count() == 0 || index < 0 || index >= ComboBox1->count())
+    ProgramIndex& programs = m_desk->programs();
+    if (programs.isEmpty() || index < 0 || index >= programs.entries().size())
         return;
-    const QString entry = ComboBox1->itemText(index);
+    const QString entry = programs.entries().at(index);
     const int line = entryLine(entry) - 1;
     if (line < 0 || line >= RichEdit1->lineCount() || RichEdit1->lineText(line) != entryText(entry)) {
         // The line was edited since the list was made.
-        {
-            const QSignalBlocker quiet(ComboBox1);
-            ComboBox1->removeItem(index);
-        }
+        programs.removeEntry(index);
         RichEdit1->setFocus();
         refreshCaretDisplay();
         selectEntry(RichEdit1->caretLine() + 1);
@@ -407,18 +419,19 @@ void TMainForm::ComboBox1Select(int index) {
 void TMainForm::opSaveClick() {
     if (RichEdit1->length() == 0)
         return;
-    QStringList items;
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        items << ComboBox1->itemText(i);
-    if (splitSaveDialog)
-        splitSaveDialog(items);
+    if (m_services.splitSaveDialog)
+        m_services.splitSaveDialog(m_desk->programs().entries());
 }
 
 // ---------------------------------------------------------------- status display
 
-void TMainForm::setEditingPanel(int index, const QString& text) { StatusBar1->setEditingPanel(index, text); }
+void TMainForm::setEditingPanel(EditingPanel panel, const QString& text) {
+    StatusBar1->setEditingPanel(int(panel), text);
+}
 
-void TMainForm::setTransferPanel(int index, const QString& text) { StatusBar2->setTransferPanel(index, text); }
+void TMainForm::setTransferPanel(TransferPanel panel, const QString& text) {
+    StatusBar2->setTransferPanel(int(panel), text);
+}
 
 void TMainForm::switchCommands(bool enabled, bool includingLog) {
     for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15})
@@ -431,20 +444,21 @@ void TMainForm::switchCommands(bool enabled, bool includingLog) {
         Menu_log->menuAction()->setEnabled(enabled);
 }
 
-void TMainForm::setTransferMode(bool on) {
-    switchCommands(on, !logDisplayed);
-    if (on) {
-        SpeedButton[13]->setEnabled(false);
-        RichEdit1->setReadOnly(false);
-        RichEdit1->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0ul);
-        StatusBar1->setText(5, QString());
-        StatusBar2->hide();
-        StatusBar1->show();
-        LabeledEdit1->hide();
-        LabeledEdit2->hide();
-        return;
-    }
-    if (logDisplayed)
+void TMainForm::leaveTransferMode() {
+    switchCommands(true, !m_logDisplayed);
+    SpeedButton[13]->setEnabled(false);
+    RichEdit1->setReadOnly(false);
+    RichEdit1->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0ul);
+    StatusBar1->setText(5, QString());
+    StatusBar2->hide();
+    StatusBar1->show();
+    LabeledEdit1->hide();
+    LabeledEdit2->hide();
+}
+
+void TMainForm::enterTransferMode() {
+    switchCommands(false, !m_logDisplayed);
+    if (m_logDisplayed)
         return;
     SpeedButton[13]->setEnabled(true);
     // What is being sent must not change under the run.
@@ -453,7 +467,7 @@ void TMainForm::setTransferMode(bool on) {
     StatusBar1->hide();
     LabeledEdit1->show();
     LabeledEdit2->show();
-    if (profiles[activeProfile()].send.dncSend) {
+    if (m_desk->activeProfile().send.dncSend) {
         StatusBar2->showElapsed();
         ProgressBar1 = nullptr;
     } else {
@@ -461,12 +475,13 @@ void TMainForm::setTransferMode(bool on) {
     }
 }
 
-void TMainForm::setBusyMode(bool on) {
-    switchCommands(on, true);
-    if (!on) {
-        SpeedButton[13]->setEnabled(true);
-        return;
-    }
+void TMainForm::enterBusyMode() {
+    switchCommands(false, true);
+    SpeedButton[13]->setEnabled(true);
+}
+
+void TMainForm::leaveBusyMode() {
+    switchCommands(true, true);
     SpeedButton[13]->setEnabled(false);
     const bool canUndo = RichEdit1->isUndoAvailable();
     const bool canCut = RichEdit1->hasSelectedText() && !SpeedButton[13]->isEnabled();
@@ -475,8 +490,8 @@ void TMainForm::setBusyMode(bool on) {
         if (a)
             a->setEnabled(canUndo);
     SpeedButton[7]->setEnabled(canUndo);
-    for (QAction* a : {EditCut, popup("EditCut_s"), EditCopy, popup("EditCopy_s"), EditDelete,
-                       popup("EditDelete_s")})
+    for (QAction* a :
+         {EditCut, popup("EditCut_s"), EditCopy, popup("EditCopy_s"), EditDelete, popup("EditDelete_s")})
         if (a)
             a->setEnabled(canCut);
     SpeedButton[4]->setEnabled(canCut);
@@ -485,9 +500,5 @@ void TMainForm::setBusyMode(bool on) {
     StatusBar1->setText(5, QString());
     StatusBar1->setText(6, QString());
 }
-
-void TMainForm::setDsrLamp(bool on) { LabeledEdit1->setTextColor(on ? QColor(Qt::blue) : QColor(Qt::red)); }
-
-void TMainForm::setCtsLamp(bool on) { LabeledEdit2->setText(on ? u(u" ●") : u(u" ○")); }
 
 } // namespace tornyx

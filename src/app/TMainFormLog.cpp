@@ -26,10 +26,11 @@ void TMainForm::Menu_sendClick(int tag) {
     Panel3->hide();
     RichEdit2->setFont(RichEdit1->font());
     RichEdit2->clearQuietly();
-    logDisplayed = true;
-    const auto text = TransferLog::readFile(tag);
+    m_logDisplayed = true;
+    const auto text = TransferLog::readFile(home().folder(), tag);
     if (!text) {
-        m_prompts->messageBox(this, Prompts::Error, QString(), TransferLog::missingFileText(tag), Prompts::Ok);
+        m_prompts->messageBox(this, Prompts::Error, QString(), TransferLog::missingFileText(tag),
+                              Prompts::Ok);
         endLogView();
         return;
     }
@@ -41,11 +42,11 @@ void TMainForm::Menu_sendClick(int tag) {
     RichEdit2->show();
     ComboBox1->setEnabled(false);
     BitBtn1->setEnabled(false);
-    setTransferMode(false);
+    enterTransferMode();
 }
 
 void TMainForm::endLogView() {
-    logDisplayed = false;
+    m_logDisplayed = false;
     RichEdit2->hide();
     RichEdit2->setReadOnly(false);
     RichEdit2->clearQuietly();
@@ -54,7 +55,7 @@ void TMainForm::endLogView() {
     RichEdit3->show();
     BitBtn1->setEnabled(true);
     ComboBox1->setEnabled(true);
-    setTransferMode(true);
+    leaveTransferMode();
     RichEdit1->setFocus();
 }
 

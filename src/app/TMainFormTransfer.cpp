@@ -1,27 +1,19 @@
-// The main window's side of the transfers: the serial line's host, the send
-// run's editor and host, the post-transfer step (Timer1) and the
-// remaining-time ticks (Timer2).
-#include "app/TMainForm.h"
-#include "app/TransferWiring.h"
-
+// The main window's side of the transfers: the desk's buttons, and what the
+// runs see of the window (the run display, the editor's lines, the message
+// boxes and dialogs).
 #include "app/Prompts.h"
-#include "platform/IniFile.h"
-#include "platform/Paths.h"
+#include "app/TMainForm.h"
+#include "platform/PortNames.h"
 #include "platform/PosixSerialPort.h"
-#include "platform/ScreenSaver.h"
-#include "platform/TextCodec.h"
-#include "send/PostTransfer.h"
-#include "send/SendRun.h"
-#include "receive/Receiver.h"
-#include "send/TSendTime.h"
-#include "serial/TransferSession.h"
+#include "serial/ui/TAutoForm.h"
+#include "status/Caption.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
+#include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -29,60 +21,52 @@ namespace tornyx {
 
 namespace {
 
+// How often the desk's timers are looked at while they run.
+constexpr int DeskTickMs = 100;
+
+bool shiftHeld() {
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+}
+
+Prompts::Kind promptKind(LineHost::Kind k) {
+    switch (k) {
+    case LineHost::Kind::Error:
+        return Prompts::Error;
+    case LineHost::Kind::Warning:
+        return Prompts::Warning;
+    case LineHost::Kind::Question:
+        return Prompts::Question;
+    case LineHost::Kind::Stop:
+        return Prompts::Error;
+    default:
+        return Prompts::Information;
+    }
+}
+
 } // namespace
 
-LineOptions lineOptionsFrom(const Options& o) {
-    LineOptions l;
-    l.dc3Is93 = o.dc3 == "Y";
-    l.skipSpaces = o.isOn("op4");
-    l.dtrAlwaysOn = o.isOn("op5");
-    l.autoSwitch = o.isOn("op6");
-    l.noLineCheck = o.isOn("op13");
-    l.dsrCheck = o.isOn("op14");
-    l.excludedPort1 = o.modemePort1;
-    l.excludedPort2 = o.modemePort2;
-    return l;
-}
+void TMainForm::setUpTransfers() {
+    if (!m_services.port)
+        m_ownPort = std::make_unique<platform::PosixSerialPort>();
+    if (!m_services.clock)
+        m_ownClock = std::make_unique<platform::SystemClock>();
+    const platform::SettingsHome home =
+        m_services.home ? *m_services.home : platform::SettingsHome::resolve();
+    const TransferDesk::Services services{
+        m_services.port ? *m_services.port : *m_ownPort,
+        m_services.clock ? *m_services.clock : *m_ownClock,
+        m_services.commands ? *m_services.commands
+                            : platform::SystemCommands::loadFromOptionFile(home.optionFile()),
+        home,
+    };
+    m_desk = std::make_unique<TransferDesk>(services, DeskViews{*this, *this, *this, *this, *this, *this});
 
-SendOptions sendOptionsFrom(const Options& o) {
-    SendOptions s;
-    s.selectPrograms = o.isOn("op1");
-    s.metres = o.isOn("op3");
-    s.sendAfterComment = o.isOn("op7");
-    s.ignoreMachineStop = o.isOn("op9");
-    s.punchCompletion = o.isOn("op12");
-    s.noLeadingLf = o.isOn("op17");
-    s.noLineCheck = o.isOn("op13");
-    s.powerOff = o.isOn("Power_Off");
-    s.dc3Is93 = o.dc3 == "Y";
-    s.stepSendEnabled = o.stepSendEnabled;
-    s.autoIndexOff = o.autoIndexOff;
-    return s;
-}
-
-// ---------------------------------------------------------------- the main window's part
-
-void TMainForm::setUpTransfers(MainFormServices& services) {
-    m_transfer = std::make_unique<TransferWiring>(*this, services);
-    if (!dncRun)
-        dncRun = [this] {
-            m_transfer->runDnc();
-            // A close asked for during the run (not the close after a
-            // completed run, which is on its way already).
-            if (closeAfterTransfer && !transferState.success)
-                QTimer::singleShot(0, this, [this] { close(); });
-        };
     AutoForm = new TAutoForm(this);
     connectLogMenu();
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(2000);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName("Timer2");
-    Timer2->setInterval(TSendTime::TickMs);
-    connect(Timer2, &QTimer::timeout, this, [this] { TSendTime::tick(transferState.counters); });
+    m_deskTimer = new QTimer(this);
+    m_deskTimer->setObjectName("DeskTimer");
+    m_deskTimer->setInterval(DeskTickMs);
+    connect(m_deskTimer, &QTimer::timeout, this, [this] { m_desk->onTimer(); });
     connect(SpeedButton[13], &QToolButton::clicked, this, [this] { SpeedButton13Click(); });
     connect(SpeedButton[14], &QToolButton::clicked, this, [this] { SpeedButton14Click(); });
     connect(SpeedButton[15], &QToolButton::clicked, this, [this] { SpeedButton15Click(); });
@@ -94,91 +78,23 @@ TMainForm::~TMainForm() {
         qApp->removeEventFilter(this);
 }
 
-TransferSession& TMainForm::session() { return m_transfer->session(); }
-SendRun& TMainForm::sendRun() { return m_transfer->send(); }
-Prompts& TMainForm::prompts() { return *m_prompts; }
-
-bool TMainForm::isTransferRunning() const { return receiving ||
-           (m_transfer && (m_transfer->send().isRunning() || m_transfer->dnc().isRunning()));
-}
-
-ReceiveOptions receiveOptionsFrom(const Options& o) {
-    ReceiveOptions r;
-    r.line = lineOptionsFrom(o);
-    r.keepOnStop = o.isOn("op10");
-    r.powerOff = o.isOn("Power_Off");
-    r.splitAfterReceive = o.isOn("op2");
-    return r;
-}
-
-void TMainForm::runReceive(const std::function<void(Receiver&, Receiver::Request&)>& how) {
-    Receiver receiver(session(), *m_transfer);
-    Receiver::Request request;
-    request.profileNumber = options.setNo;
-    request.profile = profiles[options.setNo];
-    request.options = receiveOptionsFrom(options);
-    request.exitAfterTransfer = exitAfterTransfer;
-    transferState.kind = 2;
-    receiving = true;
-    how(receiver, request);
-    receiving = false;
-    exitAfterTransfer = request.exitAfterTransfer;
-    shiftForNextTransfer = false;
-    if (closeAfterTransfer)
-        QTimer::singleShot(0, this, [this] { close(); });
-}
+// ---------------------------------------------------------------- buttons
 
 void TMainForm::SpeedButton9Click() {
-    runReceive([](Receiver& r, Receiver::Request& q) { r.receiveButtonClicked(q); });
+    m_desk->receivePressed(shiftHeld());
 }
-
-void TMainForm::startReceive(const QString& path) {
-    runReceive([path](Receiver& r, Receiver::Request& q) { r.orderedReceive(q, path); });
-}
-
-SendContext TMainForm::sendContext() const {
-    SendContext c;
-    c.profile = profiles[options.setNo];
-    c.profileNumber = options.setNo;
-    c.options = sendOptionsFrom(options);
-    c.lineOptions = lineOptionsFrom(options);
-    c.documentPath = documentPath;
-    return c;
-}
-
 void TMainForm::SpeedButton10Click() {
-    transferState.exitAfterTransfer = exitAfterTransfer;
-    transferState.transferPath = transferPath;
-    sendRun().SendButtonPressed(1, sendContext());
-    exitAfterTransfer = transferState.exitAfterTransfer;
-    shiftForNextTransfer = false;
+    m_desk->sendPressed(shiftHeld());
 }
-
-void TMainForm::SpeedButton15Click() {
-    transferState.exitAfterTransfer = exitAfterTransfer;
-    sendRun().SendButtonPressed(2, sendContext());
-    exitAfterTransfer = transferState.exitAfterTransfer;
-}
-
 void TMainForm::SpeedButton13Click() {
-    stopPending = true;
-    sendRun().StopPressed();
-    session().requestStop();
+    m_desk->stopPressed();
 }
-
-void TMainForm::SpeedButton14Click() { m_transfer->step(); }
-
-void TMainForm::Timer1Timer() {
-    PostTransferOptions o;
-    o.closeSelection = options.isOn("op1");
-    o.splitAfterReceive = options.isOn("op2");
-    transferState.receivedPending = transferState.receivedPending || receivedPending;
-    runPostTransfer(*m_transfer, transferState, profiles[options.setNo], o, session().log().stamp());
-    receivedPending = transferState.receivedPending;
-    stopPending = false;
+void TMainForm::SpeedButton14Click() {
+    m_desk->stepPressed();
 }
-
-void TMainForm::loadReceived(const QString& path) { loadAsDocument(path); }
+void TMainForm::SpeedButton15Click() {
+    m_desk->repeatPressed(shiftHeld());
+}
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && SpeedButton[13] && SpeedButton[13]->isEnabled()) {
@@ -189,18 +105,242 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (k->key() == Qt::Key_Space && isTransferRunning()) {
-            m_transfer->step();
+            SpeedButton14Click();
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TMainForm::probeAllPorts(int n) {
-    if (m_portProbe)
-        return m_portProbe(n);
+bool TMainForm::probePort(int n) {
+    if (m_services.portProbe)
+        return m_services.portProbe(n);
     platform::PosixSerialPort port;
-    return probePort(n, port, lineOptionsFrom(options));
+    return tornyx::probePort(n, port, m_desk->lineOptions(),
+                             [this](const QString& name) { return platform::portDevicePath(name, home()); });
+}
+
+// ---------------------------------------------------------------- RunDisplay
+
+void TMainForm::setProgramLabel(const QString& text) {
+    Label2->setText(text);
+}
+
+void TMainForm::setProgressRange(int minimum, int maximum) {
+    if (auto* p = StatusBar2->progressBar())
+        p->setRange(minimum, qMax(minimum, maximum));
+}
+
+void TMainForm::setProgress(int value) {
+    if (auto* p = StatusBar2->progressBar())
+        p->setValue(value);
+}
+
+QProgressBar* TMainForm::progressBar() const {
+    return StatusBar2->progressBar();
+}
+
+void TMainForm::repaintTransferBar() {
+    StatusBar2->repaint();
+}
+
+void TMainForm::prepareTransferBar() {
+    setTransferPanel(TransferPanel::Repeat, QString());
+    ProgressBar1 = StatusBar2->startProgress();
+}
+
+void TMainForm::removeProgressBar() {
+    StatusBar2->removeProgress();
+}
+
+void TMainForm::setCaptionFullName(CaptionMode mode, const QString& fileName) {
+    setWindowTitle(makeCaption(int(mode), fileName, false, m_versionText));
+}
+
+void TMainForm::refreshCaption() {
+    setCaption(isModified() ? CaptionMode::Modified : CaptionMode::Editing,
+               m_desk->document().saveDialogFileName);
+}
+
+void TMainForm::showRunControls(bool run) {
+    Label1->setVisible(!run);
+    ComboBox1->setVisible(!run);
+    BitBtn1->setVisible(!run);
+    Label2->setVisible(run);
+    LabeledEdit1->setVisible(run);
+    LabeledEdit2->setVisible(run);
+}
+
+void TMainForm::setStepButtonEnabled(bool enabled) {
+    SpeedButton[14]->setEnabled(enabled);
+}
+
+void TMainForm::setEditorContextMenuEnabled(bool enabled) {
+    RichEdit1->setContextMenuPolicy(enabled ? Qt::CustomContextMenu : Qt::NoContextMenu);
+}
+
+void TMainForm::setScreenSaverInhibited(bool inhibited) {
+    if (inhibited)
+        m_screenSaver.inhibit(QString::fromUtf16(u"NCﾃﾞｰﾀ転送中"));
+    else
+        m_screenSaver.release();
+}
+
+// ---------------------------------------------------------------- RunEditor
+
+int TMainForm::lineCount() const {
+    // The control counts a last line even when it is empty.
+    return RichEdit1->lineCount();
+}
+
+QByteArray TMainForm::line(int index) const {
+    return RichEdit1->lineSjis(index);
+}
+
+bool TMainForm::isEmpty() const {
+    return RichEdit1->length() == 0;
+}
+
+void TMainForm::selectLine(int index, int length) {
+    RichEdit1->selectLinePrefix(index, length);
+}
+
+void TMainForm::caretToStart() {
+    RichEdit1->setCursorPosition(0, 0);
+}
+
+void TMainForm::focus() {
+    RichEdit1->setFocus();
+}
+
+void TMainForm::setReadOnly(bool readOnly) {
+    RichEdit1->setReadOnly(readOnly);
+}
+
+int TMainForm::breakpointLine() const {
+    return m_desk->document().breakpointLine;
+}
+
+void TMainForm::clearBreakpoint() {
+    clearBreakpointMark();
+}
+
+void TMainForm::clear() {
+    clearEditor();
+}
+
+// ---------------------------------------------------------------- LineHost
+
+LineHost::Answer TMainForm::showMessage(Kind kind, const QString& text, Buttons buttons,
+                                        const QString& caption) {
+    int b = Prompts::Ok;
+    switch (buttons) {
+    case Buttons::Ok:
+        b = Prompts::Ok;
+        break;
+    case Buttons::Yes:
+        b = Prompts::Yes;
+        break;
+    case Buttons::OkCancel:
+        b = Prompts::Ok | Prompts::Cancel;
+        break;
+    case Buttons::YesNo:
+        b = Prompts::Yes | Prompts::No;
+        break;
+    case Buttons::YesNoCancel:
+        b = Prompts::Yes | Prompts::No | Prompts::Cancel;
+        break;
+    }
+    switch (m_prompts->messageBox(this, promptKind(kind), caption, text, b)) {
+    case Prompts::Yes:
+        return Answer::Yes;
+    case Prompts::No:
+        return Answer::No;
+    case Prompts::Ok:
+        return Answer::Ok;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+void TMainForm::processEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+std::optional<QString> TMainForm::askSwitchNumber() {
+    if (m_services.switchNumberDialog)
+        return m_services.switchNumberDialog();
+    return AutoForm->askSwitchNumber(frameGeometry());
+}
+
+void TMainForm::setDsrLamp(bool on) {
+    LabeledEdit1->setTextColor(on ? QColor(Qt::blue) : QColor(Qt::red));
+}
+
+void TMainForm::setCtsLamp(bool on) {
+    LabeledEdit2->setText(on ? QString::fromUtf16(u" ●") : QString::fromUtf16(u" ○"));
+}
+
+// ---------------------------------------------------------------- ReceivePrompts
+
+std::optional<QString> TMainForm::chooseReceiveFile(const QString& title, const QString& initialFolder) {
+    const QString name = m_prompts->saveFileName(this, title, initialFolder, QString());
+    if (name.isEmpty()) {
+        m_desk->document().saveDialogFileName = m_desk->document().path;
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::optional<QString> TMainForm::chooseFolder(const QString& caption, const QString& startFolder) {
+    const QString folder = m_prompts->folderName(this, caption, startFolder);
+    return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
+}
+
+void TMainForm::setSaveDialogFileName(const QString& path) {
+    m_desk->document().saveDialogFileName = path;
+}
+
+QString TMainForm::workingFolder() {
+    return m_desk->options().dirPath;
+}
+
+void TMainForm::setWorkingFolder(const QString& folder) {
+    m_desk->options().dirPath = folder;
+}
+
+// ---------------------------------------------------------------- DeskView
+
+void TMainForm::extractIndexNow() {
+    if (!m_desk->programs().isExtractionFinished())
+        m_desk->programs().cancelExtraction();
+    Timer4Timer();
+}
+
+void TMainForm::stopIndexExtraction() {
+    m_desk->programs().cancelExtraction();
+    BitBtn1->setEnabled(true);
+    setEditingPanel(EditingPanel::Busy, QString());
+}
+
+void TMainForm::showSelectionDialog(const QString& caption, const QStringList& entries, const QString& note) {
+    if (m_services.selectionDialog)
+        m_services.selectionDialog(caption, entries, note);
+    else
+        leaveTransferMode();
+}
+
+void TMainForm::closeSelectionDialog() {}
+
+void TMainForm::closeWindow() {
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TMainForm::setTicking(bool on) {
+    if (on && !m_deskTimer->isActive())
+        m_deskTimer->start();
+    else if (!on)
+        m_deskTimer->stop();
 }
 
 } // namespace tornyx

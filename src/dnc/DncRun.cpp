@@ -1,6 +1,8 @@
 #include "dnc/DncRun.h"
 
+#include "editor/ProgramIndex.h"
 #include "platform/TextCodec.h"
+#include "serial/TransferSession.h"
 
 #include <QLocale>
 #include <QTime>
@@ -9,13 +11,11 @@ namespace tornyx {
 
 namespace {
 
+using namespace sendtext;
+
 const QString ModeText = QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >>");
 const QString LevelText = QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ");
-const QString ProgramText = QStringLiteral(u"送信中のﾌﾟﾛｸﾞﾗﾑ番号 => ");
-const QString Sending = QStringLiteral(u"＜＜ 送信中 ＞＞");
-const QString Completed = QStringLiteral(u"送信完了");
 const QString ElapsedText = QStringLiteral(u"経過時間 ");
-const QString BreakpointText = QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n");
 
 const QString JumpCaption = QStringLiteral(u"飛び先検索");
 const QString ProgramCaption = QStringLiteral(u"ﾌﾟﾛｸﾞﾗﾑ検索");
@@ -24,7 +24,6 @@ const QString MacroBox = QStringLiteral(u"ﾏｸﾛ変数は検索出来ませ�
 const QString MissingBox = QStringLiteral(u"ﾌﾟﾛｸﾞﾗﾑが見当たりません?\n送信を中止します｡");
 const QString NoTargetBox = QStringLiteral(u"飛び先が見当たりません?\n送信を中止します｡");
 
-const QString LogNoSettings = QStringLiteral(u"  通信設定不可で中止\n");
 const QString LogMacro = QStringLiteral(u"  ﾏｸﾛ変数は検索出来ません\n");
 const QString LogMissing = QStringLiteral(u"  ﾌﾟﾛｸﾞﾗﾑが見当たりません\n");
 const QString LogNoTarget = QStringLiteral(u"  飛び先が見当たりません\n");
@@ -32,7 +31,6 @@ const QString LogTooDeep = QStringLiteral(u"  ｻﾌﾞﾌﾟﾛｸﾞﾗﾑ呼�
 const QString LogNoStart = QStringLiteral(u"  ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑが見当たりません\n");
 const QString LogElapsed = QStringLiteral(u"  経過時間 ");
 const QString LogCompleted = QStringLiteral(u"  DNC送信完了\n");
-const QString LogRepeatReady = QStringLiteral(u"  ﾘﾋﾟｰﾄDNC送信準備完了\n");
 
 // Error numbers of the run's stages.
 constexpr int ErrConfirmed = 3001;
@@ -43,61 +41,52 @@ constexpr int ErrLineChar = 3028;
 constexpr int ErrWordsChar = 3029;
 constexpr int ErrEndOfLine = 3030;
 constexpr int ErrNoLine = 3031;
-constexpr int ErrStepWait = 3032;
 
 } // namespace
 
-DncRun::DncRun(SendRun& send, TransferSession& session, SendEditor& editor, SendHost& host, DncHost& dncHost,
-               TransferState& state)
-    : m_send(send), m_session(session), m_editor(editor), m_host(host), m_dncHost(dncHost), m_state(state) {}
+DncRun::DncRun(TransferSession& session, RunEditor& editor, RunDisplay& display, ProgramIndex& programs,
+               DncPrompts& prompts, TransferState& state)
+    : m_session(session), m_editor(editor), m_display(display), m_programs(programs), m_prompts(prompts),
+      m_state(state), m_steps(session, editor, display, state, RunKind::Dnc) {}
 
 // ---------------------------------------------------------------- set-up
 
-int DncRun::dncSetUp() {
+Step DncRun::chooseStart() {
     if (!m_firstPass)
-        return 0; // the start line chosen on the first pass is kept
+        return Step::Continue; // the start line chosen on the first pass is kept
     m_startLine = 0;
-    const DncHost::SetUp answer = m_dncHost.showDncForm();
+    const DncPrompts::Start answer = m_prompts.chooseDncStart();
     if (!answer.confirmed) {
         m_state.errorNumber = ErrCancelled;
-        return 100;
+        return Step::Stop;
     }
     m_state.errorNumber = ErrConfirmed;
     if (answer.startLine <= 0)
-        return 100;
+        return Step::Stop;
     // A program deleted after the list was built: nothing to start from.
     if (answer.startLine > lastLine()) {
-        m_session.log().append(LogNoStart);
-        return 100;
+        m_steps.logAppend(LogNoStart);
+        return Step::Stop;
     }
     m_startLine = answer.startLine;
     const QByteArray line = lineAt(m_startLine - 1);
-    m_label = ProgramText + platform::fromSjis(line);
-    m_host.setStatusLabel(m_label);
+    m_label = ProgramPrefix + platform::fromSjis(line);
+    m_display.setProgramLabel(m_label);
     m_editor.selectLine(m_startLine - 1, int(line.size()));
-    m_editor.setFocus();
+    m_editor.focus();
     m_editor.setReadOnly(true);
-    return 0;
+    return Step::Continue;
 }
 
 // ---------------------------------------------------------------- the run
 
-void DncRun::RunDnc(const DncOptions& options) {
-    if (m_inRun)
-        return;
+RunOutcome DncRun::run(const SendContext& context, int firstPass) {
     m_inRun = true;
-    m_options = options;
-    const SendContext& ctx = m_send.context();
-    m_wasModified = m_editor.isModified();
-    m_state.dataSent = false;
-    m_filter.sendMsg = platform::toSjis(ctx.profile.send.sendMsg);
-    m_filter.dropSequenceNumbers = ctx.profile.send.nNon == "Y";
-    m_filter.dropFeedPoint = ctx.profile.send.fNon == "Y";
-    m_filter.sendAfterComment = ctx.options.sendAfterComment;
-    m_eob = endOfBlock(ctx.profile.send.crlfType);
+    m_steps.beginRun(context);
+    m_eob = endOfBlock(context.profile.send.crlfType);
     m_firstPass = true;
-    m_pass = m_send.repeatCount();
-    const bool repeat = m_pass > 0;
+    int pass = firstPass;
+    RunOutcome outcome = RunOutcome::Completed;
     for (;;) {
         Pass result = Pass::Stopped;
         try {
@@ -105,65 +94,55 @@ void DncRun::RunDnc(const DncOptions& options) {
         } catch (...) {
             // O12A met by the search, or anything else unforeseen: the run
             // ends through its own path rather than jumping somewhere.
-            m_send.FailSend(1);
-            restoreModifiedMark();
+            m_steps.fail();
+            outcome = RunOutcome::Failed;
+            break;
         }
         m_firstPass = false;
-        if (result != Pass::Completed)
+        if (result == Pass::Stopped) {
+            outcome = RunOutcome::Stopped;
             break;
-        if (repeat && !m_session.isStopRequested()) {
-            m_editor.selectLine(m_startLine - 1, int(lineAt(m_startLine - 1).size()));
-            m_host.setEditPanel(5, QString());
-            m_session.log().append(LogRepeatReady);
-            m_session.waitMs(3000, false);
-            if (!m_session.isStopRequested()) {
-                ++m_pass;
-                m_host.setTransferPanel(6, repeatText(m_pass));
-                continue;
-            }
         }
-        if (!m_session.log().isEmpty())
-            m_session.log().write(TransferLog::Dnc);
-        if (m_state.exitAfterTransfer) {
-            m_host.closeMainWindow();
-            if (ctx.options.powerOff)
-                m_host.powerOff();
+        if (firstPass > 0 && m_steps.repeatPause(pass + 1, m_startLine)) {
+            ++pass;
+            continue;
         }
+        m_steps.writeLog();
         m_state.success = true;
-        m_host.startTimer1();
         break;
     }
     m_inRun = false;
+    return outcome;
 }
 
 DncRun::Pass DncRun::runPass() {
-    const SendContext& ctx = m_send.context();
+    const SendContext& ctx = m_steps.context();
     m_session.setWriteFailed(false);
-    m_send.InitSendDisplay();
+    m_steps.initDisplay();
     m_words.clear();
-    m_state.kind = 1;
+    m_state.kind = TransferKind::Dnc;
     // A list that was empty is filled by the run, and until it is complete
     // the search must not take it for the whole text.
-    m_listFill = m_host.isIndexEmpty();
+    m_listFill = m_programs.isEmpty();
     if (!m_session.openLine(SendKind, ctx.profile, ctx.lineOptions)) {
         m_state.errorNumber = ErrNoLine;
-        m_session.log().append(LogNoSettings);
+        m_steps.logAppend(LogNoSettings);
         abort();
         return Pass::Stopped;
     }
-    if (m_send.SendSetUp(1) == 100) {
+    m_steps.beginSetUp();
+    if (chooseStart() == Step::Stop || m_steps.finishSetUp() == Step::Stop) {
         abort();
         return Pass::Stopped;
     }
-    m_host.setTransferPanel(1, ModeText);
-    if (m_send.WaitStartSignal(1) == 100 || m_send.SendStartCodes(1) == 100) {
+    m_display.setTransferPanel(TransferPanel::Detail, ModeText);
+    if (m_steps.waitStartSignal() == Step::Stop || m_steps.sendStartCodes() == Step::Stop) {
         abort();
         return Pass::Stopped;
     }
-    m_host.setTimer2(false);
+    m_state.estimating = false;
     m_startUs = m_session.clock().nowUs();
     m_state.dataSent = true;
-    m_panel2.clear();
 
     m_current = m_startLine;
     m_level = 0;
@@ -186,44 +165,33 @@ int DncRun::lastLine() const {
 bool DncRun::lineLoop() {
     const int lines = lastLine();
     while (m_current >= 1 && m_current <= lines) {
+        // A program can loop without sending anything (a GOTO back, an M99
+        // repeated a hundred million times): the window must still answer
+        // and the stop button still stop.
+        m_session.pumpEvents();
+        if (m_session.isStopRequested()) {
+            abort();
+            return true;
+        }
         const int index = m_current - 1;
         if (m_current == m_editor.breakpointLine())
-            m_host.showBreakpoint(BreakpointText);
+            m_steps.showBreakpoint();
         const QByteArray line = lineAt(index);
         const bool loneLf = line == "\n";
         m_editor.selectLine(index, int(line.size()) - (loneLf ? 1 : 0));
 
         if (dnc::isProgramNumberLine(line)) {
-            m_label = ProgramText + platform::fromSjis(line);
-            m_host.setStatusLabel(m_label);
+            m_label = ProgramPrefix + platform::fromSjis(line);
+            m_display.setProgramLabel(m_label);
             if (m_listFill)
-                m_host.addIndexEntry(QString::number(m_current).rightJustified(5, '0') + ':' +
-                                     platform::fromSjis(line));
+                m_programs.addEntry(makeEntry(m_current, platform::fromSjis(line), u':'));
         }
 
         const dnc::CallKind kind = dnc::callKind(line);
         if (kind != dnc::CallKind::None) {
             m_words = dnc::callWords(line, kind, m_words);
-            m_state.errorNumber = ErrCallSearch;
-            if (m_level + 1 >= Levels) {
-                m_session.log().append(LogTooDeep);
-                abort();
+            if (!enterCall(index))
                 return true;
-            }
-            m_returnLine[m_level] = m_current + 1;
-            m_savedLabel[m_level] = m_label;
-            ++m_level;
-            m_count[m_level] = dnc::repeatCount(m_words);
-            showLevel(m_words.contains('L'));
-            const int found = callSearch(index, true);
-            if (found < 0) {
-                abort();
-                return true;
-            }
-            m_levelStart[m_level] = found + 2;
-            m_current = found + 2;
-            m_label = ProgramText + platform::fromSjis(lineAt(found));
-            m_host.setStatusLabel(m_label);
             continue;
         }
         if (line.contains("GOTO")) {
@@ -238,11 +206,11 @@ bool DncRun::lineLoop() {
                     found = g.index;
                     break;
                 case dnc::GotoResult::Macro:
-                    m_session.log().append(LogMacro);
+                    m_steps.logAppend(LogMacro);
                     warn(MacroBox, JumpCaption);
                     break;
                 case dnc::GotoResult::EndOfText:
-                    m_session.log().append(LogNoTarget);
+                    m_steps.logAppend(LogNoTarget);
                     warn(NoTargetBox, JumpCaption);
                     break;
                 case dnc::GotoResult::NextProgram:
@@ -264,19 +232,11 @@ bool DncRun::lineLoop() {
             }
             if (m_level == 0)
                 return false;
-            --m_level;
-            m_current = m_returnLine[m_level];
-            m_label = m_savedLabel[m_level];
-            m_host.setStatusLabel(m_label);
-            showLevel(false);
+            returnToCaller();
             continue;
         }
-        if (m_options.endReturnsAboveLevel0 && m_level > 0 && dnc::returnsAboveLevel0(line)) {
-            --m_level;
-            m_current = m_returnLine[m_level];
-            m_label = m_savedLabel[m_level];
-            m_host.setStatusLabel(m_label);
-            showLevel(false);
+        if (m_steps.context().options.dncEndAsReturn && m_level > 0 && dnc::returnsAboveLevel0(line)) {
+            returnToCaller();
             continue;
         }
 
@@ -285,64 +245,90 @@ bool DncRun::lineLoop() {
         if (dnc::isEndLine(line))
             return false;
         ++m_current;
-        m_host.setTransferPanel(0, ElapsedText + elapsed());
+        m_display.setTransferPanel(TransferPanel::Progress, ElapsedText + elapsed());
     }
     return false;
+}
+
+// false when the run stopped (abort done).
+bool DncRun::enterCall(int index) {
+    m_state.errorNumber = ErrCallSearch;
+    if (m_level + 1 >= Levels) {
+        m_steps.logAppend(LogTooDeep);
+        abort();
+        return false;
+    }
+    m_returnLine[m_level] = m_current + 1;
+    m_savedLabel[m_level] = m_label;
+    ++m_level;
+    m_count[m_level] = dnc::repeatCount(m_words);
+    showLevel(m_words.contains('L'));
+    const int found = callSearch(index, true);
+    if (found < 0) {
+        abort();
+        return false;
+    }
+    m_levelStart[m_level] = found + 2;
+    m_current = found + 2;
+    m_label = ProgramPrefix + platform::fromSjis(lineAt(found));
+    m_display.setProgramLabel(m_label);
+    return true;
+}
+
+void DncRun::returnToCaller() {
+    --m_level;
+    m_current = m_returnLine[m_level];
+    m_label = m_savedLabel[m_level];
+    m_display.setProgramLabel(m_label);
+    showLevel(false);
 }
 
 bool DncRun::transmit(const QByteArray& line, bool loneLf) {
-    if (m_panel2 != Sending)
-        m_host.setTransferPanel(2, m_panel2 = Sending);
-    const FilteredLine out = filterLine(line, loneLf ? 1 : 0, m_filter);
+    m_steps.setState(Sending);
+    const FilteredLine out = filterLine(line, loneLf ? 1 : 0, m_steps.filter());
     if (out.percentOnly)
         return false;
+    const auto stop = [this] {
+        abort();
+        return true;
+    };
     m_state.errorNumber = ErrLineChar;
     for (char c : out.chars)
-        if (write(static_cast<unsigned char>(c)))
-            return true;
+        if (m_steps.writeData(static_cast<unsigned char>(c)))
+            return stop();
     m_state.errorNumber = ErrWordsChar;
     for (char c : std::as_const(m_words))
-        if (write(static_cast<unsigned char>(c)))
-            return true;
+        if (m_steps.writeData(static_cast<unsigned char>(c)))
+            return stop();
     m_words.clear();
     m_state.errorNumber = ErrEndOfLine;
-    if (writeGroup(m_eob))
-        return true;
+    if (m_steps.writeGroup(m_eob))
+        return stop();
     m_session.pumpEvents();
-    if (m_send.context().options.stepSendEnabled && stepWait())
-        return true;
-    return false;
+    return m_steps.context().options.stepSendEnabled && m_steps.stepWait() == Step::Stop;
 }
 
 bool DncRun::complete() {
-    m_host.setTimer2(false);
-    m_host.setTransferPanel(1, QString());
-    if (m_send.SendEndCodes(1) == 100) {
+    m_state.estimating = false;
+    m_display.setTransferPanel(TransferPanel::Detail, QString());
+    if (m_steps.sendEndCodes() == Step::Stop) {
         abort();
         return true;
     }
-    // The run does not change the document: unsaved edits keep their mark
-    // (and their question when the window closes).
-    restoreModifiedMark();
-    m_session.waitMs(4000, false);
-    m_session.closeLine();
-    m_host.setTransferPanel(2, Completed);
-    m_session.log().append(LogElapsed + elapsed() + '\n');
-    m_session.log().append(LogCompleted);
+    m_steps.closeCompleted();
+    m_steps.logAppend(LogElapsed + elapsed() + '\n');
+    m_steps.logAppend(LogCompleted);
     return false;
 }
 
 void DncRun::abort() {
-    m_send.AbortSend(1);
-    restoreModifiedMark();
+    m_steps.abort();
 }
 
 int DncRun::callSearch(int lineIndex, bool showMessages) {
     const QByteArray line = lineAt(lineIndex);
-    QStringList list;
-    const bool useList = !m_listFill && !m_host.isIndexEmpty();
-    if (useList)
-        list = m_host.indexEntries();
+    const bool useList = !m_listFill && !m_programs.isEmpty();
+    const QStringList list = useList ? m_programs.entries() : QStringList();
     const dnc::SearchResult r =
         dnc::findCall(line, useList ? &list : nullptr, lastLine(), [this](int i) { return lineAt(i); });
     switch (r.status) {
@@ -353,13 +339,13 @@ int DncRun::callSearch(int lineIndex, bool showMessages) {
         warn(M99Box, JumpCaption, LineHost::Kind::Information);
         return -1;
     case dnc::SearchResult::Macro:
-        m_session.log().append(LogMacro);
+        m_steps.logAppend(LogMacro);
         if (showMessages)
             warn(MacroBox, JumpCaption);
         return -1;
     case dnc::SearchResult::Missing:
     case dnc::SearchResult::BadIndex:
-        m_session.log().append(LogMissing);
+        m_steps.logAppend(LogMissing);
         if (showMessages)
             warn(MissingBox, ProgramCaption);
         return -1;
@@ -369,53 +355,11 @@ int DncRun::callSearch(int lineIndex, bool showMessages) {
 
 // ---------------------------------------------------------------- helpers
 
-bool DncRun::write(unsigned char c) {
-    if (m_session.writeChar(c) || m_session.isStopRequested()) {
-        abort();
-        return true;
-    }
-    const int inv = m_send.context().profile.send.invTime;
-    if (inv > 0) {
-        m_session.waitMs(inv, false);
-        // A stop pressed during the pause: not one more character.
-        if (m_session.isStopRequested()) {
-            abort();
-            return true;
-        }
-    }
-    return false;
-}
-
-bool DncRun::writeGroup(const QByteArray& bytes) {
-    for (char c : bytes) {
-        if (m_session.writeChar(static_cast<unsigned char>(c))) {
-            abort();
-            return true;
-        }
-    }
-    return false;
-}
-
-bool DncRun::stepWait() {
-    m_state.stepFlag = true;
-    for (;;) {
-        m_session.pumpEvents();
-        if (m_host.takeStepEvent())
-            return false;
-        m_state.errorNumber = ErrStepWait;
-        if (m_session.isStopRequested()) {
-            abort();
-            return true;
-        }
-        m_session.waitMs(10, false);
-    }
-}
-
 void DncRun::showLevel(bool withCount) {
     QString text = LevelText + QString::number(m_level);
     if (withCount)
         text += QStringLiteral("[L=") + QString::number(m_count[m_level]) + ']';
-    m_host.setTransferPanel(1, text);
+    m_display.setTransferPanel(TransferPanel::Detail, text);
 }
 
 QString DncRun::elapsed() const {
@@ -423,16 +367,8 @@ QString DncRun::elapsed() const {
     return QTime(0, 0).addMSecs(int(ms % 86400000)).toString(TransferLog::longTimeFormat(QLocale::system()));
 }
 
-bool DncRun::warn(const QString& text, const QString& caption, LineHost::Kind kind) {
+void DncRun::warn(const QString& text, const QString& caption, LineHost::Kind kind) {
     m_session.host().showMessage(kind, text, LineHost::Buttons::Ok, caption);
-    return true;
-}
-
-void DncRun::restoreModifiedMark() {
-    m_editor.setModified(m_wasModified);
-    m_host.refreshCaption();
-    if (!m_wasModified)
-        m_host.setEditPanel(4, QString());
 }
 
 } // namespace tornyx

@@ -107,7 +107,8 @@ PlainIndexedText::PlainIndexedText(QByteArray utf8, qsizetype gapAt) : m_text(st
 }
 
 int PlainIndexedText::lineAt(qsizetype offset) const {
-    return static_cast<int>(std::upper_bound(m_starts.begin(), m_starts.end(), offset) - m_starts.begin()) - 1;
+    return static_cast<int>(std::upper_bound(m_starts.begin(), m_starts.end(), offset) - m_starts.begin()) -
+           1;
 }
 
 QByteArray PlainIndexedText::lineBytes(int line) const {
@@ -156,6 +157,55 @@ QString entryText(const QString& entry) {
     return entry.mid(i + 1);
 }
 
+void ProgramIndex::reset() {
+    if (onReset)
+        onReset();
+}
+
+void ProgramIndex::setEntries(const QStringList& e) {
+    m_entries = e;
+    reset();
+}
+
+void ProgramIndex::clear() {
+    m_entries.clear();
+    reset();
+}
+
+void ProgramIndex::removeEntry(int i) {
+    m_entries.removeAt(i);
+    reset();
+}
+
+void ProgramIndex::addEntry(const QString& entry) {
+    if (m_entries.contains(entry))
+        return;
+    m_entries.append(entry);
+    if (onAdded)
+        onAdded(entry);
+}
+
+void ProgramIndex::scheduleExtraction(int ms) {
+    m_scheduled = true;
+    if (onScheduled)
+        onScheduled(ms);
+}
+
+void ProgramIndex::cancelExtraction() {
+    m_scheduled = false;
+    if (onCancelled)
+        onCancelled();
+}
+
+void ProgramIndex::extractionStarted() {
+    m_scheduled = false;
+    m_extracting = true;
+}
+
+void ProgramIndex::extractionDone() {
+    m_extracting = false;
+}
+
 void ProgramIndex::extract(const IndexedText& text, int caretLine, int firstChangedLine) {
     const int lines = text.lineCount();
     qsizetype from = 0;
@@ -186,6 +236,7 @@ void ProgramIndex::extract(const IndexedText& text, int caretLine, int firstChan
     }
     scan(text, from);
     ready = true;
+    reset();
 }
 
 void ProgramIndex::scan(const IndexedText& text, qsizetype from) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace tornyx {
@@ -62,13 +63,39 @@ int entryLine(const QString& entry);
 QString entryText(const QString& entry);
 
 // The list of program-start lines ("O1234" or ":1234" at the start of a line)
-// with the state that drives its rebuilding.
+// with the state that drives its rebuilding. It is the model of the program
+// list: the window's combo box only shows it, and follows it through the
+// hooks below.
 class ProgramIndex {
 public:
     const QStringList& entries() const { return m_entries; }
-    void setEntries(const QStringList& e) { m_entries = e; }
-    void clear() { m_entries.clear(); }
-    void removeEntry(int i) { m_entries.removeAt(i); }
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    void setEntries(const QStringList& e);
+    void clear();
+    void removeEntry(int i);
+    // An entry a transfer run found while the list was empty; one that is
+    // there already is not added twice.
+    void addEntry(const QString& entry);
+
+    // The automatic extraction (Timer4): scheduled after loads and edits,
+    // cancelled by typing, by a receive and by the stop button. The window
+    // runs the timer; the model knows whether an extraction is still due.
+    void scheduleExtraction(int ms);
+    void cancelExtraction();
+    // The timer fired (or the extract button was pressed): the extraction
+    // runs now, until extractionDone().
+    void extractionStarted();
+    void extractionDone();
+    bool isExtractionScheduled() const { return m_scheduled; }
+    // Neither due nor running: the list follows the text.
+    bool isExtractionFinished() const { return !m_scheduled && !m_extracting; }
+
+    // Hooks for the window: the whole list changed, one entry was added,
+    // the timer must start or stop.
+    std::function<void()> onReset;
+    std::function<void(const QString&)> onAdded;
+    std::function<void(int ms)> onScheduled;
+    std::function<void()> onCancelled;
 
     // "O", ":" or empty.
     const QString& key() const { return m_key; }
@@ -97,9 +124,12 @@ public:
 
 private:
     void scan(const IndexedText& text, qsizetype from);
+    void reset();
 
     QStringList m_entries;
     QString m_key;
+    bool m_scheduled = false;
+    bool m_extracting = false;
 };
 
 } // namespace tornyx

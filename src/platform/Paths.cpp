@@ -29,7 +29,7 @@ bool isWritableFolder(const QString& folder) {
 
 } // namespace
 
-QString settingsHome() {
+SettingsHome SettingsHome::resolve() {
     QString home = qEnvironmentVariable("TORNYX_HOME");
     if (home.isEmpty()) {
         const QString exeDir = executableFolder();
@@ -43,14 +43,26 @@ QString settingsHome() {
         }
     }
     QDir().mkpath(home);
-    return QDir::cleanPath(home);
+    return SettingsHome(home);
 }
 
-QString homeFile(const QString& fileName) { return settingsHome() + '/' + fileName; }
+SettingsHome::SettingsHome(QString folder) : m_folder(QDir::cleanPath(folder)) {}
 
-QString optionFilePath() { return homeFile(QString(ProgramName) + ".INI"); }
-QString profileFilePath() { return homeFile("Setting.ini"); }
-QString transferListPath() { return homeFile(QString(ProgramName) + ".tmp"); }
-QString completionListPath() { return homeFile(QString(ProgramName) + ".DEF"); }
+QString SettingsHome::file(const QString& fileName) const {
+    return m_folder + '/' + fileName;
+}
+
+QString SettingsHome::optionFile() const {
+    return file(QString(ProgramName) + ".INI");
+}
+QString SettingsHome::profileFile() const {
+    return file("Setting.ini");
+}
+QString SettingsHome::transferList() const {
+    return file(QString(ProgramName) + ".tmp");
+}
+QString SettingsHome::completionList() const {
+    return file(QString(ProgramName) + ".DEF");
+}
 
 } // namespace tornyx::platform

@@ -28,8 +28,8 @@ QString portDevicePath(const QString& name, const IniFile& options) {
     return {};
 }
 
-QString portDevicePath(const QString& name) {
-    IniFile ini(optionFilePath());
+QString portDevicePath(const QString& name, const SettingsHome& home) {
+    IniFile ini(home.optionFile());
     ini.load();
     return portDevicePath(name, ini);
 }

@@ -56,8 +56,8 @@ SystemCommands SystemCommands::load(const IniFile& ini) {
     return c;
 }
 
-SystemCommands SystemCommands::loadFromOptionFile() {
-    IniFile ini(optionFilePath());
+SystemCommands SystemCommands::loadFromOptionFile(const QString& optionFile) {
+    IniFile ini(optionFile);
     ini.load();
     return load(ini);
 }

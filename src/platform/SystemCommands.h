@@ -23,8 +23,8 @@ struct SystemCommands {
 
     // Missing keys keep the defaults above; an empty value counts as missing.
     static SystemCommands load(const IniFile& ini);
-    // Reads Tornyx.INI in the settings home.
-    static SystemCommands loadFromOptionFile();
+    // Reads the option file (Tornyx.INI of the settings home).
+    static SystemCommands loadFromOptionFile(const QString& optionFile);
 };
 
 // One completion mail as handed to the mail command.

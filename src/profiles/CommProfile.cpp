@@ -1,5 +1,7 @@
 #include "profiles/CommProfile.h"
 
+#include <iterator>
+
 namespace tornyx {
 
 QString defaultProfileName(int n) {
@@ -19,6 +21,51 @@ CommProfile defaultProfile(int n) {
 ProfileTable::ProfileTable() {
     for (int n = 1; n <= ProfileCount; ++n)
         m_profiles[n - 1] = defaultProfile(n);
+}
+
+SendCode sendCodeOf(const SendGroup& send) {
+    switch (send.code) {
+    case 0:
+        return SendCode::Iso;
+    case 1:
+        return SendCode::Eia;
+    case 2:
+        return SendCode::Ascii;
+    case 3:
+        return SendCode::User;
+    default:
+        return SendCode::Unknown;
+    }
+}
+
+ReceiveCode receiveCodeOf(const ReadGroup& read) {
+    switch (read.code) {
+    case 0:
+        return ReceiveCode::Auto;
+    case 1:
+        return ReceiveCode::Ascii;
+    case 2:
+        return ReceiveCode::Eia;
+    case 3:
+        return ReceiveCode::Iso;
+    case 4:
+        return ReceiveCode::User;
+    default:
+        return ReceiveCode::Unknown;
+    }
+}
+
+QString speedPanelText(int speed) {
+    static const char* const Speeds[] = {": 1200,", ": 2400,", ": 4800,", ": 9600,", ":14400,", ":19200,"};
+    if (speed >= 0 && speed < int(std::size(Speeds)))
+        return QString::fromLatin1(Speeds[speed]);
+    return speed == TapeSpeed ? QStringLiteral(u": 機器,") : QString();
+}
+
+QString stopBitsPanelText(int stopBits) {
+    return stopBits == 0   ? QStringLiteral(" 1")
+           : stopBits == 1 ? QStringLiteral(" 2")
+                           : QStringLiteral(" 1.5");
 }
 
 } // namespace tornyx

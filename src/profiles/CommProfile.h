@@ -10,9 +10,9 @@ namespace tornyx {
 // editor's drop-down lists; the comments give the meaning of each value.
 
 struct ReadGroup {
-    int speed = 2;      // 0..5 = 1200..19200 bit/s, 6 = tape reader (4800 8N2)
-    int code = 0;       // 0 auto EIA/ISO, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
-    int stopBits = 1;   // 0 = 1, 1 = 2, other = 1.5
+    int speed = 2;    // 0..5 = 1200..19200 bit/s, 6 = tape reader (4800 8N2)
+    int code = 0;     // 0 auto EIA/ISO, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
+    int stopBits = 1; // 0 = 1, 1 = 2, other = 1.5
     QString port = "COM1";
     int change = 0;     // 0 as received, 1 ":" -> "O", 2 "O" -> ":"
     int word = 0;       // blank handling 0..3
@@ -27,23 +27,23 @@ struct ReadGroup {
 };
 
 struct SendGroup {
-    int speed = 2;      // 0..5 as for receive, 6 = tape punch (4800 8N2)
-    int code = 0;       // 0 ISO, 1 EIA, 2 ASCII, 3 user framing
+    int speed = 2; // 0..5 as for receive, 6 = tape punch (4800 8N2)
+    int code = 0;  // 0 ISO, 1 EIA, 2 ASCII, 3 user framing
     int stopBits = 1;
     QString port = "COM1";
-    int signal = 0;     // 0 wait for the machine's start character, 1 operator confirms
-    int startChar = 0;  // 0..7, see the send steps
-    int endChar = 0;    // 0..4
-    int feed = 0;       // 0 none, 1 50 mm, 2 100 mm, 3 150 mm (tape punch only)
-    int buff = 0;       // 0..19 = 2 ... 500
-    int invTime = 0;    // ms pause after every data character
+    int signal = 0;    // 0 wait for the machine's start character, 1 operator confirms
+    int startChar = 0; // 0..7, see the send steps
+    int endChar = 0;   // 0..4
+    int feed = 0;      // 0 none, 1 50 mm, 2 100 mm, 3 150 mm (tape punch only)
+    int buff = 0;      // 0..19 = 2 ... 500
+    int invTime = 0;   // ms pause after every data character
     int control = 0;
-    int chkCount = 0;   // stored and shown only
-    int crlfType = 0;   // end of block: 0 LF, 1 CR+LF, 2 CR+LF+LF, 3 CR
-    int dncSend = 0;    // 1 = the send button starts the DNC run
-    QString sendMsg;    // replaced by blanks in every sent line
-    QString fNon;       // "Y": do not send the feed rate's decimal point
-    QString nNon;       // "Y": do not send sequence numbers
+    int chkCount = 0; // stored and shown only
+    int crlfType = 0; // end of block: 0 LF, 1 CR+LF, 2 CR+LF+LF, 3 CR
+    int dncSend = 0;  // 1 = the send button starts the DNC run
+    QString sendMsg;  // replaced by blanks in every sent line
+    QString fNon;     // "Y": do not send the feed rate's decimal point
+    QString nNon;     // "Y": do not send sequence numbers
     int dataLength = 0;
     int parity = 0;
 };
@@ -57,7 +57,7 @@ struct SettingGroup {
     bool fontChg = false;
     QString fontName = QStringLiteral(u"ＭＳ ゴシック");
     int fontSize = 12;
-    int fontColor = 0x00FF00;   // 0x00BBGGRR
+    int fontColor = 0x00FF00; // 0x00BBGGRR
     int screenColor = 0x000000;
     bool posChg = false;
     int posTop = 0;
@@ -73,6 +73,30 @@ struct CommProfile {
 };
 
 inline constexpr int ProfileCount = 12;
+
+// Profiles 11 and 12 serve the controller family that exchanges a file name
+// ahead of the data.
+inline bool isOspProfile(int number) {
+    return number == 11 || number == 12;
+}
+
+// The speed entry of a tape punch (send) or tape reader (receive): fixed
+// 4800 bit/s, 8N2.
+inline constexpr int TapeSpeed = 6;
+
+// What a send's `code` entry means; Unknown for a value outside the list (a
+// hand-edited Setting.ini).
+enum class SendCode { Iso, Eia, Ascii, User, Unknown };
+SendCode sendCodeOf(const SendGroup& send);
+
+// What a receive's `code` entry means.
+enum class ReceiveCode { Auto, Ascii, Eia, Iso, User, Unknown };
+ReceiveCode receiveCodeOf(const ReadGroup& read);
+
+// The speed and stop bits as the transfer bar shows them: ": 9600," or
+// ": 機器," and " 1", " 2" or " 1.5". A speed outside the list shows nothing.
+QString speedPanelText(int speed);
+QString stopBitsPanelText(int stopBits);
 
 // The name a profile has when Setting.ini does not give one.
 QString defaultProfileName(int n);

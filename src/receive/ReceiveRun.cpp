@@ -1,5 +1,6 @@
 #include "receive/ReceiveRun.h"
 
+#include "editor/ProgramIndex.h"
 #include "platform/TextCodec.h"
 #include "receive/OspFileName.h"
 #include "serial/TransferSession.h"
@@ -26,7 +27,9 @@ const QString Saving = QStringLiteral(u"保存中");
 const QString Received = QStringLiteral(u"受信完了");
 const QString Stopped = QStringLiteral(u"受信中止");
 
-QString hexByte(unsigned char b) { return QString("0x%1").arg(b, 2, 16, QChar('0')); }
+QString hexByte(unsigned char b) {
+    return QString("0x%1").arg(b, 2, 16, QChar('0'));
+}
 
 // A receive file that cannot be created, appended to or moved: the run
 // leaves through the unexpected-error path, and what was flushed stays.
@@ -40,19 +43,25 @@ private:
 };
 
 CodeMode codeModeFor(const ReadGroup& read) {
-    switch (read.code) {
-    case 0: return CodeMode::Undecided;
-    case 1: return CodeMode::Raw;
-    case 2: return CodeMode::Eia;
-    case 3: return CodeMode::Iso;
-    default:
+    switch (receiveCodeOf(read)) {
+    case ReceiveCode::Auto:
+        return CodeMode::Undecided;
+    case ReceiveCode::Ascii:
+        return CodeMode::Raw;
+    case ReceiveCode::Eia:
+        return CodeMode::Eia;
+    case ReceiveCode::Iso:
+        return CodeMode::Iso;
+    case ReceiveCode::User:
+    case ReceiveCode::Unknown:
         // User framing: with 8 data bits the first byte tells ISO from EIA
         // as in the automatic code. Seven data bits carry neither the ISO
         // parity bit nor the EIA codes (0x80 and up), so the characters are
         // taken as they come; deciding on them would turn every character
         // with an odd number of bits into EIA garbage.
-        return read.dataLength == 0 ? CodeMode::Raw : CodeMode::Undecided;
+        break;
     }
+    return read.dataLength == 0 ? CodeMode::Raw : CodeMode::Undecided;
 }
 
 LineAssembler::Settings assemblerSettings(const ReadGroup& read, bool osp) {
@@ -86,14 +95,15 @@ void appendLines(const QString& path, const QList<QByteArray>& lines) {
 
 } // namespace
 
-ReceiveRun::ReceiveRun(TransferSession& session, ReceiveHost& host, Setup setup)
-    : m_session(session),
-      m_host(host),
-      m_setup(std::move(setup)),
-      m_assembler(assemblerSettings(m_setup.profile.read, isOsp())),
+ReceiveRun::ReceiveRun(TransferSession& session, RunDisplay& display, RunEditor& editor,
+                       ProgramIndex& programs, TransferState& state, Setup setup)
+    : m_session(session), m_display(display), m_editor(editor), m_programs(programs), m_state(state),
+      m_setup(std::move(setup)), m_assembler(assemblerSettings(m_setup.profile.read, isOsp())),
       m_receiveFile(m_setup.receiveFile) {}
 
-void ReceiveRun::log(const QString& message) { m_session.log().append(message); }
+void ReceiveRun::log(const QString& message) {
+    m_session.log().append(message);
+}
 
 ReceiveResult ReceiveRun::run() {
     try {
@@ -112,8 +122,10 @@ ReceiveResult ReceiveRun::runSteps() {
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             throw ReceiveFileError(m_receiveFile);
     }
-    m_host.setScreenSaverActive(false);
-    m_host.showReceiveLayout();
+    m_display.setScreenSaverInhibited(true);
+    m_programs.cancelExtraction();
+    m_display.showRunControls(true);
+    m_display.setProgramLabel(QString());
     m_session.clearStop();
 
     if (!setUp())
@@ -140,46 +152,45 @@ bool ReceiveRun::setUp() {
         return false;
     }
     m_session.setCodeMode(codeModeFor(read));
-    m_host.setTransferRunning();
+    m_state.running = true;
+    m_display.setEditorContextMenuEnabled(false);
     m_errorNumber = 0;
-    m_host.setTransferPanel(2, Waiting);
+    m_display.setTransferPanel(TransferPanel::State, Waiting);
 
     QString panel;
-    switch (read.code) {
-    case 0:
+    switch (receiveCodeOf(read)) {
+    case ReceiveCode::Auto:
         panel = "自動 ";
         log("  受信ｺｰﾄﾞは自動判別\n");
         break;
-    case 1:
+    case ReceiveCode::Ascii:
         panel = "ASCII";
         log("  受信ｺｰﾄﾞはASCII\n");
         break;
-    case 2:
+    case ReceiveCode::Eia:
         panel = "EIA ";
         log("  受信ｺｰﾄﾞはEIA\n");
         break;
-    case 3:
+    case ReceiveCode::Iso:
         panel = "ISO ";
         log("  受信ｺｰﾄﾞはISO\n");
         break;
-    default:
+    case ReceiveCode::User:
+    case ReceiveCode::Unknown:
         break;
     }
-    static const char* const Speeds[] = {": 1200,", ": 2400,", ": 4800,", ": 9600,", ":14400,", ":19200,", ": 機器,"};
-    if (read.speed >= 0 && read.speed <= 6)
-        panel += QString::fromUtf8(Speeds[read.speed]);
-    panel += read.stopBits == 0 ? " 1" : read.stopBits == 1 ? " 2" : " 1.5";
-    m_host.setTransferPanel(3, panel);
-    m_host.setTransferPanel(4, read.port);
+    panel += speedPanelText(read.speed) + stopBitsPanelText(read.stopBits);
+    m_display.setTransferPanel(TransferPanel::Line, panel);
+    m_display.setTransferPanel(TransferPanel::Port, read.port);
 
     if (read.signal == 0) {
-        m_host.setTransferPanel(5, "Y");
+        m_display.setTransferPanel(TransferPanel::StartSignal, "Y");
         log("  NC機からの信号で開始する\n");
     } else {
-        m_host.setTransferPanel(5, "N");
+        m_display.setTransferPanel(TransferPanel::StartSignal, "N");
         log("  NC機からの信号は使用しない\n");
     }
-    m_host.setTransferPanel(2, Waiting);
+    m_display.setTransferPanel(TransferPanel::State, Waiting);
     log("  受信ﾃﾞｰﾀ待ち\n");
     return true;
 }
@@ -222,7 +233,7 @@ bool ReceiveRun::waitForStart(unsigned char& startCharacter) {
             return true;
         }
         // Noise before the start must not fix the code.
-        if (read.code == 0)
+        if (receiveCodeOf(read) == ReceiveCode::Auto)
             m_session.setCodeMode(CodeMode::Undecided);
         if (m_session.isStopRequested()) {
             // A line that chatters without pause must not outlast the stop button.
@@ -234,24 +245,24 @@ bool ReceiveRun::waitForStart(unsigned char& startCharacter) {
 
 void ReceiveRun::startReception(unsigned char startCharacter) {
     const ReadGroup& read = m_setup.profile.read;
-    if (read.code == 0 && m_session.codeMode() == CodeMode::Iso) {
+    if (receiveCodeOf(read) == ReceiveCode::Auto && m_session.codeMode() == CodeMode::Iso) {
         log("  自動判別でISOｺｰﾄﾞを検出\n");
-        m_host.setTransferPanel(1, "自動判別でISOｺｰﾄﾞ検出");
-    } else if (read.code == 0 && m_session.codeMode() == CodeMode::Eia) {
+        m_display.setTransferPanel(TransferPanel::Detail, "自動判別でISOｺｰﾄﾞ検出");
+    } else if (receiveCodeOf(read) == ReceiveCode::Auto && m_session.codeMode() == CodeMode::Eia) {
         log("  自動判別でEIAｺｰﾄﾞを検出\n");
-        m_host.setTransferPanel(1, "自動判別でEIAｺｰﾄﾞ検出");
+        m_display.setTransferPanel(TransferPanel::Detail, "自動判別でEIAｺｰﾄﾞ検出");
     }
     if (startCharacter == nc::Lf)
         log("  開始文字(LF/CR)を受信 開始文字\n");
     else
         log("  開始文字(%OP:LNG$)を受信 開始文字" + QString(QChar(startCharacter)) + "\n");
-    m_host.setTransferPanel(2, Receiving);
+    m_display.setTransferPanel(TransferPanel::State, Receiving);
     log("  ﾃﾞｰﾀ受信開始\n");
 
-    m_host.setProgressRange(0, FlushLines);
-    m_host.setProgress(0);
+    m_display.setProgressRange(0, FlushLines);
+    m_display.setProgress(0);
     m_shownProgress = 0;
-    m_host.clearEditor();
+    m_editor.clear();
     if (m_assembler.start(startCharacter))
         log("  受信ﾃﾞｰﾀの先頭に％を付加\n");
 }
@@ -356,24 +367,24 @@ void ReceiveRun::progressAfterStore() {
         m_session.pumpEvents();
         if (m_assembler.lineCounter() != m_shownProgress) {
             m_shownProgress = m_assembler.lineCounter();
-            m_host.setProgress(m_shownProgress);
+            m_display.setProgress(m_shownProgress);
         }
         return;
     }
     flush();
     m_assembler.resetLineCounter();
     m_shownProgress = 0;
-    m_host.setProgress(0);
+    m_display.setProgress(0);
 }
 
 void ReceiveRun::showLineNotice() {
     if (m_assembler.lastWasFileNameLine()) {
         const QString name = platform::fromSjis(m_assembler.ospFileName());
-        m_host.setCaption(6, name);
+        m_display.setCaption(CaptionMode::Receiving, name);
         log("  NC機よりﾌｧｲﾙ名受信 ﾌｧｲﾙ名は" + name + "\n");
-        m_host.setProgramLabel("NC機よりﾌｧｲﾙ名受信 ﾌｧｲﾙ名 => " + name);
+        m_display.setProgramLabel("NC機よりﾌｧｲﾙ名受信 ﾌｧｲﾙ名 => " + name);
     } else if (m_assembler.lastWasProgramLine()) {
-        m_host.setProgramLabel("受信中のﾌﾟﾛｸﾞﾗﾑ番号 => " + platform::fromSjis(m_assembler.lastLine()));
+        m_display.setProgramLabel("受信中のﾌﾟﾛｸﾞﾗﾑ番号 => " + platform::fromSjis(m_assembler.lastLine()));
     }
 }
 
@@ -381,7 +392,7 @@ void ReceiveRun::flush() {
     const QList<QByteArray> lines = m_assembler.takeLines();
     if (!lines.isEmpty())
         appendLines(m_receiveFile, lines);
-    m_host.clearEditor();
+    m_editor.clear();
 }
 
 void ReceiveRun::moveToReceivedName() {
@@ -430,8 +441,8 @@ bool ReceiveRun::writeControl(unsigned char b) {
 
 ReceiveResult ReceiveRun::complete() {
     const ReceiveOptions& options = m_setup.options;
-    m_host.setTransferPanel(2, Saving);
-    m_host.repaintTransferBar();
+    m_display.setTransferPanel(TransferPanel::State, Saving);
+    m_display.repaintTransferBar();
     flush();
     if (isOsp())
         moveToReceivedName();
@@ -453,15 +464,9 @@ ReceiveResult ReceiveRun::complete() {
     m_session.waitMs(CloseDelayMs, false);
     m_session.closeLine();
 
-    m_host.setProgress(0);
-    m_host.setTransferPanel(2, Received);
-    m_host.setTransferPanel(1, QString());
-
-    if (m_setup.exitAfterTransfer) {
-        m_host.closeMainWindow();
-        if (options.powerOff)
-            m_host.shutDownComputer();
-    }
+    m_display.setProgress(0);
+    m_display.setTransferPanel(TransferPanel::State, Received);
+    m_display.setTransferPanel(TransferPanel::Detail, QString());
 
     ReceiveResult result;
     result.outcome = ReceiveResult::Outcome::Completed;
@@ -469,8 +474,7 @@ ReceiveResult ReceiveRun::complete() {
     result.receiveFile = m_receiveFile;
     result.receivedPending = true;
     result.success = true;
-    m_host.repaintTransferBar();
-    m_host.startPostTransfer(result);
+    m_display.repaintTransferBar();
     return result;
 }
 
@@ -485,13 +489,13 @@ ReceiveResult ReceiveRun::abort() {
     log(QStringLiteral(u"  受信中止\u3000ｴﾗｰ番号 ") + QString::number(m_errorNumber) + "\n");
     m_session.log().write(TransferLog::Receive);
     m_session.closeLine();
-    m_host.setTransferPanel(2, Stopped);
+    m_display.setTransferPanel(TransferPanel::State, Stopped);
     return endStopped(ReceiveResult::Outcome::Aborted);
 }
 
 ReceiveResult ReceiveRun::unexpectedError(const QString& fileError) {
     m_session.closeLine();
-    m_host.setTransferPanel(2, Stopped);
+    m_display.setTransferPanel(TransferPanel::State, Stopped);
     if (!fileError.isEmpty())
         log("  受信ﾌｧｲﾙ書込み不良 " + fileError + "\n");
     log("  受信中にｴﾗｰが発生した為に中止\n");
@@ -504,20 +508,18 @@ ReceiveResult ReceiveRun::unexpectedError(const QString& fileError) {
 // What every ending without a program does to the window after the log is
 // written: an empty, unmodified editor, and the post-transfer step.
 ReceiveResult ReceiveRun::endStopped(ReceiveResult::Outcome outcome) {
-    m_host.repaintTransferBar();
-    m_host.clearEditor();
-    m_host.setModified(false);
-    m_host.setCaption(5, QString());
-    m_host.setEditingPanel(4, QString());
-    m_host.setTransferPanel(1, QString());
-    m_host.setProgress(0);
+    m_display.repaintTransferBar();
+    m_editor.clear();
+    m_editor.setModified(false);
+    m_display.setCaption(CaptionMode::Idle, QString());
+    m_display.setEditingPanel(EditingPanel::ChangeMark, QString());
+    m_display.setTransferPanel(TransferPanel::Detail, QString());
+    m_display.setProgress(0);
 
     ReceiveResult result;
     result.outcome = outcome;
     result.errorNumber = m_errorNumber;
     result.receiveFile = m_receiveFile;
-    m_host.startPostTransfer(result);
-    m_host.newDocument();
     return result;
 }
 

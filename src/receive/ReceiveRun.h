@@ -2,7 +2,10 @@
 
 #include "profiles/CommProfile.h"
 #include "receive/LineAssembler.h"
-#include "receive/ReceiveHost.h"
+#include "receive/ReceivePrompts.h"
+#include "status/RunDisplay.h"
+#include "status/RunEditor.h"
+#include "status/TransferState.h"
 
 #include <QString>
 
@@ -10,6 +13,7 @@
 
 namespace tornyx {
 
+class ProgramIndex;
 class TransferSession;
 
 // One receive, from opening the line to handing the file to the
@@ -26,7 +30,6 @@ public:
         ReceiveOptions options;
         QString receiveFile;
         QString workingFolder; // OSP: where the named file is stored
-        bool exitAfterTransfer = false;
     };
 
     // The driver input queue the thresholds refer to: XOFF above half of
@@ -37,11 +40,12 @@ public:
     // The OSP receive goes into this file until the name is known.
     static constexpr const char* OspTemporaryName = "osp_data.tmp";
 
-    ReceiveRun(TransferSession& session, ReceiveHost& host, Setup setup);
+    ReceiveRun(TransferSession& session, RunDisplay& display, RunEditor& editor, ProgramIndex& programs,
+               TransferState& state, Setup setup);
 
     ReceiveResult run();
 
-    bool isOsp() const { return m_setup.profileNumber == 11 || m_setup.profileNumber == 12; }
+    bool isOsp() const { return isOspProfile(m_setup.profileNumber); }
 
 private:
     enum class Stop { None, Abort, Keep };
@@ -72,7 +76,10 @@ private:
     void log(const QString& message);
 
     TransferSession& m_session;
-    ReceiveHost& m_host;
+    RunDisplay& m_display;
+    RunEditor& m_editor;
+    ProgramIndex& m_programs;
+    TransferState& m_state;
     Setup m_setup;
     LineAssembler m_assembler;
     int m_errorNumber = 0;

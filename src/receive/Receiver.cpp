@@ -13,7 +13,10 @@ const QString ReceiveFileTitle = QStringLiteral(u"受信ﾃﾞｰﾀ名");
 
 } // namespace
 
-Receiver::Receiver(TransferSession& session, ReceiveHost& host) : m_session(session), m_host(host) {}
+Receiver::Receiver(TransferSession& session, RunDisplay& display, RunEditor& editor, ProgramIndex& programs,
+                   TransferState& state, ReceivePrompts& prompts)
+    : m_session(session), m_display(display), m_editor(editor), m_programs(programs), m_state(state),
+      m_prompts(prompts) {}
 
 QString Receiver::ospReceiveFile(const QString& folder) {
     const QString name = QString::fromLatin1(ReceiveRun::OspTemporaryName);
@@ -22,14 +25,16 @@ QString Receiver::ospReceiveFile(const QString& folder) {
     return folder + '/' + name;
 }
 
-std::optional<ReceiveResult> Receiver::receiveButtonClicked(Request& request) {
-    if (m_host.isLogViewShown())
+std::optional<ReceiveResult> Receiver::receiveButtonClicked(Request& request, bool shiftHeld) {
+    if (!m_prompts.askSaveBeforeReplace())
         return std::nullopt;
-    if (!m_host.askSaveBeforeReplace())
-        return std::nullopt;
-    if (m_host.isShiftHeld())
-        request.exitAfterTransfer = true;
-    m_host.prepareTransferBar();
+    // Shift closes the program after this receive; a receive that never
+    // starts (a dialog cancelled) must not leave that behind for the next.
+    const auto exitIfShift = [&] {
+        if (shiftHeld)
+            m_state.exitAfterTransfer = true;
+    };
+    m_display.prepareTransferBar();
 
     QString initialFolder;
     const QString profileFolder = request.profile.setting.dirPathSub;
@@ -37,38 +42,40 @@ std::optional<ReceiveResult> Receiver::receiveButtonClicked(Request& request) {
         if (QFileInfo(profileFolder).isDir()) {
             initialFolder = profileFolder;
         } else {
-            initialFolder = m_host.workingFolder();
+            initialFolder = m_prompts.workingFolder();
             m_session.host().showMessage(LineHost::Kind::Error,
                                          "設定ﾌｫﾙﾀﾞ\n" + profileFolder + "が見つかりません｡");
         }
     }
 
-    if (request.profileNumber == 11 || request.profileNumber == 12) {
-        const QString working = m_host.workingFolder();
-        const std::optional<QString> folder = m_host.chooseFolder("現ﾃﾞｨﾚｸﾄﾘ " + working, working);
+    if (isOspProfile(request.profileNumber)) {
+        const QString working = m_prompts.workingFolder();
+        const std::optional<QString> folder = m_prompts.chooseFolder("現ﾃﾞｨﾚｸﾄﾘ " + working, working);
         if (!folder)
             return std::nullopt;
+        exitIfShift();
         return runOsp(request, *folder);
     }
 
-    const std::optional<QString> file = m_host.chooseReceiveFile(ReceiveFileTitle, initialFolder);
+    const std::optional<QString> file = m_prompts.chooseReceiveFile(ReceiveFileTitle, initialFolder);
     if (!file)
         return std::nullopt;
-    m_host.setCaption(6, *file);
-    m_host.setModified(false);
-    m_host.enterTransferMode();
-    m_host.clearEditor();
+    exitIfShift();
+    m_display.setCaption(CaptionMode::Receiving, *file);
+    m_editor.setModified(false);
+    m_display.enterTransferMode();
+    m_editor.clear();
     m_session.log().start("  受信\n");
     m_session.log().append("  標準で受信設定開始\n");
     m_session.log().append("  受信ﾌｧｲﾙ名は" + *file + "\n");
-    m_host.clearBreakpoint();
-    return run(request, *file, m_host.workingFolder());
+    m_editor.clearBreakpoint();
+    return run(request, *file, m_prompts.workingFolder());
 }
 
 ReceiveResult Receiver::runOsp(Request& request, const QString& folder) {
     const QString file = ospReceiveFile(folder);
-    const QString working = prepareOsp(file, [this] { m_host.setCaption(7, QString()); });
-    m_host.clearBreakpoint();
+    const QString working = prepareOsp(file, [this] { m_display.setCaption(CaptionMode::Empty, QString()); });
+    m_editor.clearBreakpoint();
     return run(request, file, working);
 }
 
@@ -76,12 +83,12 @@ ReceiveResult Receiver::runOsp(Request& request, const QString& folder) {
 // Returns the folder the named file will be stored in.
 QString Receiver::prepareOsp(const QString& file, const std::function<void()>& caption) {
     const QString working = QFileInfo(file).absolutePath();
-    m_host.setWorkingFolder(working);
-    m_host.setSaveDialogFileName(file);
+    m_prompts.setWorkingFolder(working);
+    m_prompts.setSaveDialogFileName(file);
     caption();
-    m_host.setModified(false);
-    m_host.enterTransferMode();
-    m_host.clearEditor();
+    m_editor.setModified(false);
+    m_display.enterTransferMode();
+    m_editor.clear();
     m_session.log().start("  受信\n");
     m_session.log().append("  OSP専用で受信設定開始\n");
     m_session.log().append("  受信ﾌｧｲﾙ名はNC装置から取得\n");
@@ -90,21 +97,22 @@ QString Receiver::prepareOsp(const QString& file, const std::function<void()>& c
 }
 
 ReceiveResult Receiver::orderedReceive(Request& request, const QString& rValue) {
-    m_host.prepareTransferBar();
-    if (request.profileNumber == 11 || request.profileNumber == 12) {
+    m_display.prepareTransferBar();
+    if (isOspProfile(request.profileNumber)) {
         const QString file = ospReceiveFile(rValue);
-        const QString working = prepareOsp(file, [this, &file] { m_host.setCaptionFullName(6, file); });
+        const QString working =
+            prepareOsp(file, [this, &file] { m_display.setCaptionFullName(CaptionMode::Receiving, file); });
         return run(request, file, working);
     }
-    m_host.setSaveDialogFileName(rValue);
-    m_host.setCaption(6, rValue);
-    m_host.setModified(false);
-    m_host.enterTransferMode();
-    m_host.clearEditor();
+    m_prompts.setSaveDialogFileName(rValue);
+    m_display.setCaption(CaptionMode::Receiving, rValue);
+    m_editor.setModified(false);
+    m_display.enterTransferMode();
+    m_editor.clear();
     m_session.log().start("  受信\n");
     m_session.log().append("  標準で受信設定開始\n");
     m_session.log().append("  受信ﾌｧｲﾙ名は" + rValue + "\n");
-    return run(request, rValue, m_host.workingFolder());
+    return run(request, rValue, m_prompts.workingFolder());
 }
 
 ReceiveResult Receiver::run(Request& request, const QString& receiveFile, const QString& workingFolder) {
@@ -114,8 +122,7 @@ ReceiveResult Receiver::run(Request& request, const QString& receiveFile, const 
     setup.options = request.options;
     setup.receiveFile = receiveFile;
     setup.workingFolder = workingFolder;
-    setup.exitAfterTransfer = request.exitAfterTransfer;
-    return ReceiveRun(m_session, m_host, setup).run();
+    return ReceiveRun(m_session, m_display, m_editor, m_programs, m_state, setup).run();
 }
 
 } // namespace tornyx

@@ -19,34 +19,4 @@ std::optional<platform::MailMessage> completionMail(const TransferState& state, 
     return m;
 }
 
-void runPostTransfer(PostTransferHost& host, TransferState& state, const CommProfile& active,
-                     const PostTransferOptions& options, const QString& endStamp) {
-    host.setTransferPanel(6, QString());
-    host.setTransferPanel(2, QString());
-    host.stopTimer1();
-    // (The synthesized release of Escape is a Windows mechanism: dropped.)
-    if (options.closeSelection)
-        host.closeSelectionDialog();
-    host.enableCommands();
-    if (state.receivedPending) {
-        host.loadReceivedFile(state.transferPath);
-        if (options.splitAfterReceive)
-            host.openSplitSave();
-        host.showProgramControls();
-        host.scheduleIndexRebuild(100);
-        host.setScreenSaverInhibited(false);
-    } else {
-        host.setScreenSaverInhibited(false);
-        host.showProgramControls();
-        if (const auto mail = completionMail(state, active.setting, endStamp))
-            host.sendCompletionMail(*mail);
-    }
-    host.setStepButtonEnabled(false);
-    state.stepFlag = false;
-    host.setEditorContextMenuEnabled(true);
-    state.running = false;
-    if (active.send.dncSend != 1)
-        host.destroyProgressBar();
-}
-
 } // namespace tornyx

@@ -14,7 +14,7 @@ namespace tornyx {
 class LineHost {
 public:
     enum class Kind { Error, Warning, Information, Question, Stop };
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+    enum class Buttons { Ok, Yes, OkCancel, YesNo, YesNoCancel };
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~LineHost() = default;

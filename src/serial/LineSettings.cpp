@@ -2,7 +2,7 @@
 
 namespace tornyx {
 
-LineSettings LineSettings::fromProfile(const CommProfile& profile, int kind) {
+LineSettings LineSettings::fromProfile(const CommProfile& profile, LineDirection kind) {
     LineSettings s;
     s.kind = kind;
     if (kind == ReceiveKind) {

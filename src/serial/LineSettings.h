@@ -6,13 +6,17 @@
 
 namespace tornyx {
 
-enum TransferKind { SendKind = 1, ReceiveKind = 2 };
+// Which group of the profile a transfer opens the line with: send (the
+// send and DNC runs) or receive.
+enum class LineDirection { Send, Receive };
+inline constexpr LineDirection SendKind = LineDirection::Send;
+inline constexpr LineDirection ReceiveKind = LineDirection::Receive;
 
 // The active profile's fields for one direction, copied when a transfer
-// opens the line, plus the transfer kind (1 send and DNC, 2 receive).
+// opens the line, plus the direction.
 // Fields of the other direction stay at 0 / empty.
 struct LineSettings {
-    int kind = SendKind;
+    LineDirection kind = SendKind;
     // both directions
     int speed = 0;
     int code = 0;
@@ -35,7 +39,7 @@ struct LineSettings {
     int endCode = 0;
     int seChar = 0;
 
-    static LineSettings fromProfile(const CommProfile& profile, int kind);
+    static LineSettings fromProfile(const CommProfile& profile, LineDirection kind);
 };
 
 } // namespace tornyx

@@ -1,5 +1,6 @@
 #include "serial/TransferSession.h"
 
+#include "platform/IniFile.h"
 #include "platform/PortNames.h"
 
 #include <algorithm>
@@ -48,7 +49,7 @@ constexpr std::array<Limits, 7> ReceiveLimits = {{
 // Receive codes: 0 ISO/EIA automatic, 1 ASCII, 2 EIA, 3 ISO, 4 user framing.
 enum class Framing { Eight, SevenEven, User, AsRead };
 
-Framing framingOf(int kind, int code) {
+Framing framingOf(LineDirection kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
         case 0:
@@ -76,7 +77,7 @@ Framing framingOf(int kind, int code) {
     }
 }
 
-CodeMode codeModeOf(int kind, int code) {
+CodeMode codeModeOf(LineDirection kind, int code) {
     if (kind == ReceiveKind) {
         switch (code) {
         case 0:
@@ -107,8 +108,10 @@ QString hexByte(unsigned char b) {
 
 TransferSession::TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
                                  TransferLog::Now now)
-    : m_port(port), m_host(host), m_clock(clock),
-      m_resolve([](const QString& name) { return platform::portDevicePath(name); }), m_log(std::move(now)) {}
+    : m_port(port), m_host(host), m_clock(clock), m_resolve([](const QString& name) {
+          return platform::portDevicePath(name, platform::IniFile(QString()));
+      }),
+      m_log(std::move(now)) {}
 
 bool TransferSession::fail(const QString& message, const QString& logLine) {
     m_host.showMessage(Kind::Error, message);
@@ -116,7 +119,7 @@ bool TransferSession::fail(const QString& message, const QString& logLine) {
     return false;
 }
 
-bool TransferSession::openLine(int kind, const CommProfile& profile, const LineOptions& options) {
+bool TransferSession::openLine(LineDirection kind, const CommProfile& profile, const LineOptions& options) {
     m_options = options;
     m_rawNext = false;
     m_writeFailed = false;
@@ -129,7 +132,7 @@ bool TransferSession::openLine(int kind, const CommProfile& profile, const LineO
     }
 }
 
-bool TransferSession::openLineSteps(int kind, const CommProfile& profile) {
+bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profile) {
     m_dataPhase = false;
     m_settings = LineSettings::fromProfile(profile, kind);
     // The switch digits after the first go out encoded; encode them in this
@@ -548,10 +551,6 @@ platform::PortState probePortState(int n, platform::SerialPort& port, const Line
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
                const TransferSession::PortResolver& resolve) {
     return probePortState(n, port, options, resolve) == platform::PortState::Free;
-}
-
-bool probePort(int n, platform::SerialPort& port, const LineOptions& options) {
-    return probePort(n, port, options, [](const QString& name) { return platform::portDevicePath(name); });
 }
 
 } // namespace tornyx

@@ -53,7 +53,8 @@ public:
     TransferSession(platform::SerialPort& port, LineHost& host, platform::Clock& clock,
                     TransferLog::Now now = &QDateTime::currentDateTime);
 
-    // Default: platform::portDevicePath (the "Ports" section of Tornyx.INI).
+    // Default: the fixed mapping COM<n> -> /dev/ttyS<n-1>; the program sets
+    // one that reads the section "Ports" of its option file.
     void setPortResolver(PortResolver resolve) { m_resolve = std::move(resolve); }
 
     // --- the line ---------------------------------------------------------
@@ -63,7 +64,7 @@ public:
     // runs the line-switch sequence when options.autoSwitch. false when the
     // transfer must not start; the message has been shown and the log line
     // written. The port may be left open on false: call closeLine().
-    bool openLine(int kind, const CommProfile& profile, const LineOptions& options);
+    bool openLine(LineDirection kind, const CommProfile& profile, const LineOptions& options);
 
     // Sends one text character (encoded for codeMode()). It first waits until
     // the line has room for it: the writer runs at most the lead ahead of the
@@ -146,7 +147,7 @@ public:
     platform::Clock& clock() { return m_clock; }
 
 private:
-    bool openLineSteps(int kind, const CommProfile& profile);
+    bool openLineSteps(LineDirection kind, const CommProfile& profile);
     bool fail(const QString& message, const QString& logLine);
     bool switchLine();
     void startPacing();
@@ -185,6 +186,5 @@ platform::PortState probePortState(int n, platform::SerialPort& port, const Line
 // True when "COM"n is Free. Used to list ports 1..30 and at program end.
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
                const TransferSession::PortResolver& resolve);
-bool probePort(int n, platform::SerialPort& port, const LineOptions& options);
 
 } // namespace tornyx

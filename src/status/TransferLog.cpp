@@ -51,13 +51,13 @@ QString TransferLog::lastLine() const {
     return (nl < 0 ? v : v.mid(nl + 1)).toString();
 }
 
-QString TransferLog::filePath(int kind) {
+QString TransferLog::filePath(const QString& folder, int kind) {
     const char* suffix = kind == Receive ? "_R.log" : kind == Dnc ? "_D.log" : "_S.log";
-    return platform::homeFile(QString(platform::ProgramName) + suffix);
+    return folder + '/' + platform::ProgramName + suffix;
 }
 
-std::optional<QString> TransferLog::readFile(int kind) {
-    QFile f(filePath(kind));
+std::optional<QString> TransferLog::readFile(const QString& folder, int kind) {
+    QFile f(filePath(folder, kind));
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
     QString text = platform::fromSjis(f.readAll());
@@ -78,7 +78,9 @@ bool TransferLog::write(int kind) const {
     crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     crlf.replace('\n', QLatin1String("\r\n"));
     const QByteArray bytes = platform::toSjis(crlf);
-    QSaveFile f(filePath(kind));
+    if (m_folder.isEmpty())
+        return false;
+    QSaveFile f(filePath(m_folder, kind));
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
 }
 

@@ -31,9 +31,14 @@ public:
     // diagnostics); empty when there is none.
     QString lastLine() const;
 
-    // "Tornyx_S.log", "Tornyx_R.log", "Tornyx_D.log" in the settings home;
-    // any kind other than 2 and 3 is the send log.
-    static QString filePath(int kind);
+    // The folder the log files go to (the settings home); until it is set
+    // nothing can be written.
+    void setFolder(const QString& folder) { m_folder = folder; }
+    const QString& folder() const { return m_folder; }
+
+    // "Tornyx_S.log", "Tornyx_R.log", "Tornyx_D.log" in folder; any kind
+    // other than 2 and 3 is the send log.
+    static QString filePath(const QString& folder, int kind);
     // Stores the account (Shift-JIS, CR LF) in the file of its kind,
     // replacing the file as a whole. An empty account writes nothing and
     // leaves the previous file alone. Returns false when the file could not
@@ -42,7 +47,7 @@ public:
 
     // For the log view: the stored account of a kind as text (Shift-JIS
     // decoded, CR LF as LF); nullopt when there is no such file.
-    static std::optional<QString> readFile(int kind);
+    static std::optional<QString> readFile(const QString& folder, int kind);
     // The error box when it is missing: "送信ﾛｸﾞﾌｧｲﾙが見つかりません｡",
     // "受信ﾛｸﾞﾌｧｲﾙが見つかりません｡", "DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡".
     static QString missingFileText(int kind);
@@ -58,6 +63,7 @@ public:
     static QString longTimeFormat(const QLocale& locale);
 
 private:
+    QString m_folder;
     Now m_now;
     QLocale m_locale;
     QString m_text;

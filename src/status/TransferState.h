@@ -25,22 +25,43 @@ struct SendCounters {
     }
 };
 
-// The run state the send, receive and DNC runs share with the main window
-// and its post-transfer step (Timer1), besides what the serial line's
-// TransferSession keeps (stop request, write-failure and data-phase flags,
-// the log text). The main window owns one.
+// Which log a run writes and what the post-transfer step does after it.
+enum class TransferKind {
+    None,
+    Send,
+    Receive,
+    Dnc,
+};
+
+// The run state the send, receive and DNC runs share with the transfer desk
+// and its post-transfer step, besides what the serial line's TransferSession
+// keeps (stop request, write-failure and data-phase flags, the log text).
+// The desk owns one.
 struct TransferState {
-    int kind = 0;                 // 1 send and DNC, 2 receive (3 selects the DNC log)
+    TransferKind kind = TransferKind::None;
     int errorNumber = 0;          // stage reached, logged when a run stops
     bool running = false;         // set by the set-up, cleared by the post-transfer step
     bool success = false;         // the run ended normally
     bool dataSent = false;        // the run reached the sending of its data (mail)
     bool receivedPending = false; // a received file waits to be loaded
     bool exitAfterTransfer = false;
-    bool stepFlag = false; // the run used step mode
+    bool stepFlag = false;    // the run used step mode
+    bool stepPending = false; // the step button or the space bar was pressed
+    // The stop button was pressed; the editor leaves its caret displays
+    // alone until the window is idle again.
+    bool stopPending = false;
+    // The remaining-time estimate ticks (every 10 s while data is sent).
+    bool estimating = false;
     QString transferPath;
     QString startLine; // "開始 " + date and time + "\n"
     SendCounters counters;
+
+    // One press of the step button since the last call.
+    bool takeStep() {
+        const bool s = stepPending;
+        stepPending = false;
+        return s;
+    }
 };
 
 } // namespace tornyx

@@ -27,8 +27,12 @@ using test::TempHome;
 
 namespace {
 
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
-QByteArray sj(const char16_t* s) { return platform::toSjis(u(s)); }
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
+QByteArray sj(const char16_t* s) {
+    return platform::toSjis(u(s));
+}
 
 void key(QWidget* w, int k, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);
@@ -55,7 +59,7 @@ struct Document : ::testing::Test {
     TempHome home;
     FakePrompts prompts;
     std::unique_ptr<TMainForm> form;
-    QString caption(const QString& middle) const { return middle + " - Tornyx" + form->versionText; }
+    QString caption(const QString& middle) const { return middle + " - Tornyx" + form->versionText(); }
 
     test::SafeServices safe{home, &prompts};
 
@@ -86,30 +90,31 @@ TEST_F(Document, OpenLoadsAnnouncesAndListsThePrograms) {
     start();
     open("P1.NC");
     EXPECT_TRUE(prompts.boxes.empty());
-    EXPECT_EQ(form->RichEdit1->lineText(1), u(u"O0001(荒加工)"));
-    EXPECT_EQ(form->documentPath, home.file("P1.NC"));
+    EXPECT_EQ(form->controls().RichEdit1->lineText(1), u(u"O0001(荒加工)"));
+    EXPECT_EQ(form->desk().document().path, home.file("P1.NC"));
     EXPECT_EQ(form->windowTitle(), caption(u(u"<編集>") + home.file("P1.NC")));
-    EXPECT_EQ(form->StatusBar1->text(0), u(u"ｻｲｽﾞ : ") + QString::number(file.size()) + u(u"ﾊﾞｲﾄ"));
-    EXPECT_EQ(form->options.dirPath, home.path());
-    EXPECT_EQ(form->options.recentFiles[0], home.file("P1.NC"));
+    EXPECT_EQ(form->controls().StatusBar1->text(0),
+              u(u"ｻｲｽﾞ : ") + QString::number(file.size()) + u(u"ﾊﾞｲﾄ"));
+    EXPECT_EQ(form->desk().options().dirPath, home.path());
+    EXPECT_EQ(form->desk().options().recentFiles[0], home.file("P1.NC"));
     EXPECT_FALSE(form->isModified());
-    EXPECT_EQ(form->documentSize, quint32(file.size()));
-    EXPECT_TRUE(form->Timer4->isActive());
-    EXPECT_EQ(form->Timer4->interval(), 100);
+    EXPECT_EQ(form->desk().document().size, quint32(file.size()));
+    EXPECT_TRUE(form->controls().Timer4->isActive());
+    EXPECT_EQ(form->controls().Timer4->interval(), 100);
 
-    form->Timer4->stop();
+    form->desk().programs().cancelExtraction();
     form->Timer4Timer();
-    EXPECT_EQ(items(form->ComboBox1), (QStringList{u(u"00002-O0001(荒加工)"), "00005-O0002"}));
-    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
-    EXPECT_EQ(form->programIndex.indexedLineCount, 8);
-    EXPECT_TRUE(form->BitBtn1->isEnabled());
-    EXPECT_TRUE(form->StatusBar1->text(6).isEmpty());
+    EXPECT_EQ(items(form->controls().ComboBox1), (QStringList{u(u"00002-O0001(荒加工)"), "00005-O0002"}));
+    EXPECT_EQ(form->controls().ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(form->desk().programs().indexedLineCount, 8);
+    EXPECT_TRUE(form->controls().BitBtn1->isEnabled());
+    EXPECT_TRUE(form->controls().StatusBar1->text(6).isEmpty());
 }
 
 TEST_F(Document, OpenWithMissingProfileFolderOrVanishedFile) {
     start();
-    form->options.dirPath = home.path();
-    form->profiles[1].setting.dirPathSub = home.file("nowhere");
+    form->desk().options().dirPath = home.path();
+    form->desk().profiles()[1].setting.dirPathSub = home.file("nowhere");
     prompts.fileNames = {home.file("gone.nc")};
     form->FileOpenClick();
     ASSERT_EQ(prompts.boxes.size(), 2u);
@@ -118,10 +123,10 @@ TEST_F(Document, OpenWithMissingProfileFolderOrVanishedFile) {
     EXPECT_EQ(prompts.boxes[0].buttons, Prompts::Yes);
     EXPECT_EQ(prompts.fileDialogFolders, QStringList{home.path()});
     EXPECT_EQ(prompts.boxes[1].text, u(u"呼出ﾃﾞｰﾀ\n") + home.file("gone.nc") + u(u"が見つかりません｡"));
-    EXPECT_EQ(form->documentPath, u(u"無題"));
+    EXPECT_EQ(form->desk().document().path, u(u"無題"));
 
     QDir(home.path()).mkdir("data");
-    form->profiles[1].setting.dirPathSub = home.file("data");
+    form->desk().profiles()[1].setting.dirPathSub = home.file("data");
     prompts.boxes.clear();
     form->FileOpenClick();
     EXPECT_TRUE(prompts.boxes.empty());
@@ -140,44 +145,44 @@ TEST_F(Document, UnicodeFileAskedAndEmptyFileWarned) {
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Warning);
     EXPECT_EQ(prompts.boxes[0].text, text::bigEndianQuestion());
-    EXPECT_EQ(form->RichEdit1->text(), u(u"O1(あ)"));
+    EXPECT_EQ(form->controls().RichEdit1->text(), u(u"O1(あ)"));
 
     prompts.boxes.clear();
     prompts.answers = {Prompts::Yes};
-    form->Timer4->stop();
+    form->desk().programs().cancelExtraction();
     open("EMPTY.NC");
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, text::fileFormatWrong());
     EXPECT_EQ(prompts.boxes[0].buttons, Prompts::Yes | Prompts::No);
-    EXPECT_TRUE(form->RichEdit1->text().isEmpty());
-    EXPECT_FALSE(form->Timer4->isActive()) << "an empty file starts no extraction";
-    EXPECT_EQ(form->StatusBar1->text(0), u(u"ｻｲｽﾞ : 0ﾊﾞｲﾄ"));
+    EXPECT_TRUE(form->controls().RichEdit1->text().isEmpty());
+    EXPECT_FALSE(form->controls().Timer4->isActive()) << "an empty file starts no extraction";
+    EXPECT_EQ(form->controls().StatusBar1->text(0), u(u"ｻｲｽﾞ : 0ﾊﾞｲﾄ"));
 }
 
 TEST_F(Document, SaveOfAnUntitledDocumentAsksWhereItGoes) {
     start();
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(home.path());
-    typeText(form->RichEdit1, "o1\ng0x1.\n");
+    typeText(form->controls().RichEdit1, "o1\ng0x1.\n");
     EXPECT_TRUE(form->isModified());
-    EXPECT_EQ(form->StatusBar1->text(4), u(u"<変更>"));
+    EXPECT_EQ(form->controls().StatusBar1->text(4), u(u"<変更>"));
     EXPECT_FALSE(form->FileSaveClick()) << "the dialog was cancelled";
     EXPECT_EQ(prompts.fileDialogTitles, QStringList{u(u"ﾃﾞｰﾀ保存")});
     EXPECT_FALSE(QFile::exists(home.file(u(u"無題"))));
     EXPECT_TRUE(form->isModified());
-    EXPECT_EQ(form->documentPath, u(u"無題"));
+    EXPECT_EQ(form->desk().document().path, u(u"無題"));
 
     prompts.fileNames = {home.file("NEW.NC")};
     EXPECT_TRUE(form->FileSaveClick());
     QDir::setCurrent(cwd);
     EXPECT_EQ(home.read("NEW.NC"), QByteArray("O1\r\nG0X1.\r\n"));
-    EXPECT_EQ(form->documentPath, home.file("NEW.NC"));
-    EXPECT_EQ(form->options.recentFiles[0], home.file("NEW.NC"));
+    EXPECT_EQ(form->desk().document().path, home.file("NEW.NC"));
+    EXPECT_EQ(form->desk().options().recentFiles[0], home.file("NEW.NC"));
     EXPECT_EQ(form->windowTitle(), caption(u(u"<編集>") + home.file("NEW.NC")));
     EXPECT_FALSE(form->isModified());
-    EXPECT_TRUE(form->StatusBar1->text(4).isEmpty());
-    EXPECT_EQ(form->StatusBar1->text(0), u(u"ｻｲｽﾞ : 11ﾊﾞｲﾄ"));
-    EXPECT_EQ(form->Timer4->interval(), 1000);
+    EXPECT_TRUE(form->controls().StatusBar1->text(4).isEmpty());
+    EXPECT_EQ(form->controls().StatusBar1->text(0), u(u"ｻｲｽﾞ : 11ﾊﾞｲﾄ"));
+    EXPECT_EQ(form->controls().Timer4->interval(), 1000);
     EXPECT_FALSE(form->FileSaveClick()) << "nothing to save";
 }
 
@@ -186,9 +191,9 @@ TEST_F(Document, EditedJapaneseFileRoundTripsByteForByte) {
     home.write("JP.NC", file);
     start();
     open("JP.NC");
-    form->RichEdit1->setCursorPosition(2, 0);
-    typeText(form->RichEdit1, "n");
-    key(form->RichEdit1, Qt::Key_Backspace, "\b");
+    form->controls().RichEdit1->setCursorPosition(2, 0);
+    typeText(form->controls().RichEdit1, "n");
+    key(form->controls().RichEdit1, Qt::Key_Backspace, "\b");
     ASSERT_TRUE(form->isModified());
     EXPECT_TRUE(form->FileSaveClick());
     EXPECT_EQ(hex(home.read("JP.NC")), hex(file));
@@ -200,7 +205,7 @@ TEST_F(Document, CharactersShiftJisCannotHoldAreNamedBeforeWriting) {
     start();
     prompts.answers = {Prompts::Yes};
     open("U8.NC");
-    typeText(form->RichEdit1, "x");
+    typeText(form->controls().RichEdit1, "x");
     prompts.boxes.clear();
     prompts.answers = {Prompts::No};
     EXPECT_FALSE(form->FileSaveClick());
@@ -216,8 +221,8 @@ TEST_F(Document, CharactersShiftJisCannotHoldAreNamedBeforeWriting) {
 
 TEST_F(Document, WriteFailureIsReportedAndTheChangesKept) {
     start();
-    typeText(form->RichEdit1, "o1");
-    form->documentPath = home.file("no/such/folder/P.NC");
+    typeText(form->controls().RichEdit1, "o1");
+    form->desk().document().path = home.file("no/such/folder/P.NC");
     EXPECT_FALSE(form->FileSaveClick());
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
@@ -230,8 +235,8 @@ TEST_F(Document, NewAsksWithoutCancelAndStartsUntitled) {
     start();
     open("P1.NC");
     form->Timer4Timer();
-    form->programIndex.setKey(":");
-    typeText(form->RichEdit1, "x");
+    form->desk().programs().setKey(":");
+    typeText(form->controls().RichEdit1, "x");
     prompts.answers = {Prompts::No};
     form->open1Click();
     ASSERT_EQ(prompts.boxes.size(), 1u);
@@ -239,12 +244,12 @@ TEST_F(Document, NewAsksWithoutCancelAndStartsUntitled) {
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Exclamation);
     EXPECT_EQ(prompts.boxes[0].text, home.file("P1.NC") + u(u" への変更を保存しますか？"));
     EXPECT_EQ(prompts.boxes[0].buttons, Prompts::Yes | Prompts::No);
-    EXPECT_TRUE(form->RichEdit1->text().isEmpty());
-    EXPECT_EQ(form->documentPath, u(u"無題"));
+    EXPECT_TRUE(form->controls().RichEdit1->text().isEmpty());
+    EXPECT_EQ(form->desk().document().path, u(u"無題"));
     EXPECT_EQ(form->windowTitle(), caption(u(u"<新規作成>無題")));
-    EXPECT_EQ(form->StatusBar1->text(0), u(u"ｻｲｽﾞ"));
-    EXPECT_EQ(form->ComboBox1->count(), 0);
-    EXPECT_TRUE(form->programIndex.key().isEmpty());
+    EXPECT_EQ(form->controls().StatusBar1->text(0), u(u"ｻｲｽﾞ"));
+    EXPECT_EQ(form->controls().ComboBox1->count(), 0);
+    EXPECT_TRUE(form->desk().programs().key().isEmpty());
     EXPECT_FALSE(form->isModified());
     EXPECT_EQ(home.read("P1.NC"), QByteArray("O0001\r\nM30\r\n"));
 }
@@ -254,38 +259,38 @@ TEST_F(Document, ChangesToSaveSurviveACancelledDialog) {
     home.write("P2.NC", "O0002\r\n");
     start();
     open("P1.NC");
-    typeText(form->RichEdit1, "n1\n");
+    typeText(form->controls().RichEdit1, "n1\n");
     prompts.fileDialogTitles.clear();
     prompts.answers = {Prompts::Yes}; // save? yes; the save dialog is cancelled
     prompts.fileNames = {QString(), home.file("P2.NC")};
     form->FileOpenClick();
     EXPECT_EQ(prompts.fileDialogTitles, QStringList{u(u"ﾃﾞｰﾀ保存")}) << "no open dialog";
-    EXPECT_EQ(form->RichEdit1->text(), "N1\nO0001\n");
+    EXPECT_EQ(form->controls().RichEdit1->text(), "N1\nO0001\n");
     EXPECT_TRUE(form->isModified());
     form->open1Click(); // answered No: the changes go as asked
-    EXPECT_TRUE(form->RichEdit1->text().isEmpty());
+    EXPECT_TRUE(form->controls().RichEdit1->text().isEmpty());
 }
 
 TEST_F(Document, AskSaveYesWritesTheChosenFileButKeepsTheDocumentPath) {
     home.write("P1.NC", "O0001\r\n");
     start();
     open("P1.NC");
-    typeText(form->RichEdit1, "n1\n");
+    typeText(form->controls().RichEdit1, "n1\n");
     prompts.answers = {Prompts::Yes};
     prompts.fileNames = {home.file("COPY.NC")};
-    form->askSave(form->saveDialogFileName, u(u"ﾃﾞｰﾀ保存"));
+    form->askSave(form->desk().document().saveDialogFileName, u(u"ﾃﾞｰﾀ保存"));
     EXPECT_EQ(home.read("COPY.NC"), QByteArray("N1\r\nO0001\r\n"));
-    EXPECT_EQ(form->documentPath, home.file("P1.NC"));
+    EXPECT_EQ(form->desk().document().path, home.file("P1.NC"));
     EXPECT_FALSE(form->isModified());
 }
 
 TEST_F(Document, SizeInMetresAndCaptionWithTheFileNameOnly) {
     home.write("T.NC", QByteArray(1000, 'G'));
     start();
-    form->options.set("op3", "Y");
-    form->options.set("op22", "Y");
+    form->desk().options().setOn(Opt::Metres, true);
+    form->desk().options().setOn(Opt::FileNameCaption, true);
     open("T.NC");
-    EXPECT_EQ(form->StatusBar1->text(0), u(u"ｻｲｽﾞ : 2.54ﾒｰﾄﾙ"));
+    EXPECT_EQ(form->controls().StatusBar1->text(0), u(u"ｻｲｽﾞ : 2.54ﾒｰﾄﾙ"));
     EXPECT_EQ(form->windowTitle(), caption(u(u"<編集>T.NC")));
 }
 
@@ -297,16 +302,16 @@ TEST_F(Document, RecentListTakesTheNewSpellingOnce) {
     open("A.NC");
     open("B.NC");
     open("a.nc");
-    EXPECT_EQ(form->options.recentFiles[0], home.file("a.nc"));
-    EXPECT_EQ(form->options.recentFiles[1], home.file("B.NC"));
-    EXPECT_TRUE(form->options.recentFiles[2].isEmpty());
-    EXPECT_EQ(form->MenuFile[0]->text(), "&1 " + home.file("a.nc"));
-    EXPECT_FALSE(form->MenuFile[2]->isVisible());
+    EXPECT_EQ(form->desk().options().recentFiles[0], home.file("a.nc"));
+    EXPECT_EQ(form->desk().options().recentFiles[1], home.file("B.NC"));
+    EXPECT_TRUE(form->desk().options().recentFiles[2].isEmpty());
+    EXPECT_EQ(form->controls().MenuFile[0]->text(), "&1 " + home.file("a.nc"));
+    EXPECT_FALSE(form->controls().MenuFile[2]->isVisible());
 
     form->openRecent(2);
-    EXPECT_EQ(form->RichEdit1->text(), "O2\n");
-    EXPECT_EQ(form->options.recentFiles[0], home.file("B.NC"));
-    EXPECT_EQ(form->Timer4->interval(), 100);
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O2\n");
+    EXPECT_EQ(form->desk().options().recentFiles[0], home.file("B.NC"));
+    EXPECT_EQ(form->controls().Timer4->interval(), 100);
 }
 
 TEST_F(Document, IndexFollowsEditsAndJumps) {
@@ -317,38 +322,38 @@ TEST_F(Document, IndexFollowsEditsAndJumps) {
     start();
     open("P.NC");
     form->Timer4Timer();
-    EXPECT_EQ(items(form->ComboBox1), (QStringList{"00001-O1", "00030-O30"}));
+    EXPECT_EQ(items(form->controls().ComboBox1), (QStringList{"00001-O1", "00030-O30"}));
 
     // A new program typed on line 45: the key swap keeps "O", the change
     // restarts Timer4 with one second.
-    form->RichEdit1->setCursorPosition(44, 0);
-    typeText(form->RichEdit1, "o45\n");
-    EXPECT_TRUE(form->Timer4->isActive());
-    EXPECT_EQ(form->Timer4->interval(), 1000);
+    form->controls().RichEdit1->setCursorPosition(44, 0);
+    typeText(form->controls().RichEdit1, "o45\n");
+    EXPECT_TRUE(form->controls().Timer4->isActive());
+    EXPECT_EQ(form->controls().Timer4->interval(), 1000);
     form->Timer4Timer();
-    EXPECT_EQ(items(form->ComboBox1), (QStringList{"00001-O1", "00030-O30", "00045-O45"}));
-    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+    EXPECT_EQ(items(form->controls().ComboBox1), (QStringList{"00001-O1", "00030-O30", "00045-O45"}));
+    EXPECT_EQ(form->controls().ComboBox1->currentIndex(), 2);
 
     form->ComboBox1Select(1);
-    EXPECT_EQ(form->RichEdit1->caretLine(), 29);
-    EXPECT_EQ(form->RichEdit1->firstVisibleLine(), 28);
-    EXPECT_EQ(form->RichEdit1->selectedText(), "O30");
-    EXPECT_EQ(form->StatusBar1->text(1), "30 , 4");
+    EXPECT_EQ(form->controls().RichEdit1->caretLine(), 29);
+    EXPECT_EQ(form->controls().RichEdit1->firstVisibleLine(), 28);
+    EXPECT_EQ(form->controls().RichEdit1->selectedText(), "O30");
+    EXPECT_EQ(form->controls().StatusBar1->text(1), "30 , 4");
 
     // Moving the caret selects the program it is in.
-    form->RichEdit1->setCursorPosition(10, 0);
+    form->controls().RichEdit1->setCursorPosition(10, 0);
     QApplication::processEvents();
-    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
-    form->RichEdit1->setCursorPosition(50, 0);
+    EXPECT_EQ(form->controls().ComboBox1->currentIndex(), 0);
+    form->controls().RichEdit1->setCursorPosition(50, 0);
     QApplication::processEvents();
-    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+    EXPECT_EQ(form->controls().ComboBox1->currentIndex(), 2);
 
     // The line of an entry edited since: choosing it removes the entry.
-    form->RichEdit1->setCursorPosition(29, 0);
-    typeText(form->RichEdit1, "x");
-    form->Timer4->stop();
+    form->controls().RichEdit1->setCursorPosition(29, 0);
+    typeText(form->controls().RichEdit1, "x");
+    form->desk().programs().cancelExtraction();
     form->ComboBox1Select(1);
-    EXPECT_EQ(items(form->ComboBox1), (QStringList{"00001-O1", "00045-O45"}));
+    EXPECT_EQ(items(form->controls().ComboBox1), (QStringList{"00001-O1", "00045-O45"}));
 }
 
 TEST_F(Document, ColonKeySwapAndNoProgramNumberLeavesTheList) {
@@ -356,18 +361,18 @@ TEST_F(Document, ColonKeySwapAndNoProgramNumberLeavesTheList) {
     start();
     open("E.NC");
     form->Timer4Timer();
-    EXPECT_EQ(form->programIndex.key(), ":");
-    form->RichEdit1->setCursorPosition(2, 0);
-    typeText(form->RichEdit1, "o0002\n");
-    EXPECT_EQ(form->RichEdit1->lineText(2), ":0002");
+    EXPECT_EQ(form->desk().programs().key(), ":");
+    form->controls().RichEdit1->setCursorPosition(2, 0);
+    typeText(form->controls().RichEdit1, "o0002\n");
+    EXPECT_EQ(form->controls().RichEdit1->lineText(2), ":0002");
 
     // Without "O" or ":" before a digit the tick changes nothing.
-    form->RichEdit1->clearQuietly();
-    form->RichEdit1->setTextQuietly("G00 X1.\nM30\n");
+    form->controls().RichEdit1->clearQuietly();
+    form->controls().RichEdit1->setTextQuietly("G00 X1.\nM30\n");
     form->Timer4Timer();
-    EXPECT_EQ(form->ComboBox1->count(), 1);
+    EXPECT_EQ(form->controls().ComboBox1->count(), 1);
     form->BitBtn1Click();
-    EXPECT_EQ(form->ComboBox1->count(), 1);
+    EXPECT_EQ(form->controls().ComboBox1->count(), 1);
 }
 
 TEST_F(Document, AutoIndexOffLeavesTheListToTheButton) {
@@ -375,99 +380,101 @@ TEST_F(Document, AutoIndexOffLeavesTheListToTheButton) {
     start();
     open("P.NC");
     form->Timer4Timer();
-    form->options.autoIndexOff = true;
-    form->RichEdit1->setCursorPosition(2, 0);
-    typeText(form->RichEdit1, "o2\n");
-    EXPECT_FALSE(form->Timer4->isActive()) << "the change does not start the timer";
-    form->Timer4->setInterval(1);
+    form->desk().options().autoIndexOff = true;
+    form->controls().RichEdit1->setCursorPosition(2, 0);
+    typeText(form->controls().RichEdit1, "o2\n");
+    EXPECT_FALSE(form->controls().Timer4->isActive()) << "the change does not start the timer";
+    form->controls().Timer4->setInterval(1);
     form->Timer4Timer();
-    EXPECT_EQ(items(form->ComboBox1), QStringList{"00001-O1"});
-    EXPECT_EQ(form->Timer4->interval(), 500) << "idle ticks never spin at 1 ms";
+    EXPECT_EQ(items(form->controls().ComboBox1), QStringList{"00001-O1"});
+    EXPECT_EQ(form->controls().Timer4->interval(), 500) << "idle ticks never spin at 1 ms";
     form->BitBtn1Click();
-    EXPECT_EQ(items(form->ComboBox1), (QStringList{"00001-O1", "00003-O2"}));
-    EXPECT_FALSE(form->SpeedButton[13]->isEnabled()) << "idle again";
-    EXPECT_TRUE(form->FileNew->menuAction()->isEnabled());
+    EXPECT_EQ(items(form->controls().ComboBox1), (QStringList{"00001-O1", "00003-O2"}));
+    EXPECT_FALSE(form->controls().SpeedButton[13]->isEnabled()) << "idle again";
+    EXPECT_TRUE(form->controls().FileNew->menuAction()->isEnabled());
 }
 
 TEST_F(Document, TransferModeSwitchesCommandsBarsAndPanelZero) {
     start();
-    form->setTransferMode(false);
+    form->enterTransferMode();
     for (int i : {1, 2, 3, 6, 7, 10, 12, 15})
-        EXPECT_FALSE(form->SpeedButton[i]->isEnabled()) << i;
-    EXPECT_TRUE(form->SpeedButton[13]->isEnabled());
-    EXPECT_FALSE(form->FileNew->menuAction()->isEnabled());
-    EXPECT_FALSE(form->Menu_log->menuAction()->isEnabled());
-    EXPECT_FALSE(form->Menu_ver->isEnabled());
-    EXPECT_TRUE(form->StatusBar2->isVisible());
-    EXPECT_FALSE(form->StatusBar1->isVisible());
-    ASSERT_NE(form->ProgressBar1, nullptr);
-    EXPECT_TRUE(form->RichEdit1->isReadOnly());
+        EXPECT_FALSE(form->controls().SpeedButton[i]->isEnabled()) << i;
+    EXPECT_TRUE(form->controls().SpeedButton[13]->isEnabled());
+    EXPECT_FALSE(form->controls().FileNew->menuAction()->isEnabled());
+    EXPECT_FALSE(form->controls().Menu_log->menuAction()->isEnabled());
+    EXPECT_FALSE(form->controls().Menu_ver->isEnabled());
+    EXPECT_TRUE(form->controls().StatusBar2->isVisible());
+    EXPECT_FALSE(form->controls().StatusBar1->isVisible());
+    ASSERT_NE(form->progressBar(), nullptr);
+    EXPECT_TRUE(form->controls().RichEdit1->isReadOnly());
 
-    form->setTransferMode(true);
-    EXPECT_TRUE(form->SpeedButton[1]->isEnabled());
-    EXPECT_FALSE(form->SpeedButton[13]->isEnabled());
-    EXPECT_TRUE(form->Menu_log->menuAction()->isEnabled());
-    EXPECT_TRUE(form->StatusBar1->isVisible());
-    EXPECT_FALSE(form->StatusBar2->isVisible());
-    EXPECT_FALSE(form->RichEdit1->isReadOnly());
+    form->leaveTransferMode();
+    EXPECT_TRUE(form->controls().SpeedButton[1]->isEnabled());
+    EXPECT_FALSE(form->controls().SpeedButton[13]->isEnabled());
+    EXPECT_TRUE(form->controls().Menu_log->menuAction()->isEnabled());
+    EXPECT_TRUE(form->controls().StatusBar1->isVisible());
+    EXPECT_FALSE(form->controls().StatusBar2->isVisible());
+    EXPECT_FALSE(form->controls().RichEdit1->isReadOnly());
 
-    form->profiles[1].send.dncSend = 1;
-    form->setTransferMode(false);
-    EXPECT_EQ(form->StatusBar2->text(0), u(u"経過時間 00:00:00"));
-    form->setTransferMode(true);
+    form->desk().profiles()[1].send.dncSend = 1;
+    form->enterTransferMode();
+    EXPECT_EQ(form->controls().StatusBar2->text(0), u(u"経過時間 00:00:00"));
+    form->leaveTransferMode();
 
-    form->logDisplayed = true;
-    form->setTransferMode(false);
-    EXPECT_TRUE(form->Menu_log->menuAction()->isEnabled());
-    EXPECT_FALSE(form->SpeedButton[13]->isEnabled()) << "nothing more while a log is shown";
-    EXPECT_FALSE(form->StatusBar2->isVisible());
+    home.write("Tornyx_S.log", "2010/07/09 12:05:33  x\r\n");
+    form->Menu_sendClick(1);
+    ASSERT_TRUE(form->isLogViewOpen());
+    form->enterTransferMode();
+    EXPECT_TRUE(form->controls().Menu_log->menuAction()->isEnabled());
+    EXPECT_FALSE(form->controls().SpeedButton[13]->isEnabled()) << "nothing more while a log is shown";
+    EXPECT_FALSE(form->controls().StatusBar2->isVisible());
 }
 
 TEST_F(Document, BusyModeEnablesCutOnlyWithASelection) {
     start();
-    typeText(form->RichEdit1, "o1");
-    form->setBusyMode(false);
-    EXPECT_FALSE(form->Menu_log->menuAction()->isEnabled());
-    EXPECT_TRUE(form->SpeedButton[13]->isEnabled());
-    form->setBusyMode(true);
-    EXPECT_FALSE(form->SpeedButton[13]->isEnabled());
-    EXPECT_TRUE(form->EditUndo->isEnabled());
-    EXPECT_TRUE(form->SpeedButton[7]->isEnabled());
-    EXPECT_FALSE(form->EditCut->isEnabled());
-    EXPECT_FALSE(form->SpeedButton[4]->isEnabled());
-    EXPECT_TRUE(form->BitBtn1->isEnabled());
-    form->RichEdit1->selectAll();
-    form->setBusyMode(true);
-    EXPECT_TRUE(form->EditCut->isEnabled());
-    EXPECT_TRUE(form->SpeedButton[5]->isEnabled());
+    typeText(form->controls().RichEdit1, "o1");
+    form->enterBusyMode();
+    EXPECT_FALSE(form->controls().Menu_log->menuAction()->isEnabled());
+    EXPECT_TRUE(form->controls().SpeedButton[13]->isEnabled());
+    form->leaveBusyMode();
+    EXPECT_FALSE(form->controls().SpeedButton[13]->isEnabled());
+    EXPECT_TRUE(form->controls().EditUndo->isEnabled());
+    EXPECT_TRUE(form->controls().SpeedButton[7]->isEnabled());
+    EXPECT_FALSE(form->controls().EditCut->isEnabled());
+    EXPECT_FALSE(form->controls().SpeedButton[4]->isEnabled());
+    EXPECT_TRUE(form->controls().BitBtn1->isEnabled());
+    form->controls().RichEdit1->selectAll();
+    form->leaveBusyMode();
+    EXPECT_TRUE(form->controls().EditCut->isEnabled());
+    EXPECT_TRUE(form->controls().SpeedButton[5]->isEnabled());
 }
 
 TEST_F(Document, LampsShowTheLines) {
     start();
     form->setDsrLamp(true);
-    EXPECT_EQ(form->LabeledEdit1->textColor(), QColor(Qt::blue));
+    EXPECT_EQ(form->controls().LabeledEdit1->textColor(), QColor(Qt::blue));
     form->setDsrLamp(false);
-    EXPECT_EQ(form->LabeledEdit1->textColor(), QColor(Qt::red));
+    EXPECT_EQ(form->controls().LabeledEdit1->textColor(), QColor(Qt::red));
     form->setCtsLamp(false);
-    EXPECT_EQ(form->LabeledEdit2->text(), u(u" ○"));
+    EXPECT_EQ(form->controls().LabeledEdit2->text(), u(u" ○"));
     form->setCtsLamp(true);
-    EXPECT_EQ(form->LabeledEdit2->text(), u(u" ●"));
+    EXPECT_EQ(form->controls().LabeledEdit2->text(), u(u" ●"));
 }
 
 TEST_F(Document, SplitSaveGetsACopyOfTheList) {
     home.write("P.NC", "O1\r\nM30\r\nO2\r\nM30\r\n");
-    start();
     QStringList handed;
     int calls = 0;
-    form->splitSaveDialog = [&](const QStringList& l) {
+    safe.services.splitSaveDialog = [&](const QStringList& l) {
         handed = l;
         ++calls;
     };
-    form->opSave->trigger();
+    start();
+    form->controls().opSave->trigger();
     EXPECT_EQ(calls, 0) << "an empty editor hands nothing over";
     open("P.NC");
     form->Timer4Timer();
-    form->opSave->trigger();
+    form->controls().opSave->trigger();
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(handed, (QStringList{"00001-O1", "00003-O2"}));
 }

@@ -23,7 +23,9 @@ using test::TempHome;
 
 namespace {
 
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
 
 struct MainFormPty : ::testing::Test {
     TempHome home;
@@ -53,12 +55,12 @@ struct MainFormPty : ::testing::Test {
     // Presses Send and waits (with the event loop running) until the
     // post-transfer step has given the window back.
     void sendAndWait() {
-        form->SpeedButton[10]->click();
+        form->controls().SpeedButton[10]->click();
         QElapsedTimer t;
         t.start();
-        while (form->SpeedButton[13]->isEnabled() && t.elapsed() < 20000)
+        while (form->controls().SpeedButton[13]->isEnabled() && t.elapsed() < 20000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
-        while (!form->SpeedButton[10]->isEnabled() && t.elapsed() < 25000)
+        while (!form->controls().SpeedButton[10]->isEnabled() && t.elapsed() < 25000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     QString lastLogLine() const {
@@ -82,7 +84,8 @@ TEST_F(MainFormPty, SendButtonPutsTheProgramOnTheLine) {
     // Raw bytes on the line: LF, O1, M30, end code LF "%", ISO even parity.
     EXPECT_EQ(test::hex(home.read("raw.bin")), "0A CF B1 0A 4D 33 30 0A 0A A5");
     EXPECT_EQ(lastLogLine(), u(u"送信完了"));
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled()) << "the post-transfer step gave the window back";
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled())
+        << "the post-transfer step gave the window back";
     EXPECT_FALSE(form->isModified());
 }
 
@@ -99,11 +102,11 @@ TEST_F(MainFormPty, StopButtonEndsTheRunWhileTheWindowStaysLive) {
         doc += "G01X" + QByteArray::number(i) + ".Y1.\r\n";
     start({}, "O1\r\n" + doc + "M30\r\n");
     // The button is clicked from the event loop the run keeps pumping.
-    QTimer::singleShot(400, form.get(), [this] { form->SpeedButton[13]->click(); });
+    QTimer::singleShot(400, form.get(), [this] { form->controls().SpeedButton[13]->click(); });
     sendAndWait();
     EXPECT_TRUE(lastLogLine().startsWith(u(u"送信中止　ｴﾗｰ番号 10"))) << lastLogLine().toStdString();
     EXPECT_LT(home.read("raw.bin").size(), 2000) << "the rest of the program stayed unsent";
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
 }
 
 TEST_F(MainFormPty, ClosingDuringARunStopsItAndClosesAfterwards) {
@@ -116,7 +119,7 @@ TEST_F(MainFormPty, ClosingDuringARunStopsItAndClosesAfterwards) {
         form->close();
         closedAtOnce = !form->isVisible();
     });
-    form->SpeedButton[10]->click(); // returns when the run has ended
+    form->controls().SpeedButton[10]->click(); // returns when the run has ended
     QElapsedTimer t;
     t.start();
     while (form->isVisible() && t.elapsed() < 10000)
@@ -136,12 +139,13 @@ TEST_F(MainFormPty, DncRunFollowsTheCallOnTheLine) {
     // The machine's DNC buffer (256 bytes, 60 blocks/s) paces the run with
     // XOFF/XON; the main program calls O100 from the same text.
     start({"--mode", "dnc", "--buffer", "256", "--blocks-per-s", "60"},
-          "O1 (MAIN)\r\nG00 X1.\r\nM98 P0100\r\n(M98 P100)\r\nM30\r\nO100\r\nX5.\r\nM99\r\n", "DNC_Send=1\r\n");
+          "O1 (MAIN)\r\nG00 X1.\r\nM98 P0100\r\n(M98 P100)\r\nM30\r\nO100\r\nX5.\r\nM99\r\n",
+          "DNC_Send=1\r\n");
     QElapsedTimer t;
     t.start();
-    while (form->ComboBox1->count() < 2 && t.elapsed() < 10000)
+    while (form->controls().ComboBox1->count() < 2 && t.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_EQ(form->ComboBox1->count(), 2);
+    ASSERT_EQ(form->controls().ComboBox1->count(), 2);
     // The set-up dialog comes up modally inside the run: choose O1 and start.
     test::pickStartProgramWhenShown(form.get(), 0);
     sendAndWait();
@@ -152,7 +156,7 @@ TEST_F(MainFormPty, DncRunFollowsTheCallOnTheLine) {
     EXPECT_EQ(text.toStdString(), "\nO1 (MAIN)\nG00 X1.\nX5.\n(M98 P100)\nM30\n\n%");
     const QString log = platform::fromSjis(home.read("Tornyx_D.log"));
     EXPECT_TRUE(log.contains(u(u"  DNC送信完了"))) << log.toStdString();
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
 }
 
 TEST_F(MainFormPty, ClosingDuringADncRunStopsItAndClosesAfterwards) {
@@ -162,12 +166,11 @@ TEST_F(MainFormPty, ClosingDuringADncRunStopsItAndClosesAfterwards) {
     start({"--mode", "dnc", "--buffer", "256", "--blocks-per-s", "60"}, doc + "M30\r\n", "DNC_Send=1\r\n");
     QElapsedTimer t;
     t.start();
-    while (form->ComboBox1->count() < 1 && t.elapsed() < 10000)
+    while (form->controls().ComboBox1->count() < 1 && t.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
-    test::pickStartProgramWhenShown(form.get(), 0, [this] {
-        QTimer::singleShot(600, form.get(), [this] { form->close(); });
-    });
-    form->SpeedButton[10]->click(); // returns when the run has ended
+    test::pickStartProgramWhenShown(
+        form.get(), 0, [this] { QTimer::singleShot(600, form.get(), [this] { form->close(); }); });
+    form->controls().SpeedButton[10]->click(); // returns when the run has ended
     EXPECT_TRUE(form->isVisible()) << "the window waits for the run's stop path";
     while (form->isVisible() && t.elapsed() < 20000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -179,19 +182,20 @@ TEST_F(MainFormPty, ClosingDuringADncRunStopsItAndClosesAfterwards) {
 
 TEST_F(MainFormPty, ReceiveButtonStoresWhatTheMachinePunchesAndLoadsIt) {
     home.write("tape.nc", "O1234\r\nG01X10.Y-5.\r\nM30\r\n");
-    start({"--mode", "punch", "--leader", "10", "--frame", "--input", home.file("tape.nc"), "--start-delay", "300"}, "",
-          "");
+    start({"--mode", "punch", "--leader", "10", "--frame", "--input", home.file("tape.nc"), "--start-delay",
+           "300"},
+          "", "");
     home.write("Setting.ini", "[Read1]\r\nSpeed=5\r\n");
     form->LoadProfile(1);
     prompts.fileNames = {home.file("IN.NC")};
-    form->SpeedButton[9]->click(); // returns when the receive has ended
+    form->controls().SpeedButton[9]->click(); // returns when the receive has ended
     QElapsedTimer t;
     t.start();
-    while (form->documentPath != home.file("IN.NC") && t.elapsed() < 10000)
+    while (form->desk().document().path != home.file("IN.NC") && t.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     // Blanks between the words (the profile's default), CR LF in the file.
     EXPECT_EQ(home.read("IN.NC"), QByteArray("O1234\r\nG01 X10. Y-5.\r\nM30\r\n"));
-    EXPECT_EQ(form->RichEdit1->text(), "O1234\nG01 X10. Y-5.\nM30\n");
-    EXPECT_EQ(form->documentPath, home.file("IN.NC"));
-    EXPECT_TRUE(form->SpeedButton[9]->isEnabled());
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O1234\nG01 X10. Y-5.\nM30\n");
+    EXPECT_EQ(form->desk().document().path, home.file("IN.NC"));
+    EXPECT_TRUE(form->controls().SpeedButton[9]->isEnabled());
 }

@@ -5,9 +5,9 @@
 #include "support/TempHome.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QApplication>
 #include <QFile>
 #include <QMenu>
 #include <QScreen>
@@ -25,8 +25,12 @@ using test::TempHome;
 
 namespace {
 
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
-QByteArray sj(const char16_t* s) { return platform::toSjis(u(s)); }
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
+QByteArray sj(const char16_t* s) {
+    return platform::toSjis(u(s));
+}
 
 struct MainForm : ::testing::Test {
     TempHome home;
@@ -52,14 +56,14 @@ TEST_F(MainForm, WithoutOptionFileStartsWithDefaultsAndWritesEveryKeyAtClose) {
     EXPECT_EQ(form->width(), 626) << "550 is below the minimum width";
     EXPECT_EQ(form->height(), 470);
     EXPECT_EQ(form->activeProfile(), 1);
-    EXPECT_EQ(form->options.get("op19"), "N") << "no Tornyx.DEF, so completion is off";
-    EXPECT_TRUE(form->Set[1]->isChecked());
-    EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(設定1)"));
-    EXPECT_FALSE(form->SpeedButton[13]->isEnabled());
-    EXPECT_FALSE(form->SpeedButton[14]->isEnabled());
-    EXPECT_FALSE(form->StatusBar2->isVisible());
-    EXPECT_FALSE(form->LabeledEdit1->isVisible());
-    EXPECT_EQ(form->StatusBar1->text(3), u(u"挿入"));
+    EXPECT_EQ(form->desk().options().text(Opt::Completion), "N") << "no Tornyx.DEF, so completion is off";
+    EXPECT_TRUE(form->controls().Set[1]->isChecked());
+    EXPECT_EQ(form->controls().SetMenu->title(), u(u"通信設定切換(設定1)"));
+    EXPECT_FALSE(form->controls().SpeedButton[13]->isEnabled());
+    EXPECT_FALSE(form->controls().SpeedButton[14]->isEnabled());
+    EXPECT_FALSE(form->controls().StatusBar2->isVisible());
+    EXPECT_FALSE(form->controls().LabeledEdit1->isVisible());
+    EXPECT_EQ(form->controls().StatusBar1->text(3), u(u"挿入"));
     closeForm();
     const QString f = ini();
     for (const char* key : {"[Main]", "Left=10", "Top=10", "Width=626", "Height=470", "[Recent File List]",
@@ -73,19 +77,21 @@ TEST_F(MainForm, WithoutOptionFileStartsWithDefaultsAndWritesEveryKeyAtClose) {
 TEST_F(MainForm, CompletionListLoadsWhenPresent) {
     home.write("Tornyx.DEF", "G01\r\nG02\r\n" + sj(u"M98P(呼出)") + "\r\n");
     start();
-    EXPECT_EQ(form->options.get("op19"), "Y");
-    EXPECT_EQ(form->completionList, (QStringList{"G01", "G02", u(u"M98P(呼出)")}));
+    EXPECT_EQ(form->desk().options().text(Opt::Completion), "Y");
+    EXPECT_EQ(form->completionList(), (QStringList{"G01", "G02", u(u"M98P(呼出)")}));
 }
 
 TEST_F(MainForm, StoredStateComesBackAndUnknownKeysSurvive) {
     QByteArray original = "[Main]\r\nLeft=40\r\nTop=30\r\nWidth=700\r\nHeight=500\r\n[Setting]\r\nSetNo=3\r\n"
-                          "User1_Name=" + sj(u"旋盤用") + "\r\nDirPath=/nc\r\n[Options]\r\nop11=1\r\nop4=Y\r\n"
+                          "User1_Name=" +
+                          sj(u"旋盤用") +
+                          "\r\nDirPath=/nc\r\n[Options]\r\nop11=1\r\nop4=Y\r\n"
                           "[Ports]\r\nCOM3=/dev/pts/9\r\n[Mine]\r\nkeep=me\r\n";
     home.write("Tornyx.INI", original);
     start();
     EXPECT_EQ(form->activeProfile(), 3);
-    EXPECT_TRUE(form->send_step->isChecked());
-    EXPECT_EQ(form->options.user1Name, u(u"旋盤用"));
+    EXPECT_TRUE(form->controls().send_step->isChecked());
+    EXPECT_EQ(form->desk().options().user1Name, u(u"旋盤用"));
     EXPECT_EQ(form->pos(), QPoint(40, 30));
     EXPECT_EQ(form->size(), QSize(700, 500));
     closeForm();
@@ -99,26 +105,26 @@ TEST_F(MainForm, StoredStateComesBackAndUnknownKeysSurvive) {
 TEST_F(MainForm, RecentMenuStates) {
     start();
     for (int i = 1; i < 5; ++i)
-        EXPECT_FALSE(form->MenuFile[i]->isVisible());
-    EXPECT_TRUE(form->MenuFile[0]->isVisible());
-    EXPECT_FALSE(form->MenuFile[0]->isEnabled());
-    EXPECT_EQ(form->MenuFile[0]->text(), u(u"最近使ったﾌｧｲﾙ"));
+        EXPECT_FALSE(form->controls().MenuFile[i]->isVisible());
+    EXPECT_TRUE(form->controls().MenuFile[0]->isVisible());
+    EXPECT_FALSE(form->controls().MenuFile[0]->isEnabled());
+    EXPECT_EQ(form->controls().MenuFile[0]->text(), u(u"最近使ったﾌｧｲﾙ"));
 
     form->addRecent("/nc/A.NC");
     form->addRecent("/nc/B.NC");
-    EXPECT_EQ(form->MenuFile[0]->text(), "&1 /nc/B.NC");
-    EXPECT_EQ(form->MenuFile[1]->text(), "&2 /nc/A.NC");
-    EXPECT_TRUE(form->MenuFile[1]->isVisible());
-    EXPECT_FALSE(form->MenuFile[2]->isVisible());
+    EXPECT_EQ(form->controls().MenuFile[0]->text(), "&1 /nc/B.NC");
+    EXPECT_EQ(form->controls().MenuFile[1]->text(), "&2 /nc/A.NC");
+    EXPECT_TRUE(form->controls().MenuFile[1]->isVisible());
+    EXPECT_FALSE(form->controls().MenuFile[2]->isVisible());
 
     form->addRecent("/NC/a.nc"); // the same file in other letters moves to the front
-    EXPECT_EQ(form->options.recentFiles[0], "/NC/a.nc");
-    EXPECT_EQ(form->options.recentFiles[1], "/nc/B.NC");
-    EXPECT_EQ(form->options.recentFiles[2], "");
+    EXPECT_EQ(form->desk().options().recentFiles[0], "/NC/a.nc");
+    EXPECT_EQ(form->desk().options().recentFiles[1], "/nc/B.NC");
+    EXPECT_EQ(form->desk().options().recentFiles[2], "");
     for (const char* p : {"/1", "/2", "/3", "/4", "/5"})
         form->addRecent(p);
-    EXPECT_EQ(form->options.recentFiles[0], "/5");
-    EXPECT_EQ(form->options.recentFiles[4], "/1") << "the sixth file pushes the oldest out";
+    EXPECT_EQ(form->desk().options().recentFiles[0], "/5");
+    EXPECT_EQ(form->desk().options().recentFiles[4], "/1") << "the sixth file pushes the oldest out";
 }
 
 TEST_F(MainForm, RecentFileThatVanishedIsPassedOverSilently) {
@@ -128,10 +134,10 @@ TEST_F(MainForm, RecentFileThatVanishedIsPassedOverSilently) {
     form->addRecent(home.file("A.NC"));
     form->openRecent(2);
     EXPECT_TRUE(prompts.boxes.empty());
-    EXPECT_EQ(form->options.recentFiles[1], home.file("gone.nc"));
+    EXPECT_EQ(form->desk().options().recentFiles[1], home.file("gone.nc"));
     form->openRecent(1);
-    EXPECT_EQ(form->RichEdit1->text(), "O1\nM30\n");
-    EXPECT_EQ(form->documentPath, home.file("A.NC"));
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM30\n");
+    EXPECT_EQ(form->desk().document().path, home.file("A.NC"));
 }
 
 TEST_F(MainForm, SendOrderFromTheCommandLineIsTakenAtFirstIdle) {
@@ -139,19 +145,19 @@ TEST_F(MainForm, SendOrderFromTheCommandLineIsTakenAtFirstIdle) {
     home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
     safe.port.deliver("\x11"); // the machine is ready at once
     start({"/S=PROG.NC", "/END"});
-    EXPECT_EQ(form->transferPath, home.file("PROG.NC"));
+    EXPECT_EQ(form->desk().state().transferPath, home.file("PROG.NC"));
     // ISO with even parity: LF, "O1" LF, "M30" LF, then the end code LF "%".
     EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
-    EXPECT_EQ(form->RichEdit1->text(), "O1\nM30\n");
-    EXPECT_TRUE(form->exitAfterTransfer);
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM30\n");
+    EXPECT_TRUE(form->desk().state().exitAfterTransfer);
     EXPECT_TRUE(form->firstIdleDone());
-    EXPECT_EQ(form->autoSendRequest, 'N') << "consumed by the first idle";
+    EXPECT_FALSE(form->desk().hasOrder()) << "consumed by the first idle";
     EXPECT_FALSE(form->isModified());
-    EXPECT_EQ(form->options.recentFiles[0], home.file("PROG.NC"));
+    EXPECT_EQ(form->desk().options().recentFiles[0], home.file("PROG.NC"));
 }
 
 TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
-    home.write("A.NC", "O1\r\nM99");   // no line break at the end
+    home.write("A.NC", "O1\r\nM99"); // no line break at the end
     home.write("B.NC", "O2\r\nM30\r\n");
     home.write("Tornyx.tmp", "stale text from the last start\r\n");
     home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
@@ -159,9 +165,9 @@ TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
     start({"S01=A.NC", "S02=B.NC", "SE=Y", "N=2"});
     EXPECT_EQ(home.read("Tornyx.tmp"), QByteArray("O1\r\nM99\r\nO2\r\nM30\r\n"));
     EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 39 39 0A CF B2 0A 4D 33 30 0A 0A A5");
-    EXPECT_EQ(form->RichEdit1->text(), "O1\nM99\nO2\nM30\n");
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM99\nO2\nM30\n");
     EXPECT_EQ(form->activeProfile(), 2);
-    EXPECT_TRUE(form->Set[2]->isChecked());
+    EXPECT_TRUE(form->controls().Set[2]->isChecked());
 }
 
 TEST_F(MainForm, ProfileNumberErrorsAndReceiveQuestion) {
@@ -173,28 +179,28 @@ TEST_F(MainForm, ProfileNumberErrorsAndReceiveQuestion) {
     EXPECT_EQ(prompts.boxes[0].text, u(u"通信設定番号\n13は存在しません｡"));
     EXPECT_EQ(prompts.boxes[0].buttons, Prompts::Yes);
     EXPECT_EQ(prompts.boxes[1].kind, Prompts::Warning);
-    EXPECT_EQ(form->autoReceiveRequest, 'N');
+    EXPECT_FALSE(form->desk().hasOrder()) << "No to the overwrite question orders nothing";
     EXPECT_EQ(form->activeProfile(), 1);
 }
 
 TEST_F(MainForm, SwitchingProfilesFromTheMenu) {
     home.write("Setting.ini", "[Setting4]\r\nName=" + sj(u"横型ＭＣ") + "\r\nFont Color=255\r\n");
     start();
-    EXPECT_EQ(form->Set[4]->text(), u(u"横型ＭＣ"));
-    EXPECT_EQ(form->Set[11]->text(), u(u"OSP専用_NO.1"));
-    EXPECT_EQ(form->Set[10]->shortcut(), QKeySequence("Shift+Alt+A"));
-    EXPECT_EQ(form->Set[12]->shortcut(), QKeySequence("Shift+Alt+P"));
-    form->RichEdit1->setText("O1");
+    EXPECT_EQ(form->controls().Set[4]->text(), u(u"横型ＭＣ"));
+    EXPECT_EQ(form->controls().Set[11]->text(), u(u"OSP専用_NO.1"));
+    EXPECT_EQ(form->controls().Set[10]->shortcut(), QKeySequence("Shift+Alt+A"));
+    EXPECT_EQ(form->controls().Set[12]->shortcut(), QKeySequence("Shift+Alt+P"));
+    form->controls().RichEdit1->setText("O1");
     form->setModified(false);
-    form->Set[4]->trigger();
+    form->controls().Set[4]->trigger();
     EXPECT_EQ(form->activeProfile(), 4);
-    EXPECT_TRUE(form->Set[4]->isChecked());
-    EXPECT_FALSE(form->Set[1]->isChecked());
-    EXPECT_EQ(form->SetMenu->title(), u(u"通信設定切換(横型ＭＣ)"));
-    EXPECT_EQ(form->RichEdit1->color(), QColor(255, 0, 0)) << "0x000000FF is red";
+    EXPECT_TRUE(form->controls().Set[4]->isChecked());
+    EXPECT_FALSE(form->controls().Set[1]->isChecked());
+    EXPECT_EQ(form->controls().SetMenu->title(), u(u"通信設定切換(横型ＭＣ)"));
+    EXPECT_EQ(form->controls().RichEdit1->color(), QColor(255, 0, 0)) << "0x000000FF is red";
     // What is drawn: the text style itself carries the colours.
-    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETFORE, 0), 0x0000FFL);
-    EXPECT_EQ(form->RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETBACK, 0), 0x000000L);
+    EXPECT_EQ(form->controls().RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETFORE, 0), 0x0000FFL);
+    EXPECT_EQ(form->controls().RichEdit1->SendScintilla(QsciScintilla::SCI_STYLEGETBACK, 0), 0x000000L);
     EXPECT_FALSE(form->isModified()) << "applying fonts must not mark the document";
     closeForm();
     EXPECT_TRUE(ini().contains("SetNo=4"));
@@ -234,17 +240,17 @@ TEST_F(MainForm, DroppingFiles) {
     home.write("C.NC", "O3\r\n");
     start();
     form->dropFiles({home.file("A.NC"), home.file("B.NC"), home.file("C.NC")});
-    EXPECT_EQ(form->RichEdit1->text(), "");
+    EXPECT_EQ(form->controls().RichEdit1->text(), "");
     form->dropFiles({home.file("B.NC"), home.file("A.NC")});
-    EXPECT_EQ(form->RichEdit1->text(), "O2\n");
-    EXPECT_EQ(form->documentPath, home.file("B.NC"));
+    EXPECT_EQ(form->controls().RichEdit1->text(), "O2\n");
+    EXPECT_EQ(form->desk().document().path, home.file("B.NC"));
 }
 
 TEST_F(MainForm, UnsavedChangesAndACancelledSaveDialogKeepTheWindowOpen) {
     start();
-    form->RichEdit1->setText("O1234");
+    form->controls().RichEdit1->setText("O1234");
     form->setModified(true);
-    prompts.answers = {Prompts::Yes};   // save? yes, and the dialog is cancelled
+    prompts.answers = {Prompts::Yes}; // save? yes, and the dialog is cancelled
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
     ASSERT_EQ(prompts.boxes.size(), 1u);
@@ -274,11 +280,11 @@ TEST_F(MainForm, PortProbeAtCloseNeverTouchesExcludedPorts) {
 
 TEST_F(MainForm, JapaneseProfileValuesRoundTripByteForByte) {
     const QByteArray original = "[Read1]\r\nPort=COM2\r\n[Setting1]\r\nName=" + sj(u"５軸加工機") +
-                                "\r\nFont Name=" + sj(u"ＭＳ 明朝") + "\r\nDirPath_Sub=" + sj(u"/データ/受信") +
-                                "\r\n";
+                                "\r\nFont Name=" + sj(u"ＭＳ 明朝") +
+                                "\r\nDirPath_Sub=" + sj(u"/データ/受信") + "\r\n";
     home.write("Setting.ini", original);
     start();
-    EXPECT_EQ(form->profiles[1].setting.name, u(u"５軸加工機"));
+    EXPECT_EQ(form->desk().profiles()[1].setting.name, u(u"５軸加工機"));
     form->SaveProfile(1, true, false);
     const QByteArray after = home.read("Setting.ini");
     EXPECT_TRUE(after.startsWith("[Read1]\r\nPort=COM2\r\n"));
@@ -302,28 +308,29 @@ TEST_F(MainForm, LogViewShowsTheLastAccountAndComesBack) {
     form->Menu_sendClick(3); // no DNC run yet
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, u(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
-    EXPECT_FALSE(form->logDisplayed);
-    EXPECT_TRUE(form->RichEdit1->isVisible());
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+    EXPECT_FALSE(form->isLogViewOpen());
+    EXPECT_TRUE(form->controls().RichEdit1->isVisible());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
 
     home.write("Tornyx_R.log", sj(u"2026/12/08 10:00:00  受信\r\n2026/12/08 10:00:05  受信完了\r\n"));
     form->Menu_sendClick(2);
-    EXPECT_TRUE(form->logDisplayed);
-    EXPECT_TRUE(form->RichEdit2->isVisible());
-    EXPECT_FALSE(form->RichEdit1->isVisible());
-    EXPECT_EQ(form->RichEdit2->text(), u(u"2026/12/08 10:00:00  受信\n2026/12/08 10:00:05  受信完了\n"));
-    EXPECT_TRUE(form->RichEdit2->isReadOnly());
-    EXPECT_FALSE(form->SpeedButton[10]->isEnabled()) << "commands are held as during a transfer";
-    EXPECT_TRUE(form->Menu_log->menuAction()->isEnabled()) << "but the log menu stays usable";
-    EXPECT_FALSE(form->StatusBar2->isVisible()) << "and no transfer bar appears";
-    EXPECT_FALSE(form->ComboBox1->isEnabled());
+    EXPECT_TRUE(form->isLogViewOpen());
+    EXPECT_TRUE(form->controls().RichEdit2->isVisible());
+    EXPECT_FALSE(form->controls().RichEdit1->isVisible());
+    EXPECT_EQ(form->controls().RichEdit2->text(),
+              u(u"2026/12/08 10:00:00  受信\n2026/12/08 10:00:05  受信完了\n"));
+    EXPECT_TRUE(form->controls().RichEdit2->isReadOnly());
+    EXPECT_FALSE(form->controls().SpeedButton[10]->isEnabled()) << "commands are held as during a transfer";
+    EXPECT_TRUE(form->controls().Menu_log->menuAction()->isEnabled()) << "but the log menu stays usable";
+    EXPECT_FALSE(form->controls().StatusBar2->isVisible()) << "and no transfer bar appears";
+    EXPECT_FALSE(form->controls().ComboBox1->isEnabled());
 
-    form->Menu_log_e->trigger();
-    EXPECT_FALSE(form->logDisplayed);
-    EXPECT_TRUE(form->RichEdit1->isVisible());
-    EXPECT_FALSE(form->RichEdit2->isVisible());
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
-    EXPECT_TRUE(form->ComboBox1->isEnabled());
+    form->controls().Menu_log_e->trigger();
+    EXPECT_FALSE(form->isLogViewOpen());
+    EXPECT_TRUE(form->controls().RichEdit1->isVisible());
+    EXPECT_FALSE(form->controls().RichEdit2->isVisible());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
+    EXPECT_TRUE(form->controls().ComboBox1->isEnabled());
 }
 
 TEST_F(MainForm, CompletionMailAfterASendGoesToTheMailCommand) {
@@ -332,18 +339,15 @@ TEST_F(MainForm, CompletionMailAfterASendGoesToTheMailCommand) {
                                   sj(u"送信結果") + "\r\n");
     safe.port.deliver("\x11");
     start({home.file("P.NC")});
-    form->SpeedButton[10]->click();
+    form->controls().SpeedButton[10]->click();
     EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
-    // Timer1 two seconds after the run, the mail a few seconds after that.
-    QElapsedTimer t;
-    t.start();
-    // The mail command runs beside the event loop: wait for the whole text.
-    while (!QString::fromUtf8(home.read("mail.log")).contains(u(u"しました｡")) && t.elapsed() < 15000)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Timer1 two seconds after the run, the mail a few seconds after that;
+    // the mail command runs beside the event loop: wait for the whole text.
+    safe.settle([&] { return QString::fromUtf8(home.read("mail.log")).contains(u(u"しました｡")); });
     const QByteArray mail = home.read("mail.log");
     EXPECT_TRUE(mail.contains("To: op@shop.example")) << mail.constData();
     EXPECT_TRUE(mail.contains("Disposition-Notification-To:"));
     EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"\n送信無事完了しました｡"))) << mail.constData();
     EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"開始 "))) << "the body starts with the run's start line";
-    EXPECT_TRUE(form->SpeedButton[10]->isEnabled());
+    EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
 }

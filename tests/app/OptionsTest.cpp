@@ -19,19 +19,20 @@ TEST(Options, DefaultsWithoutFileAndEveryKeyWritten) {
     EXPECT_EQ(o.width, 550);
     EXPECT_EQ(o.height, 470);
     EXPECT_EQ(o.setNo, 1);
-    EXPECT_EQ(o.dc3, "Y");
-    EXPECT_TRUE(o.isOn("op19"));
-    EXPECT_FALSE(o.isOn("op1"));
-    EXPECT_FALSE(o.isOn("Power_Off"));
+    EXPECT_TRUE(o.isOn(Opt::Dc3Is93));
+    EXPECT_TRUE(o.isOn(Opt::Completion));
+    EXPECT_FALSE(o.isOn(Opt::SelectPrograms));
+    EXPECT_FALSE(o.isOn(Opt::PowerOff));
     EXPECT_EQ(o.user1Name, QString::fromUtf16(u"ﾕｰｻﾞ1"));
     o.saveGeometry(ini);
     o.save(ini);
     ASSERT_TRUE(ini.save());
     const QByteArray f = home.read("Tornyx.INI");
-    for (const char* key : {"Top=10", "Left=10", "Width=550", "Height=470", "File1=", "File5=", "SetNo=1",
-                            "DC3(0X93)=Y", "op1=N", "Power_Off=N", "op11=0", "op18=0", "op19=Y", "op22=N",
-                            "Mask_No=1", "User2_Mask=*.*", "ModemePort2=", "FullPath=1", "FileName=0",
-                            "LeftMargin=15", "RightMargin=10"})
+    for (const char* key :
+         {"Top=10",     "Left=10",       "Width=550",     "Height=470",     "File1=",       "File5=",
+          "SetNo=1",    "DC3(0X93)=Y",   "op1=N",         "Power_Off=N",    "op11=0",       "op18=0",
+          "op19=Y",     "op22=N",        "Mask_No=1",     "User2_Mask=*.*", "ModemePort2=", "FullPath=1",
+          "FileName=0", "LeftMargin=15", "RightMargin=10"})
         EXPECT_TRUE(f.contains(QByteArray(key) + "\r\n")) << key;
     EXPECT_FALSE(f.contains("op8=")) << "op8 and op16 do not exist";
     EXPECT_FALSE(f.contains("op16="));
@@ -44,15 +45,16 @@ TEST(Options, DefaultsWithoutFileAndEveryKeyWritten) {
 
 TEST(Options, OutOfRangeNumbersTakeTheirDefaults) {
     TempHome home;
-    home.write("Tornyx.INI", "[Setting]\r\nSetNo=99\r\nMask_No=-1\r\n[Options]\r\nop3=y\r\nop4=Y\r\nop11=5\r\n");
+    home.write("Tornyx.INI",
+               "[Setting]\r\nSetNo=99\r\nMask_No=-1\r\n[Options]\r\nop3=y\r\nop4=Y\r\nop11=5\r\n");
     IniFile ini(home.file("Tornyx.INI"));
     ASSERT_TRUE(ini.load());
     Options o;
     o.load(ini);
     EXPECT_EQ(o.setNo, 1);
     EXPECT_EQ(o.maskNo, 1);
-    EXPECT_FALSE(o.isOn("op3")) << "only exactly Y is on";
-    EXPECT_TRUE(o.isOn("op4"));
+    EXPECT_FALSE(o.isOn(Opt::Metres)) << "only exactly Y is on";
+    EXPECT_TRUE(o.isOn(Opt::SkipSpaces));
     EXPECT_TRUE(o.stepSendEnabled);
 }
 
@@ -65,4 +67,33 @@ TEST(Options, SaveDialogExtensionFollowsTheLastFileType) {
         o.maskNo = mask;
         EXPECT_EQ(defaultExtension(o), ext) << mask;
     }
+}
+
+TEST(Options, EveryKeyReadsBackWhatWasWrittenAndOddValuesAreKept) {
+    TempHome home;
+    home.write("Tornyx.INI", "[Options]\r\nop3=y\r\nop22=Y\r\n[Setting]\r\nDC3(0X93)=N\r\n");
+    IniFile ini(home.file("Tornyx.INI"));
+    ASSERT_TRUE(ini.load());
+    Options o;
+    o.load(ini);
+    EXPECT_EQ(o.text(Opt::Metres), "y");
+    EXPECT_TRUE(o.isOn(Opt::FileNameCaption));
+    EXPECT_FALSE(o.isOn(Opt::Dc3Is93));
+    o.recentFiles[2] = "/nc/P3.NC";
+    o.setNo = 12;
+    o.rightMargin = 0;
+    o.setOn(Opt::DncEndAsReturn, true);
+    o.save(ini);
+    ASSERT_TRUE(ini.save());
+    IniFile again(home.file("Tornyx.INI"));
+    ASSERT_TRUE(again.load());
+    Options back;
+    back.load(again);
+    EXPECT_EQ(back.text(Opt::Metres), "y") << "a hand-edited value is shown and stored unchanged";
+    EXPECT_EQ(back.recentFiles[2], "/nc/P3.NC");
+    EXPECT_EQ(back.setNo, 12);
+    EXPECT_EQ(back.rightMargin, 0);
+    EXPECT_TRUE(back.isOn(Opt::DncEndAsReturn));
+    EXPECT_EQ(Options::key(Opt::DncEndAsReturn), "op15");
+    EXPECT_EQ(Options::section(Opt::Dc3Is93), "Setting");
 }

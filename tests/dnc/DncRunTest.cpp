@@ -1,11 +1,13 @@
-#include "dnc/DncRun.h"
+#include "app/TransferDesk.h"
 
 #include "platform/TextCodec.h"
 
 #include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/FakeWindow.h"
 #include "support/QtPrinters.h"
+#include "support/StandIns.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -14,26 +16,6 @@ using namespace tornyx;
 using namespace tornyx::test;
 
 namespace {
-
-class FakeDncHost : public DncHost {
-public:
-    SetUp answer{true, 1};
-    int shows = 0;
-    SetUp showDncForm() override {
-        ++shows;
-        return answer;
-    }
-};
-
-// The main window's seams: the send button's DNC branch starts the run, and
-// the send set-up step asks the run for its dialog.
-class DncSendHost : public FakeSendHost {
-public:
-    DncRun* run = nullptr;
-    DncOptions options;
-    void startDncRun() override { run->RunDnc(options); }
-    int dncSetUp() override { return run->dncSetUp(); }
-};
 
 // A DNC run over the emulated port with the fake clock. ASCII, so the bytes
 // are the text; the operator confirms the start; end code LF + "%"; the
@@ -44,13 +26,13 @@ protected:
     FakeClock clock;
     EmulatedSerialPort port{clock};
     ScriptedLineHost lineHost;
-    TransferSession session{port, lineHost, clock};
-    FakeEditor editor;
-    DncSendHost host;
-    FakeDncHost dncHost;
-    TransferState state;
-    SendRun send{session, editor, host, state};
-    DncRun run{send, session, editor, host, dncHost, state};
+    FakeWindow win;
+    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
+                      deskViews(lineHost, win)};
+    FakeWindow& editor = win;
+    FakeWindow& host = win;
+    TransferState& state = desk.state();
+    TransferSession& session = desk.session();
     SendContext ctx;
 
     DncRunFixture() {
@@ -61,23 +43,27 @@ protected:
         ctx.profile.send.dncSend = 1;
         ctx.profileNumber = 1;
         ctx.documentPath = "/work/progs/DNC1.nc";
-        host.run = &run;
     }
     // Lines of the editor; the program-number list is built from them like
     // the index does, unless the test wants it empty.
     void text(QList<QByteArray> lines, bool withIndex = true) {
         editor.lines = std::move(lines);
-        host.index.clear();
+        QStringList index;
         if (withIndex)
             for (int i = 0; i < editor.lineCount(); ++i) {
                 const QByteArray& l = editor.lines[i];
                 if (!l.isEmpty() && (l[0] == 'O' || l[0] == ':'))
-                    host.index << QString::number(i + 1).rightJustified(5, '0') + '-' + platform::fromSjis(l);
+                    index << QString::number(i + 1).rightJustified(5, '0') + '-' + platform::fromSjis(l);
             }
+        desk.programs().setEntries(index);
     }
     std::string run1(int startLine = 1, int kind = 1) {
-        dncHost.answer.startLine = startLine;
-        send.SendButtonPressed(kind, ctx);
+        win.dncStart.startLine = startLine;
+        applyContext(desk, ctx);
+        if (kind == 2)
+            desk.repeatPressed(false);
+        else
+            desk.sendPressed(false);
         return port.written().toStdString();
     }
     QString log() const { return session.log().text(); }
@@ -100,7 +86,7 @@ TEST_F(DncRunFixture, CallIsFollowedAndCommentedCallIsSent) {
     text({"O1 (MAIN)", "G00 X1.", "M98 P100 (SUB)", "(M98 P100)", "M30", "O100", "X5.", "M99"});
     EXPECT_EQ(run1(), "\nO1 (MAIN)\nG00 X1.\nX5.(SUB)\n(M98 P100)\nM30\n\n%");
     EXPECT_TRUE(state.success);
-    EXPECT_EQ(host.timer1Starts, 1);
+    EXPECT_TRUE(desk.isPostTransferDue());
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  DNC送信完了"));
     EXPECT_TRUE(log().contains(QStringLiteral(u"  DNC送信\n")));
@@ -110,7 +96,7 @@ TEST_F(DncRunFixture, CallIsFollowedAndCommentedCallIsSent) {
               (QStringList{QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >>"), QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ0"),
                            QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ1"),
                            QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ0"), QString()}));
-    EXPECT_EQ(dncHost.shows, 1);
+    EXPECT_EQ(win.dncAsks, 1);
 }
 
 TEST_F(DncRunFixture, LeadingZerosCompareAsIntegers) {
@@ -152,7 +138,8 @@ TEST_F(DncRunFixture, CallWordsGoAtTheEndOfTheSubprogramsFirstLine) {
 TEST_F(DncRunFixture, CallWordsAreCleanedWithAnEmptyList) {
     text({"O1", "X10. M98 P100", "M30", "O100", "G01 X5.", "M99"}, false);
     EXPECT_EQ(run1(), "\nO1\nG01 X5.X10.\nM30\n\n%");
-    EXPECT_EQ(host.index, QStringList{"00001:O1"}) << "the run lists the program lines it sends";
+    EXPECT_EQ(desk.programs().entries(), QStringList{"00001:O1"})
+        << "the run lists the program lines it sends";
 }
 
 TEST_F(DncRunFixture, ProgramOnTheFirstLineIsFound) {
@@ -170,9 +157,9 @@ TEST_F(DncRunFixture, M99AtLevelZeroEndsWithoutBeingSent) {
 
 TEST_F(DncRunFixture, M30AboveLevelZeroReturnsWithTheOption) {
     text({"O1", "M98 P100", "X9.", "M30", "O100", "X5.", "M30", "X6."});
-    host.options.endReturnsAboveLevel0 = true;
+    ctx.options.dncEndAsReturn = true;
     EXPECT_EQ(run1(), "\nO1\nX5.\nX9.\nM30\n\n%");
-    host.options.endReturnsAboveLevel0 = false;
+    ctx.options.dncEndAsReturn = false;
     const qsizetype before = port.written().size();
     run1();
     EXPECT_EQ(port.written().mid(before).toStdString(), "\nO1\nX5.\nM30\n\n%");
@@ -216,7 +203,7 @@ TEST_F(DncRunFixture, ThreeNestedCallsReturnToTheRightLines) {
           "B2.", "M99", "O30", "C1.", "M99"});
     EXPECT_EQ(run1(), "\nO1\nA1.\nB1.\nC1.\nB2.\nA2.\nX1.\nM30\n\n%");
     EXPECT_TRUE(host.panel1History.contains(QStringLiteral(u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ3")));
-    EXPECT_EQ(host.statusLabel, QStringLiteral(u"送信中のﾌﾟﾛｸﾞﾗﾑ番号 => O1"));
+    EXPECT_EQ(host.programLabel, QStringLiteral(u"送信中のﾌﾟﾛｸﾞﾗﾑ番号 => O1"));
 }
 
 TEST_F(DncRunFixture, RecursionStopsAtTheDepthLimit) {
@@ -233,10 +220,10 @@ TEST_F(DncRunFixture, RecursionStopsAtTheDepthLimit) {
 TEST_F(DncRunFixture, SetUpCancelledOrWithoutStartProgram) {
     text({"O1", "M30"});
     ctx.options.noLineCheck = true;
-    dncHost.answer.confirmed = false;
+    win.dncStart.confirmed = false;
     EXPECT_EQ(run1(), "");
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 3002"));
-    dncHost.answer.confirmed = true;
+    win.dncStart.confirmed = true;
     run1(0);
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 3001"));
     run1(9); // deleted after the list was built
@@ -249,7 +236,7 @@ TEST_F(DncRunFixture, EmptyDocumentNeverReachesTheSetUp) {
     text({});
     EXPECT_EQ(run1(), "");
     EXPECT_EQ(boxes().last(), QStringLiteral(u"送信ﾃﾞｰﾀが有りません｡"));
-    EXPECT_EQ(dncHost.shows, 0);
+    EXPECT_EQ(win.dncAsks, 0);
     EXPECT_EQ(port.openCount(), 0);
 }
 
@@ -280,12 +267,12 @@ TEST_F(DncRunFixture, StopRequestDuringTheRun) {
 TEST_F(DncRunFixture, StepModeSendsOneLinePerStepAcrossACall) {
     text({"O1", "M98 P100", "X9.", "M30", "O100", "X5.", "M99"});
     ctx.options.stepSendEnabled = true;
-    host.steps = 1; // past O1; the run then holds after the subprogram's first line
+    state.stepPending = true; // past O1; the run then holds after the subprogram's first line
     // Stop once the run has been holding for a while, not while the line's
     // end is still going out.
     int held = 0;
     lineHost.onPump = [&](int) {
-        if (host.steps == 0 && port.written().endsWith("X5.\n") && ++held == 10)
+        if (!state.stepPending && port.written().endsWith("X5.\n") && ++held == 10)
             session.requestStop();
     };
     EXPECT_EQ(run1(), "\nO1\nX5.\n\x14") << "the call itself is no step; the stop sends DC4";
@@ -300,7 +287,7 @@ TEST_F(DncRunFixture, RepeatPassesSkipTheDialog) {
             session.requestStop();
     };
     EXPECT_EQ(run1(1, 2), "\nO1\nX5.\nM30\n\n%\nO1\nX5.\nM30\n\n%");
-    EXPECT_EQ(dncHost.shows, 1);
+    EXPECT_EQ(win.dncAsks, 1);
     EXPECT_EQ(host.panel6History, (QStringList{QStringLiteral(u"送信:001"), QStringLiteral(u"送信:002")}));
     EXPECT_TRUE(log().contains(QStringLiteral(u"  ﾘﾋﾟｰﾄDNC送信準備完了\n")));
 }
@@ -310,8 +297,11 @@ TEST_F(DncRunFixture, BreakpointAndUnsavedMark) {
     editor.breakpoint = 2;
     editor.modified = true;
     run1();
-    EXPECT_EQ(host.breakpoints,
-              QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
+    QStringList breaks;
+    for (const auto& m : lineHost.messages)
+        if (m.buttons == LineHost::Buttons::Yes)
+            breaks << m.text;
+    EXPECT_EQ(breaks, QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
     EXPECT_TRUE(editor.modified) << "unsaved edits keep their mark";
 }
 

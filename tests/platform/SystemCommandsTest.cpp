@@ -75,12 +75,12 @@ QByteArray headerLine(const QByteArray& msg, const QByteArray& name) {
 
 TEST(SystemCommands, DefaultsAndOverridesFromTheOptionFile) {
     TempHome home;
-    const SystemCommands def = SystemCommands::loadFromOptionFile();
+    const SystemCommands def = SystemCommands::loadFromOptionFile(home.file("Tornyx.INI"));
     EXPECT_EQ(def.mail, "/usr/sbin/sendmail -t -oi");
     EXPECT_EQ(def.shutdown, "systemctl poweroff");
     home.write("Tornyx.INI",
                "[Commands]\r\nMail=/opt/mail/submit -t\r\nShutdown=\r\nMailFrom=cell7@example.com\r\n");
-    const SystemCommands c = SystemCommands::loadFromOptionFile();
+    const SystemCommands c = SystemCommands::loadFromOptionFile(home.file("Tornyx.INI"));
     EXPECT_EQ(c.mail, "/opt/mail/submit -t");
     EXPECT_EQ(c.shutdown, "systemctl poweroff") << "an empty value keeps the default";
     EXPECT_EQ(c.mailFrom, "cell7@example.com");

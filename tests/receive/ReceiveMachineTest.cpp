@@ -7,8 +7,9 @@
 #include "serial/TransferSession.h"
 #include "status/TransferLog.h"
 
-#include "receive/FakeReceiveHost.h"
+#include "editor/ProgramIndex.h"
 #include "support/FakeLineHost.h"
+#include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/SkippingClock.h"
 #include "support/TempHome.h"
@@ -25,12 +26,11 @@
 using namespace tornyx;
 using tornyx::platform::PosixSerialPort;
 using tornyx::test::FakeLineHost;
-using tornyx::test::FakeReceiveHost;
+using tornyx::test::FakeWindow;
 using tornyx::test::TempHome;
 using Outcome = tornyx::ReceiveResult::Outcome;
 
 namespace {
-
 
 class Machine : public test::MachineProcess {
 public:
@@ -49,7 +49,8 @@ int resultValue(const QString& result, const QString& key) {
 std::int64_t cpuUs() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+    return (std::int64_t(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000 + u.ru_utime.tv_usec +
+           u.ru_stime.tv_usec;
 }
 
 struct PtyRig {
@@ -58,7 +59,9 @@ struct PtyRig {
     FakeLineHost line;
     test::SkippingClock clock;
     TransferSession session{port, line, clock};
-    FakeReceiveHost host;
+    FakeWindow host;
+    ProgramIndex programs;
+    TransferState state;
     ReceiveRun::Setup setup;
     std::function<void(int)> onPump;
     bool skipped = false;
@@ -66,6 +69,7 @@ struct PtyRig {
 
     explicit PtyRig(const QString& device) {
         session.setPortResolver([device](const QString&) { return device; });
+        session.log().setFolder(home.path());
         ReadGroup& r = setup.profile.read;
         r.speed = 5;
         r.stopBits = 1;
@@ -87,7 +91,7 @@ struct PtyRig {
             }
         };
     }
-    ReceiveResult run() { return ReceiveRun(session, host, setup).run(); }
+    ReceiveResult run() { return ReceiveRun(session, host, host, programs, state, setup).run(); }
     QByteArray file(const QString& path) const {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
@@ -119,8 +123,8 @@ TEST(ReceiveOverPty, PunchedIsoAndEiaProgramsArriveByteExact) {
     for (const char* code : {"iso", "eia"}) {
         TempHome in;
         in.write("in.nc", program(40));
-        Machine m({"--mode", "punch", "--baud", "19200", "--code", code, "--leader", "10", "--frame", "--input",
-                   in.file("in.nc")});
+        Machine m({"--mode", "punch", "--baud", "19200", "--code", code, "--leader", "10", "--frame",
+                   "--input", in.file("in.nc")});
         ASSERT_FALSE(m.slave().isEmpty());
         PtyRig r(m.slave());
         const ReceiveResult res = r.run();
@@ -138,7 +142,8 @@ TEST(ReceiveOverPty, PunchedIsoAndEiaProgramsArriveByteExact) {
 TEST(ReceiveOverPty, LongTapeAtPtySpeedIsThrottledAndCrossesTheFlushes) {
     TempHome in;
     in.write("in.nc", program(2498));
-    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--leader", "5", "--frame", "--input", in.file("in.nc")});
+    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--leader", "5", "--frame", "--input",
+               in.file("in.nc")});
     PtyRig r(m.slave());
     r.setup.options.line.dc3Is93 = false;
     const ReceiveResult res = r.run();
@@ -153,25 +158,24 @@ TEST(ReceiveOverPty, LongTapeAtPtySpeedIsThrottledAndCrossesTheFlushes) {
 TEST(ReceiveOverPty, OspNameLineStoresUnderThatNameFromACommandLineReceive) {
     TempHome in;
     in.write("in.nc", "$O1234%\nG01X1.\nM30\n%\n");
-    Machine m({"--mode", "punch", "--baud", "19200", "--code", "iso", "--leader", "5", "--input", in.file("in.nc")});
+    Machine m({"--mode", "punch", "--baud", "19200", "--code", "iso", "--leader", "5", "--input",
+               in.file("in.nc")});
     PtyRig r(m.slave());
-    Receiver receiver(r.session, r.host);
+    Receiver receiver(r.session, r.host, r.host, r.programs, r.state, r.host);
     Receiver::Request request;
     request.profileNumber = 11;
     request.profile = r.setup.profile;
-    request.exitAfterTransfer = true; // END
     const ReceiveResult res = receiver.orderedReceive(request, r.home.path());
     EXPECT_EQ(res.receiveFile, r.home.path() + "/O1234.MIN") << r.log().toStdString();
     EXPECT_EQ(r.file(res.receiveFile), "G01 X1.\r\nM30\r\n");
     EXPECT_FALSE(QFile::exists(r.home.path() + "/osp_data.tmp"));
-    EXPECT_EQ(r.host.closes, 1);
 }
 
 TEST(ReceiveOverPty, HangUpMidProgramWaitsQuietlyUntilStopped) {
     TempHome in;
     in.write("in.nc", program(200));
-    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--frame", "--input", in.file("in.nc"), "--fault",
-               "hangup@500"});
+    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--frame", "--input", in.file("in.nc"),
+               "--fault", "hangup@500"});
     PtyRig r(m.slave());
     std::int64_t hungAtUs = 0;
     std::int64_t cpuAtHangUs = 0;

@@ -1,21 +1,22 @@
 #pragma once
 
+#include "platform/TextCodec.h"
 #include "receive/ReceiveRun.h"
 #include "serial/NcCode.h"
 #include "serial/TransferSession.h"
-#include "platform/TextCodec.h"
 #include "status/TransferLog.h"
 
-#include "receive/FakeReceiveHost.h"
+#include "editor/ProgramIndex.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
 #include "support/FakeLineHost.h"
+#include "support/FakeWindow.h"
 #include "support/TempHome.h"
 
 #include <QFile>
 
-#include <gtest/gtest.h>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
@@ -47,7 +48,9 @@ struct ReceiveRig {
     FakeClock clock;
     EmulatedSerialPort port{clock};
     FakeLineHost line;
-    FakeReceiveHost host;
+    FakeWindow host;
+    ProgramIndex programs;
+    TransferState state;
     TransferSession session{port, line, clock, [] { return QDateTime(QDate(2026, 12, 8), QTime(3, 4, 5)); }};
     ReceiveRun::Setup setup;
 
@@ -59,7 +62,9 @@ struct ReceiveRig {
     std::function<void(int pump)> onPump;
 
     ReceiveRig() {
-        session.setPortResolver([](const QString& n) { return n.startsWith("COM") ? "/dev/emu/" + n : QString(); });
+        session.setPortResolver(
+            [](const QString& n) { return n.startsWith("COM") ? "/dev/emu/" + n : QString(); });
+        session.log().setFolder(home.path());
         setup.profile = defaultProfile(1);
         ReadGroup& r = setup.profile.read;
         r.speed = 3;
@@ -103,10 +108,12 @@ struct ReceiveRig {
         return streamSent >= stream.size() && clock.nowUs() >= streamEndUs && port.queuedInput() == 0;
     }
 
-    ReceiveResult run() { return ReceiveRun(session, host, setup).run(); }
+    ReceiveResult run() { return ReceiveRun(session, host, host, programs, state, setup).run(); }
 
     QByteArray file() const { return file(setup.receiveFile); }
-    static QString logFile() { return platform::fromSjis(file(TransferLog::filePath(TransferLog::Receive))); }
+    QString logFile() const {
+        return platform::fromSjis(file(TransferLog::filePath(home.path(), TransferLog::Receive)));
+    }
     static QByteArray file(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");

@@ -13,7 +13,7 @@ using tornyx::test::ReceiveRig;
 namespace {
 
 struct StartRig : ReceiveRig {
-    Receiver receiver{session, host};
+    Receiver receiver{session, host, host, programs, state, host};
     Receiver::Request request;
     StartRig() {
         request.profile = setup.profile;
@@ -27,12 +27,10 @@ struct StartRig : ReceiveRig {
 
 TEST(Receiver, ButtonAsksForTheFileThenReceivesIntoIt) {
     StartRig r;
-    r.host.shiftHeld = true;
-    const std::optional<ReceiveResult> res = r.receiver.receiveButtonClicked(r.request);
+    const std::optional<ReceiveResult> res = r.receiver.receiveButtonClicked(r.request, true);
     ASSERT_TRUE(res);
     EXPECT_EQ(ReceiveRig::file(r.home.file("button.nc")), "O9\r\n");
-    EXPECT_TRUE(r.request.exitAfterTransfer);
-    EXPECT_EQ(r.host.closes, 1);
+    EXPECT_TRUE(r.state.exitAfterTransfer) << "Shift held on the button";
     EXPECT_EQ(r.host.dialogTitle, "受信ﾃﾞｰﾀ名");
     EXPECT_EQ(r.host.calls.mid(0, 5).join(","),
               "askSave,prepareTransferBar,chooseReceiveFile,enterTransferMode,clearBreakpoint");
@@ -43,24 +41,20 @@ TEST(Receiver, ButtonAsksForTheFileThenReceivesIntoIt) {
               ("  受信 /   標準で受信設定開始 /   受信ﾌｧｲﾙ名は" + r.home.file("button.nc")).toStdString());
 }
 
-TEST(Receiver, NothingHappensWhenTheDialogIsCancelledOrALogIsShown) {
+TEST(Receiver, NothingHappensWhenTheDialogIsCancelled) {
     StartRig r;
     r.host.receiveFile.reset();
-    EXPECT_FALSE(r.receiver.receiveButtonClicked(r.request));
+    EXPECT_FALSE(r.receiver.receiveButtonClicked(r.request, true));
     EXPECT_FALSE(r.host.calls.contains("enterTransferMode"));
     EXPECT_EQ(r.port.openCount(), 0);
-
-    StartRig v;
-    v.host.logViewShown = true;
-    EXPECT_FALSE(v.receiver.receiveButtonClicked(v.request));
-    EXPECT_TRUE(v.host.calls.isEmpty());
+    EXPECT_FALSE(r.state.exitAfterTransfer) << "Shift on a receive that never started closes nothing";
 }
 
 TEST(Receiver, MissingProfileFolderIsReportedAndTheWorkingFolderOffered) {
     StartRig r;
     r.request.profile.setting.dirPathSub = r.home.file("gone");
     r.host.receiveFile.reset();
-    r.receiver.receiveButtonClicked(r.request);
+    r.receiver.receiveButtonClicked(r.request, false);
     EXPECT_EQ(r.messages(), "設定ﾌｫﾙﾀﾞ\n" + r.home.file("gone") + "が見つかりません｡");
     EXPECT_EQ(r.host.dialogFolder, r.home.path());
 
@@ -68,7 +62,7 @@ TEST(Receiver, MissingProfileFolderIsReportedAndTheWorkingFolderOffered) {
     QDir().mkpath(ok.home.file("sub"));
     ok.request.profile.setting.dirPathSub = ok.home.file("sub");
     ok.host.receiveFile.reset();
-    ok.receiver.receiveButtonClicked(ok.request);
+    ok.receiver.receiveButtonClicked(ok.request, false);
     EXPECT_EQ(ok.messages(), "");
     EXPECT_EQ(ok.host.dialogFolder, ok.home.file("sub"));
 }
@@ -80,7 +74,7 @@ TEST(Receiver, OspButtonChoosesAFolderAndStoresUnderTheReceivedName) {
     QDir().mkpath(folder);
     r.host.folder = folder + "/";
     r.stream = iso("$O55%\nG1\n%\n");
-    const std::optional<ReceiveResult> res = r.receiver.receiveButtonClicked(r.request);
+    const std::optional<ReceiveResult> res = r.receiver.receiveButtonClicked(r.request, false);
     ASSERT_TRUE(res);
     EXPECT_EQ(r.host.folderCaption, "現ﾃﾞｨﾚｸﾄﾘ " + r.home.path());
     EXPECT_EQ(r.host.working, folder);
@@ -92,15 +86,13 @@ TEST(Receiver, OspButtonChoosesAFolderAndStoresUnderTheReceivedName) {
     EXPECT_TRUE(r.logHas("  受信ﾌｧｲﾙ保存先は" + folder));
 }
 
-TEST(Receiver, CommandLineReceiveRunsWithoutDialogAndEndCloses) {
+TEST(Receiver, CommandLineReceiveRunsWithoutDialog) {
     StartRig r;
-    r.request.exitAfterTransfer = true;
     const QString file = r.home.file("cmd.nc");
     const ReceiveResult res = r.receiver.orderedReceive(r.request, file);
     EXPECT_TRUE(res.receivedPending);
     EXPECT_EQ(ReceiveRig::file(file), "O9\r\n");
     EXPECT_FALSE(r.host.calls.contains("chooseReceiveFile"));
-    EXPECT_EQ(r.host.closes, 1);
     EXPECT_EQ(r.host.saveDialogName, file);
 
     StartRig o;
@@ -111,4 +103,3 @@ TEST(Receiver, CommandLineReceiveRunsWithoutDialogAndEndCloses) {
     EXPECT_EQ(o.host.caption, "full:" + o.home.path() + "/osp_data.tmp");
     EXPECT_EQ(ReceiveRig::file(osp.receiveFile), "%\r\nG2\r\n");
 }
-

@@ -1,12 +1,14 @@
 // Whole send runs over a real pseudo-terminal against the simulated machine.
-#include "send/SendRun.h"
+#include "app/TransferDesk.h"
 
 #include "platform/PosixSerialPort.h"
 #include "platform/TextCodec.h"
 
 #include "send/SendFakes.h"
+#include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/QtPrinters.h"
+#include "support/StandIns.h"
 #include "support/TempHome.h"
 
 #include <QMap>
@@ -51,11 +53,13 @@ struct Rig {
     PosixSerialPort port;
     ScriptedLineHost lineHost;
     FastClock clock;
-    TransferSession session{port, lineHost, clock};
-    FakeEditor editor{{"O1", "M30"}};
-    FakeSendHost host;
-    TransferState state;
-    SendRun run{session, editor, host, state};
+    FakeWindow win;
+    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
+                      deskViews(lineHost, win)};
+    FakeWindow& editor = win;
+    FakeWindow& host = win;
+    TransferState& state = desk.state();
+    TransferSession& session = desk.session();
     SendContext ctx;
 
     Rig(const QString& device, int factor = 40) : clock(factor) {
@@ -66,7 +70,10 @@ struct Rig {
         ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
         ctx.documentPath = "/work/progs/PART1.nc";
     }
-    void send() { run.SendButtonPressed(1, ctx); }
+    void send() {
+        applyContext(desk, ctx);
+        desk.sendPressed(false);
+    }
     QString lastLogLine() const {
         QString t = platform::fromSjis(home.read("Tornyx_S.log"));
         t.chop(2);
@@ -128,7 +135,7 @@ TEST(SendOverPty, VanishingDeviceStopsAndClosesThePort) {
     EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10")))
         << r.lastLogLine().toStdString();
     EXPECT_FALSE(r.port.isOpen());
-    EXPECT_EQ(r.host.timer1Starts, 1);
+    EXPECT_TRUE(r.desk.isPostTransferDue());
 }
 
 TEST(SendOverPty, StopButtonMidLine) {
@@ -146,8 +153,8 @@ TEST(SendOverPty, StopButtonMidLine) {
     program += "M30\n\n%";
     r.lineHost.onPump = [&](int) {
         if (r.state.dataSent && r.session.log().text().contains(QStringLiteral(u"送信開始\n")) &&
-            r.host.statusLabel.contains("O1"))
-            r.run.StopPressed();
+            r.host.programLabel.contains("O1"))
+            r.desk.stopPressed();
     };
     r.send();
     EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10")))

@@ -1,11 +1,13 @@
-#include "send/SendRun.h"
+#include "app/TransferDesk.h"
 
 #include "platform/TextCodec.h"
 
 #include "send/SendFakes.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/FakeWindow.h"
 #include "support/QtPrinters.h"
+#include "support/StandIns.h"
 #include "support/TempHome.h"
 
 #include <QFile>
@@ -29,13 +31,16 @@ protected:
     FakeClock clock;
     EmulatedSerialPort port{clock};
     ScriptedLineHost lineHost;
-    TransferSession session{
-        port, lineHost, clock,
-        [this] { return QDateTime(QDate(2010, 7, 9), QTime(12, 5, 33)).addMSecs(clock.nowMs() - 1000); }};
-    FakeEditor editor{{"O1", "M30"}};
-    FakeSendHost host;
-    TransferState state;
-    SendRun run{session, editor, host, state};
+    FakeWindow win;
+    TransferDesk desk{
+        {port, clock, standInCommands(home), platform::SettingsHome(home.path()),
+         [this] { return QDateTime(QDate(2010, 7, 9), QTime(12, 5, 33)).addMSecs(clock.nowMs() - 1000); }},
+        deskViews(lineHost, win)};
+    // The window and the desk's state under the names the cases use.
+    FakeWindow& editor = win;
+    FakeWindow& host = win;
+    TransferState& state = desk.state();
+    TransferSession& session = desk.session();
     SendContext ctx;
     qsizetype mark = 0;
     int writes = 0;
@@ -48,9 +53,14 @@ protected:
         ctx.profileNumber = 1;
         ctx.documentPath = "/work/progs/PART1.nc";
     }
-    void send(int kind = 1) {
+    // Send (1) or repeat (2), as the buttons do, with the fixture's context.
+    void send(int kind = 1, bool shift = false) {
         mark = port.written().size();
-        run.SendButtonPressed(kind, ctx);
+        applyContext(desk, ctx);
+        if (kind == 2)
+            desk.repeatPressed(shift);
+        else
+            desk.sendPressed(shift);
     }
     QByteArray sent() const { return port.written().mid(mark); }
     // Calls f(n) before the machine takes the n-th byte (0-based) of this send.
@@ -58,7 +68,7 @@ protected:
         writes = 0;
         port.onWrite = [this, f](unsigned char, std::int64_t) { f(writes++); };
     }
-    QString text() const { return session.log().text(); }
+    QString text() const { return desk.session().log().text(); }
     // The last line of the stored log, without its time stamp.
     QString lastLogLine(const char* file = "Tornyx_S.log") const {
         QString t = platform::fromSjis(home.read(file));
@@ -83,7 +93,7 @@ TEST_F(SendRunFixture, WorkedStreamIsoForO1M30) {
         QStringList{QStringLiteral(
             u"NC装置側の準備を行ってください｡\n準備が出来ましたら「はい(Y)」を\n押すと送信が開始します｡")});
     EXPECT_TRUE(state.success);
-    EXPECT_EQ(host.timer1Starts, 1);
+    EXPECT_TRUE(desk.isPostTransferDue());
     EXPECT_FALSE(port.isOpen());
     EXPECT_TRUE(editor.modified) << "unsaved edits keep their mark";
     EXPECT_GE(clock.nowUs() - t0, 4005000) << "5 ms after M30 and 4000 ms before closing";
@@ -99,7 +109,7 @@ TEST_F(SendRunFixture, WorkedStreamIsoForO1M30) {
     EXPECT_EQ(host.panels[3], QStringLiteral("ISO  : 4800, 2"));
     EXPECT_EQ(host.panels[4], "COM1");
     EXPECT_EQ(host.panels[5], "N");
-    EXPECT_EQ(host.index, QStringList{"00001:O1"}) << "the empty index is built while sending";
+    EXPECT_EQ(desk.programs().entries(), QStringList{"00001:O1"}) << "the empty index is built while sending";
     EXPECT_EQ(session.codeMode(), CodeMode::Iso);
 }
 
@@ -136,7 +146,7 @@ TEST_F(SendRunFixture, OperatorNoStopsWithTheStopDc4) {
     EXPECT_FALSE(state.success);
     EXPECT_EQ(host.panels[2], QStringLiteral(u"送信中止"));
     EXPECT_TRUE(editor.modified);
-    EXPECT_EQ(host.timer1Starts, 1);
+    EXPECT_TRUE(desk.isPostTransferDue());
 }
 
 TEST_F(SendRunFixture, OperatorNoWithoutLineCheckLogsTheStage) {
@@ -163,7 +173,7 @@ TEST_F(SendRunFixture, StopDuringStartWait) {
     ctx.profile.send.signal = 0;
     lineHost.onPump = [this](int n) {
         if (n == 30)
-            run.StopPressed();
+            desk.stopPressed();
     };
     send();
     EXPECT_EQ(hex(sent()), "14");
@@ -197,14 +207,14 @@ TEST_F(SendRunFixture, StopButtonMidLine) {
     // DC4 follows and the stage is the data character.
     onWrite([this](int n) {
         if (n == 8)
-            run.StopPressed();
+            desk.stopPressed();
     });
     send();
     EXPECT_EQ(hex(sent()), hex("\nO1\nG01X1"));
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1014"));
     EXPECT_GE(port.closeCount(), 1);
     EXPECT_FALSE(port.isOpen());
-    EXPECT_FALSE(host.timer2);
+    EXPECT_FALSE(state.estimating);
     EXPECT_EQ(host.panels[2], QStringLiteral(u"送信中止"));
 }
 
@@ -216,7 +226,7 @@ TEST_F(SendRunFixture, StopButtonDuringTheCharacterPause) {
     lineHost.onPump = [this](int) {
         // Well after the "0" has left: inside the 50 ms pause.
         if (sent().endsWith("G0") && clock.nowUs() > port.writtenAt().back() + 10000)
-            run.StopPressed();
+            desk.stopPressed();
     };
     send();
     EXPECT_EQ(hex(sent()), hex("\nO1\nG0\x14"));
@@ -260,7 +270,8 @@ TEST_F(SendRunFixture, MachineStopCodeDuringData) {
     EXPECT_TRUE(sent().startsWith(QByteArray::fromHex("0ACFB1"))) << hex(sent()).toStdString();
     EXPECT_LE(sent().size(), 5) << "at most the bytes already on their way when the XOFF came";
     EXPECT_FALSE(sent().contains(char(0x14))) << "a write that answered stop: no DC4";
-    EXPECT_TRUE(lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 101"))) << lastLogLine().toStdString();
+    EXPECT_TRUE(lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 101")))
+        << lastLogLine().toStdString();
     EXPECT_FALSE(state.success);
 }
 
@@ -285,7 +296,7 @@ TEST_F(SendRunFixture, UnexpectedErrorEndsThroughTheFailPath) {
     EXPECT_FALSE(port.isOpen());
     EXPECT_TRUE(editor.modified);
     EXPECT_EQ(host.panels[2], QStringLiteral(u"送信中止"));
-    EXPECT_FALSE(run.isRunning());
+    EXPECT_FALSE(desk.isRunning());
 }
 
 TEST_F(SendRunFixture, OpenLineFailure) {
@@ -365,7 +376,7 @@ TEST_F(SendRunFixture, OspHeaderInsteadOfStartCodes) {
     send();
     EXPECT_EQ(hex(sent()), hex("$PART1.MIN\nO1\nM30\n\n%"));
     EXPECT_TRUE(text().contains(QStringLiteral(u"  NC機にﾌｧｲﾙ名送信 ﾌｧｲﾙ名=PART1.MIN\n")));
-    EXPECT_EQ(host.statusLabel, QStringLiteral(u"送信中のﾌﾟﾛｸﾞﾗﾑ番号 => O1"));
+    EXPECT_EQ(host.programLabel, QStringLiteral(u"送信中のﾌﾟﾛｸﾞﾗﾑ番号 => O1"));
 }
 
 TEST_F(SendRunFixture, PercentLinesAndFilters) {
@@ -386,7 +397,7 @@ TEST_F(SendRunFixture, OnlyPercentLines) {
 TEST_F(SendRunFixture, SingleCharacterDocument) {
     editor.lines = {"%"};
     send();
-    EXPECT_EQ(run.totalCount(), 0);
+    EXPECT_EQ(state.counters.totalCount.load(), 0);
     EXPECT_EQ(hex(sent()), hex("\n\n%")) << "start and end codes only";
     // Any other single character is data and goes out.
     editor.lines = {"M"};
@@ -408,7 +419,6 @@ TEST_F(SendRunFixture, RepeatSendsAgainUntilStopped) {
     send(2);
     EXPECT_EQ(hex(sent()), hex(QByteArray("\nO1\nM30\n\n%") + "\nO1\nM30\n\n%" + "\x14"));
     EXPECT_EQ(host.panels[6], QStringLiteral(u"送信:003"));
-    EXPECT_EQ(run.repeatCount(), 3);
     EXPECT_EQ(text().count(QStringLiteral(u"  ﾘﾋﾟｰﾄ送信準備完了\n")), 2);
     EXPECT_EQ(text().count(QStringLiteral(u"  送信完了\n")), 2);
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
@@ -425,7 +435,7 @@ TEST_F(SendRunFixture, RepeatShowsTheSecondPass) {
 TEST_F(SendRunFixture, StopBetweenRepeatPassesEndsAsCompleted) {
     lineHost.onPump = [this](int) {
         if (text().contains(QStringLiteral(u"ﾘﾋﾟｰﾄ送信準備完了")))
-            run.StopPressed();
+            desk.stopPressed();
     };
     send(2);
     EXPECT_EQ(hex(sent()), hex("\nO1\nM30\n\n%"));
@@ -437,27 +447,30 @@ TEST_F(SendRunFixture, BreakpointPausesOnItsLine) {
     editor.lines = {"O1", "G0X1", "M30"};
     editor.breakpoint = 2;
     send();
-    EXPECT_EQ(host.breakpoints,
-              QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
+    QStringList breaks;
+    for (const auto& m : lineHost.messages)
+        if (m.buttons == LineHost::Buttons::Yes)
+            breaks << m.text;
+    EXPECT_EQ(breaks, QStringList{QStringLiteral(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n")});
 }
 
 TEST_F(SendRunFixture, StepModeSendsOneLinePerStep) {
     ctx.options.stepSendEnabled = true;
     editor.lines = {"O1", "G0X1", "M30"};
-    host.steps = 1;
+    state.stepPending = true;
     lineHost.onPump = [this](int) {
-        if (host.steps == 0 && sent().endsWith("G0X1\n"))
-            run.StopPressed();
+        if (!state.stepPending && sent().endsWith("G0X1\n"))
+            desk.stopPressed();
     };
     send();
     EXPECT_EQ(hex(sent()), hex("\nO1\nG0X1\n\x14"));
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
     EXPECT_TRUE(state.stepFlag);
     ctx.options.noLineCheck = true;
-    host.steps = 0;
+    state.stepPending = false;
     lineHost.onPump = [this](int n) {
         if (n == 50)
-            run.StopPressed();
+            desk.stopPressed();
     };
     lineHost.pumps = 0;
     send();
@@ -466,7 +479,7 @@ TEST_F(SendRunFixture, StepModeSendsOneLinePerStep) {
 
 TEST_F(SendRunFixture, StepButtonActsLikeTheSpaceBar) {
     ctx.options.stepSendEnabled = true;
-    lineHost.onPump = [this](int) { run.StepPressed(); };
+    lineHost.onPump = [this](int) { desk.stepPressed(); };
     send();
     EXPECT_EQ(hex(sent()), hex("\nO1\nM30\n\n%"));
 }
@@ -477,7 +490,7 @@ TEST_F(SendRunFixture, SelectedSendSkipsUntickedPrograms) {
     send();
     EXPECT_EQ(host.selectionEntries, (QStringList{"O1", "O2", "O3"}));
     EXPECT_TRUE(sent().isEmpty()) << "nothing before the dialog's send";
-    run.SendSelected({"O2"});
+    desk.sendSelected({"O2"});
     EXPECT_EQ(hex(sent()), hex("\nO1\nG0X1\nO3\nM30\n\n%"));
     EXPECT_TRUE(host.panel2History.contains(QStringLiteral(u"＜＜ ｽﾙｰ ＞＞")));
     EXPECT_TRUE(text().section('\n', 0, 0).endsWith(QStringLiteral(u"  通信")));
@@ -489,22 +502,21 @@ TEST_F(SendRunFixture, ClosingTheWindowDuringARunStopsItFirst) {
     host.onClose = [&] { portOpenAtClose = port.isOpen(); };
     lineHost.onPump = [this](int n) {
         if (n == 5) {
-            EXPECT_TRUE(run.requestClose());
+            EXPECT_TRUE(desk.requestClose());
         }
     };
     send();
     EXPECT_EQ(host.closes, 1);
     EXPECT_FALSE(portOpenAtClose);
     EXPECT_EQ(lastLogLine(), QStringLiteral(u"  送信中止　ｴﾗｰ番号 1025"));
-    EXPECT_FALSE(run.requestClose()) << "no run: the window may close at once";
+    EXPECT_FALSE(desk.requestClose()) << "no run: the window may close at once";
 }
 
 TEST_F(SendRunFixture, ExitAfterTransferClosesAndPowersOff) {
-    host.shift = true;
     ctx.options.powerOff = true;
-    send();
+    send(1, true);
     EXPECT_EQ(host.closes, 1);
-    EXPECT_EQ(host.powerOffs, 1);
+    EXPECT_TRUE(waitForFile(home.file("shutdown.log"))) << "the power-off command ran";
     EXPECT_TRUE(state.exitAfterTransfer);
 }
 
@@ -520,14 +532,14 @@ TEST_F(SendRunFixture, EmptyEditorAndLogView) {
 
 TEST_F(SendRunFixture, DncProfileWaitsForTheIndex) {
     ctx.profile.send.dncSend = 1;
-    host.indexFinished = false;
+    desk.programs().scheduleExtraction(1000);
     send();
     EXPECT_EQ(lineHost.texts(),
               QStringList{QStringLiteral(u"ﾌﾟﾛｸﾞﾗﾑ番号抽出中です｡\n再度､送信ﾎﾞﾀﾝを押して下さい｡")});
     EXPECT_TRUE(host.editing);
-    host.indexFinished = true;
+    desk.programs().cancelExtraction();
     send();
-    EXPECT_EQ(host.dncStarts, 1);
+    EXPECT_EQ(win.dncAsks, 1) << "the DNC run starts with its set-up dialog";
     EXPECT_TRUE(text().contains(QStringLiteral(u"  DNC送信\n")));
 }
 
@@ -579,7 +591,7 @@ TEST_F(SendRunFixture, LongCharacterPauseStillStops) {
     ctx.profile.send.invTime = 600000; // ten minutes per character
     lineHost.onPump = [this](int n) {
         if (n == 20)
-            run.StopPressed();
+            desk.stopPressed();
     };
     const std::int64_t t0 = clock.nowUs();
     send();
@@ -589,16 +601,18 @@ TEST_F(SendRunFixture, LongCharacterPauseStillStops) {
 
 TEST_F(SendRunFixture, DncStepsAdd2000AndWriteTheDncLog) {
     ctx.profile.send.signal = 0;
-    run.setContext(ctx);
+    SendSteps steps(session, win, win, state, RunKind::Dnc);
+    steps.beginRun(ctx);
     ASSERT_TRUE(session.openLine(SendKind, ctx.profile, ctx.lineOptions));
-    EXPECT_EQ(run.SendSetUp(1), 0);
+    steps.beginSetUp();
+    EXPECT_EQ(steps.finishSetUp(), Step::Continue);
     lineHost.onPump = [this](int n) {
         if (n == 10)
-            run.StopPressed();
+            session.requestStop();
     };
-    EXPECT_EQ(run.WaitStartSignal(1), 100);
+    EXPECT_EQ(steps.waitStartSignal(), Step::Stop);
     EXPECT_EQ(state.errorNumber, 3033);
-    run.AbortSend(1);
+    steps.abort();
     EXPECT_EQ(lastLogLine("Tornyx_D.log"), QStringLiteral(u"  送信中止　ｴﾗｰ番号 3025"));
     EXPECT_FALSE(QFile::exists(home.file("Tornyx_S.log")));
     EXPECT_EQ(hex(port.written()), "14");

@@ -1,5 +1,6 @@
 #include "platform/PosixSerialPort.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/PortNames.h"
 #include "serial/TransferSession.h"
 
@@ -150,7 +151,8 @@ TEST(PortNames, ComNamesMapThroughThePortsSection) {
     EXPECT_EQ(platform::portDevicePath("/dev/ttyACM0", ini), "/dev/ttyACM0");
     EXPECT_EQ(platform::portDevicePath(QString::fromUtf8("設定ﾎﾟｰﾄ無し"), ini), "");
     EXPECT_EQ(platform::portDevicePath("COMX", ini), "");
-    EXPECT_EQ(platform::portDevicePath("COM1"), "/dev/pts/7") << "reads Tornyx.INI of the settings home";
+    EXPECT_EQ(platform::portDevicePath("COM1", platform::SettingsHome(home.path())), "/dev/pts/7")
+        << "reads Tornyx.INI of the settings home";
 }
 
 TEST(PosixSerialPort, OpensExclusivelyAndReportsMissingDevices) {
@@ -465,7 +467,7 @@ TEST(OpenLineOverPty, PauseRulesInEveryCodeMode) {
 // A tape punch runs the line at 4800 8N2 whatever the code says; spaces
 // stay off the line with the space option.
 TEST(OpenLineOverPty, TapePunchFramingAndTheSpaceOption) {
-    for (const int kind : {SendKind, ReceiveKind}) {
+    for (const LineDirection kind : {SendKind, ReceiveKind}) {
         PtyRig r;
         r.profile.send.speed = 6;
         r.profile.read.speed = 6;

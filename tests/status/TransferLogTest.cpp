@@ -67,15 +67,16 @@ TEST(TransferLogText, StartDiscardsAndAppendAddsStampedLines) {
 
 TEST(TransferLogFile, NamesPerKindInTheSettingsHome) {
     TempHome home;
-    EXPECT_EQ(TransferLog::filePath(TransferLog::Send), home.file("Tornyx_S.log"));
-    EXPECT_EQ(TransferLog::filePath(TransferLog::Receive), home.file("Tornyx_R.log"));
-    EXPECT_EQ(TransferLog::filePath(TransferLog::Dnc), home.file("Tornyx_D.log"));
+    EXPECT_EQ(TransferLog::filePath(home.path(), TransferLog::Send), home.file("Tornyx_S.log"));
+    EXPECT_EQ(TransferLog::filePath(home.path(), TransferLog::Receive), home.file("Tornyx_R.log"));
+    EXPECT_EQ(TransferLog::filePath(home.path(), TransferLog::Dnc), home.file("Tornyx_D.log"));
 }
 
 TEST(TransferLogFile, WritesShiftJisWithCrLfByteExact) {
     TempHome home;
     StepClock clock;
     TransferLog log = japaneseLog(clock);
+    log.setFolder(home.path());
     log.start(QStringLiteral(u"  送信完了\n"));
     log.append(QStringLiteral(u"  ﾌｨｰﾄﾞ出力\n"));
     log.append(QStringLiteral(u"  送信中止　ｴﾗｰ番号 1033\n"));
@@ -92,6 +93,7 @@ TEST(TransferLogFile, EachFileHoldsOnlyTheLastTransferOfItsKind) {
     TempHome home;
     StepClock clock;
     TransferLog log = japaneseLog(clock);
+    log.setFolder(home.path());
     log.start("  first receive with a long account\n");
     for (int i = 0; i < 50; ++i)
         log.append("  line\n");
@@ -115,6 +117,7 @@ TEST(TransferLogFile, CarriageReturnsAreNotDoubled) {
     TempHome home;
     StepClock clock;
     TransferLog log = japaneseLog(clock);
+    log.setFolder(home.path());
     log.start("  a\r\n");
     log.append("  b\n");
     ASSERT_TRUE(log.write(TransferLog::Send));
@@ -125,6 +128,7 @@ TEST(TransferLogFile, UnwritableFolderAnswersFalse) {
     TempHome home;
     StepClock clock;
     TransferLog log = japaneseLog(clock);
+    log.setFolder(home.path());
     log.start("  x\n");
     // A folder in the place of the file cannot be replaced.
     ASSERT_TRUE(QDir(home.path()).mkdir("Tornyx_S.log"));
@@ -133,14 +137,15 @@ TEST(TransferLogFile, UnwritableFolderAnswersFalse) {
 
 TEST(TransferLogView, ReadsBackTheStoredAccountOrNamesTheMissingFile) {
     TempHome home;
-    EXPECT_FALSE(TransferLog::readFile(TransferLog::Dnc).has_value()) << "no DNC run yet";
+    EXPECT_FALSE(TransferLog::readFile(home.path(), TransferLog::Dnc).has_value()) << "no DNC run yet";
     EXPECT_EQ(TransferLog::missingFileText(TransferLog::Dnc), QStringLiteral(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
     EXPECT_EQ(TransferLog::missingFileText(TransferLog::Send), QStringLiteral(u"送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
     EXPECT_EQ(TransferLog::missingFileText(TransferLog::Receive), QStringLiteral(u"受信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
     StepClock clock;
     TransferLog log = japaneseLog(clock);
+    log.setFolder(home.path());
     log.start(QStringLiteral(u"  受信\n"));
     log.append(QStringLiteral(u"  受信完了\n"));
     ASSERT_TRUE(log.write(TransferLog::Receive));
-    EXPECT_EQ(TransferLog::readFile(TransferLog::Receive).value_or("missing"), log.text());
+    EXPECT_EQ(TransferLog::readFile(home.path(), TransferLog::Receive).value_or("missing"), log.text());
 }

@@ -3,10 +3,13 @@
 #include "app/TMainForm.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
+#include "support/StandIns.h"
 #include "support/TempHome.h"
 
-#include <QFile>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 
+#include <functional>
 #include <vector>
 
 namespace tornyx::test {
@@ -27,14 +30,9 @@ struct SafeServices {
     SafeServices(const TempHome& home, Prompts* prompts) {
         mailLog = home.file("mail.log");
         shutdownLog = home.file("shutdown.log");
-        const QString mail = script(home, "fake-sendmail", "cat >> '" + mailLog + "'");
-        const QString off = script(home, "fake-poweroff", "echo off >> '" + shutdownLog + "'");
-        platform::SystemCommands c;
-        c.mail = mail;
-        c.mailFrom = "tornyx@test.invalid";
-        c.shutdown = off;
-        services.commands = c;
+        services.commands = standInCommands(home);
         services.prompts = prompts;
+        services.home = platform::SettingsHome(home.path());
         services.port = &port;
         services.clock = &clock;
         services.portProbe = [this](int n) {
@@ -43,12 +41,18 @@ struct SafeServices {
         };
     }
 
-private:
-    static QString script(const TempHome& home, const QString& name, const QString& body) {
-        const QString path = home.file(name);
-        home.write(name, ("#!/bin/sh\n" + body + "\n").toLocal8Bit());
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return path;
+    // Runs the event loop while the fake clock follows, 100 ms of simulated
+    // time per turn, until done() holds or realMs have passed: the desk's
+    // timers (the post-transfer step two seconds after a run, the mail five
+    // seconds later) go by the injected clock. True when done() held.
+    bool settle(const std::function<bool()>& done, int realMs = 15000) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < realMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            clock.sleepUs(100'000);
+        }
+        return done();
     }
 };
 

@@ -24,7 +24,8 @@ constexpr int TallHeight = 370;
 const QString PositionSection = QStringLiteral("DncPos");
 } // namespace
 
-TDncForm::TDncForm(QWidget* parent) : QDialog(parent) {
+TDncForm::TDncForm(QWidget* parent, QString optionFile)
+    : QDialog(parent), m_optionFile(std::move(optionFile)) {
     setObjectName("DncForm");
     setWindowTitle(QStringLiteral(u"ＤＮＣ設定画面"));
     auto* top = new QVBoxLayout(this);
@@ -176,12 +177,14 @@ void TDncForm::Button4Click() {
 }
 
 void TDncForm::done(int result) {
-    platform::IniFile ini(platform::optionFilePath());
-    ini.load();
-    ini.writeInteger(PositionSection, "Left", x());
-    ini.writeInteger(PositionSection, "Top", y());
-    // A position that cannot be written is not worth a message to the operator.
-    ini.save();
+    if (!m_optionFile.isEmpty()) {
+        platform::IniFile ini(m_optionFile);
+        ini.load();
+        ini.writeInteger(PositionSection, "Left", x());
+        ini.writeInteger(PositionSection, "Top", y());
+        // A position that cannot be written is not worth a message to the operator.
+        ini.save();
+    }
     QDialog::done(result);
 }
 

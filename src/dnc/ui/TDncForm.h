@@ -35,7 +35,9 @@ public:
 // The DNC set-up dialog: the start program and the data check of the calls.
 class TDncForm : public QDialog {
 public:
-    explicit TDncForm(QWidget* parent = nullptr);
+    // optionFile: where the dialog keeps its position ("DncPos"); empty
+    // keeps none.
+    explicit TDncForm(QWidget* parent = nullptr, QString optionFile = {});
 
     // What the data check reads: the editor lines and the program-number
     // list as they are when the check runs.
@@ -76,6 +78,7 @@ public:
     QProgressBar* ProgressBar1;
 
 private:
+    QString m_optionFile;
     Source m_source;
     DncFileHost* m_fileHost = nullptr;
     int m_startLine = 0;

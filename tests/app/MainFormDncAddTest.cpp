@@ -1,4 +1,3 @@
-#include "app/DncFileAppender.h"
 #include "app/TMainForm.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -43,7 +42,6 @@ struct DncAdd : ::testing::Test {
     test::SafeServices safe{home, &prompts};
     std::unique_ptr<TMainForm> form;
     std::unique_ptr<TDncForm> dnc;
-    std::unique_ptr<DncFileAppender> appender;
 
     // The document calls O100 and O200; only O200 is in it.
     void start() {
@@ -54,13 +52,12 @@ struct DncAdd : ::testing::Test {
         QApplication::processEvents();
         prompts.fileNames.push_back(home.file("MAIN.NC"));
         form->FileOpenClick();
-        form->Timer4->stop();
+        form->desk().programs().cancelExtraction();
         form->Timer4Timer();
         prompts.boxes.clear();
-        dnc = std::make_unique<TDncForm>(form.get());
-        appender = std::make_unique<DncFileAppender>(*form);
-        appender->connect(*dnc);
-        dnc->ComboBox1->addItems(items(form->ComboBox1));
+        dnc = std::make_unique<TDncForm>(form.get(), home.file("Tornyx.INI"));
+        form->connectDncForm(*dnc);
+        dnc->ComboBox1->addItems(items(form->controls().ComboBox1));
     }
     ~DncAdd() override {
         dnc.reset();
@@ -78,21 +75,21 @@ TEST_F(DncAdd, AppendedFileResolvesTheMissingCallAndLeavesTheDocumentUnmodified)
     dnc->Button3Click();
     ASSERT_EQ(calls(dnc->CheckListBox1), (QStringList{"00003:M98P100-", "00004:M98P200+"}));
     ASSERT_TRUE(dnc->Button4->isEnabled());
-    const int before = form->RichEdit1->lineCount();
+    const int before = form->controls().RichEdit1->lineCount();
 
     prompts.fileNames.push_back(home.file("SUB.NC"));
     dnc->Button4->click();
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_FALSE(form->isModified());
-    EXPECT_TRUE(form->StatusBar1->text(4).isEmpty());
-    EXPECT_EQ(form->documentPath, home.file("MAIN.NC")) << "the document stays the opened file";
-    EXPECT_EQ(form->RichEdit2->length(), 0);
+    EXPECT_TRUE(form->controls().StatusBar1->text(4).isEmpty());
+    EXPECT_EQ(form->desk().document().path, home.file("MAIN.NC")) << "the document stays the opened file";
+    EXPECT_EQ(form->controls().RichEdit2->length(), 0);
     // Old text, a line feed, then the file's text at the end.
-    const int n = form->RichEdit1->lineCount();
+    const int n = form->controls().RichEdit1->lineCount();
     ASSERT_GE(n, before + 3);
-    EXPECT_EQ(form->RichEdit1->lineText(before - 1), "");
-    EXPECT_EQ(form->RichEdit1->lineText(before), "O100");
-    EXPECT_EQ(form->RichEdit1->lineText(before + 2), "M99");
+    EXPECT_EQ(form->controls().RichEdit1->lineText(before - 1), "");
+    EXPECT_EQ(form->controls().RichEdit1->lineText(before), "O100");
+    EXPECT_EQ(form->controls().RichEdit1->lineText(before + 2), "M99");
     const QString entry = QString("%1-O100").arg(before + 1, 5, 10, QChar('0'));
     EXPECT_EQ(items(dnc->ComboBox1), (QStringList{"00002-O1", "00006-O200", entry}));
     EXPECT_EQ(dnc->ComboBox1->currentIndex(), -1) << "the start program is chosen again";
@@ -115,15 +112,15 @@ TEST_F(DncAdd, MissingFileAndAutomaticIndexOff) {
     EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
     EXPECT_EQ(prompts.boxes[0].text,
               QStringLiteral(u"呼出ﾃﾞｰﾀ\n") + home.file("GONE.NC") + QStringLiteral(u"が見つかりません｡"));
-    EXPECT_EQ(form->RichEdit1->lineCount(), 9) << "the document is left alone";
+    EXPECT_EQ(form->controls().RichEdit1->lineCount(), 9) << "the document is left alone";
     EXPECT_TRUE(dnc->Button4->isEnabled());
 
     // With the automatic extraction off the wait must not hang: the list is
     // made at once.
-    form->options.autoIndexOff = true;
+    form->desk().options().autoIndexOff = true;
     prompts.fileNames.push_back(home.file("SUB.NC"));
     dnc->Button4Click();
-    EXPECT_FALSE(form->Timer4->isActive());
+    EXPECT_FALSE(form->controls().Timer4->isActive());
     EXPECT_EQ(items(dnc->ComboBox1).size(), 3);
     EXPECT_FALSE(form->isModified());
 }
@@ -133,7 +130,7 @@ TEST_F(DncAdd, ClosingWritesTheDialogsPosition) {
     dnc->move(123, 45);
     const QPoint at = dnc->pos();
     dnc->reject();
-    platform::IniFile ini(platform::optionFilePath());
+    platform::IniFile ini(home.file("Tornyx.INI"));
     ASSERT_TRUE(ini.load());
     EXPECT_EQ(ini.readInteger("DncPos", "Left", -1), at.x());
     EXPECT_EQ(ini.readInteger("DncPos", "Top", -1), at.y());
