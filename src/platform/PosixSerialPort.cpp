@@ -157,33 +157,35 @@ bool isNumber(const char* s) {
     return true;
 }
 
-// Another process that has the device open, found through /proc/<pid>/fd
-// (the processes this user may look into; all of them for root). 0: none.
+// Whether the process of a /proc entry has the device open.
+bool holds(const char* pid, dev_t device) {
+    const QByteArray fdDir = QByteArray("/proc/") + pid + "/fd";
+    DIR* fds = ::opendir(fdDir.constData());
+    if (!fds)
+        return false; // gone, or another user's
+    bool found = false;
+    for (const dirent* f = ::readdir(fds); f && !found; f = ::readdir(fds)) {
+        struct stat st {};
+        found = isNumber(f->d_name) && ::stat((fdDir + '/' + f->d_name).constData(), &st) == 0 &&
+                S_ISCHR(st.st_mode) && st.st_rdev == device;
+    }
+    ::closedir(fds);
+    return found;
+}
+
+// Another process that has the device open (of those this user may look
+// into; all of them for root), with its name. 0: none.
 pid_t holderOf(dev_t device, QString* name) {
-    const pid_t self = ::getpid();
     DIR* proc = ::opendir("/proc");
     if (!proc)
         return 0;
+    const pid_t self = ::getpid();
     pid_t found = 0;
-    while (const dirent* p = found ? nullptr : ::readdir(proc)) {
-        if (!isNumber(p->d_name) || pid_t(std::atol(p->d_name)) == self)
-            continue;
-        const QByteArray fdDir = QByteArray("/proc/") + p->d_name + "/fd";
-        DIR* fds = ::opendir(fdDir.constData());
-        if (!fds)
-            continue; // gone, or another user's
-        while (const dirent* f = ::readdir(fds)) {
-            struct stat st {};
-            if (isNumber(f->d_name) && ::stat((fdDir + '/' + f->d_name).constData(), &st) == 0 &&
-                S_ISCHR(st.st_mode) && st.st_rdev == device) {
-                found = pid_t(std::atol(p->d_name));
-                break;
-            }
-        }
-        ::closedir(fds);
-    }
+    for (const dirent* p = ::readdir(proc); p && !found; p = ::readdir(proc))
+        if (isNumber(p->d_name) && pid_t(std::atol(p->d_name)) != self && holds(p->d_name, device))
+            found = pid_t(std::atol(p->d_name));
     ::closedir(proc);
-    if (found && name) {
+    if (found) {
         QFile comm(QStringLiteral("/proc/%1/comm").arg(found));
         if (comm.open(QIODevice::ReadOnly))
             *name = QString::fromLocal8Bit(comm.readAll()).trimmed();
@@ -473,8 +475,8 @@ bool PosixSerialPort::fillBuffer() {
     do {
         got = ::read(m_fd, chunk, sizeof chunk);
     } while (got < 0 && errno == EINTR);
+    // EIO: the peer hung up; nothing came, and lineLost() reports it.
     if (got < 0)
-        // EIO: the peer hung up; lineLost() reports that, and nothing came.
         return errno == EAGAIN || errno == EIO ? true : fail("read");
     const qsizetype old = m_buffer.size();
     m_buffer.append(chunk, got);
