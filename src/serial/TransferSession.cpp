@@ -416,18 +416,14 @@ bool TransferSession::waitForRoom() {
         pumpEvents();
         if (m_stop)
             return true;
-        if (m_port.queuedInput() > 0) {
-            if (honourPause())
-                return true;
-            continue;
-        }
         // A queue that does not drain (CTS held off) is looked at less and
         // less often, up to the pump interval.
         if (queued > 0)
             step = std::max(step, (now - since) / 4);
         step =
             std::clamp<std::int64_t>(step, 1, std::max<std::int64_t>(1, m_lastPumpUs + PumpIntervalUs - now));
-        m_port.waitForInput(step);
+        if (m_port.waitForInput(step) && honourPause())
+            return true;
     }
 }
 
