@@ -156,22 +156,31 @@ TEST(Machine, HelpExplainsItselfAndWritePortsKeepsOtherKeys) {
               "[Main]\r\nLeft=5\r\n[Ports]\r\nCOM2=/dev/ttyUSB0\r\nCOM1=" + m.slave().toLocal8Bit() + "\r\n");
 }
 
+// Paced, or reading at once (where what was already waiting at the XOFF
+// counts as before it).
 TEST(Machine, CountsWhatAWriterThatIgnoresXoffSends) {
-    // A hold longer than the writing, so a loaded computer cannot make the
-    // writer's bytes come after the XON.
-    Machine m({"--mode", "receive", "--baud", "19200", "--xoff-at", "20", "--xoff-ms", "3000",
-               "--no-percent-end", "--idle", "300"});
-    PosixSerialPort port;
-    ASSERT_TRUE(port.open(m.slave()));
-    SystemClock clock;
-    ASSERT_TRUE(port.waitForInput(3000000));
-    port.purge();
-    for (int i = 0; i < 300; ++i) { // 300 characters at 19200 8N2, XOFF or not
-        ASSERT_TRUE(port.writeByte('A'));
-        clock.sleepUs(573);
+    for (const bool paced : {true, false}) {
+        SCOPED_TRACE(paced ? "paced" : "unpaced");
+        // A hold longer than the writing, so a loaded computer cannot make the
+        // writer's bytes come after the XON.
+        QStringList args{"--mode",    "receive", "--baud",           "19200",  "--xoff-at", "20",
+                         "--xoff-ms", "3000",    "--no-percent-end", "--idle", "300"};
+        if (!paced)
+            args << "--no-pace";
+        Machine m(args);
+        PosixSerialPort port;
+        ASSERT_TRUE(port.open(m.slave()));
+        SystemClock clock;
+        ASSERT_TRUE(port.waitForInput(3000000));
+        port.purge();
+        for (int i = 0; i < 300; ++i) { // 300 characters at 19200 8N2, XOFF or not
+            ASSERT_TRUE(port.writeByte('A'));
+            clock.sleepUs(573);
+        }
+        const auto res = m.result();
+        EXPECT_GT(res.value("after_xoff").toInt(), 30)
+            << "the machine's count must see a writer that runs on";
     }
-    const auto res = m.result();
-    EXPECT_GT(res.value("after_xoff").toInt(), 30) << "the machine's count must see a writer that runs on";
 }
 
 TEST(Machine, PunchHoldsOnThePcsXoffUntilXon) {

@@ -118,17 +118,25 @@ public:
     std::int64_t lastArrival() const { return m_lastArrival; }
 
     // Unpaced, the bytes already here when the machine sends its XOFF came
-    // before it, however late the machine gets round to reading them (a
-    // read also takes what the kernel is still handing over). Paced, they
-    // are still on the modelled line and come after it, as on a real one.
+    // before it, however late the machine gets round to reading them. That
+    // includes what the kernel is still handing over from its work queue
+    // (which a loaded computer may delay for milliseconds): a read that finds
+    // nothing handed over waits for it, so read until none is left, and count
+    // them all as here at the XOFF. Paced, they are still on the modelled line
+    // and come after it, as on a real one.
     void takeWaiting() {
         if (m_pace)
             return;
-        unsigned char buf[4096];
-        const ssize_t n = ::read(m_fd, buf, sizeof buf);
         const std::int64_t t = nowUs();
-        for (ssize_t i = 0; i < n; ++i)
-            m_queue.push_back({buf[i], t});
+        unsigned char buf[4096];
+        for (std::size_t taken = 0; taken < 65536;) {
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            for (ssize_t i = 0; i < n; ++i)
+                m_queue.push_back({buf[i], t});
+            taken += std::size_t(n);
+        }
     }
 
     // Drops the line at once, as a pulled cable does; the descriptor number
