@@ -5,13 +5,17 @@
 // bytes after each XOFF, and a 10-hour extrapolation. The machine paces the
 // run, so it is stopped through its stop request after --seconds.
 //
-//   dnc_bench [--mb 100] [--seconds 300] [--machine PATH]
+// With --via ser2net the line runs through ser2net as an RFC 2217 device
+// server on loopback in front of the machine's pty.
+//
+//   dnc_bench [--mb 100] [--seconds 300] [--via direct|ser2net] [--machine PATH]
 #include "dnc/DncRun.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 #include "send/SendRun.h"
 
 #include "editor/ProgramIndex.h"
 #include "send/SendFakes.h"
+#include "support/DeviceServer.h"
 #include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/ProcessUsage.h"
@@ -22,6 +26,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 using namespace tornyx;
@@ -107,6 +112,7 @@ int main(int argc, char** argv) {
     int mb = 100;
     int seconds = 300;
     QString machine = TORNYX_MACHINE;
+    bool viaSer2Net = false;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--mb")
@@ -115,6 +121,8 @@ int main(int argc, char** argv) {
             seconds = args[i + 1].toInt();
         else if (args[i] == "--machine")
             machine = args[i + 1];
+        else if (args[i] == "--via")
+            viaSer2Net = args[i + 1] == "ser2net";
     }
     TempHome home;
     const long rssEmpty = maxRssKb();
@@ -136,12 +144,21 @@ int main(int argc, char** argv) {
         std::printf("machine did not start\n");
         return 1;
     }
-    platform::PosixSerialPort port;
+    std::optional<Ser2Net> box;
+    if (viaSer2Net) {
+        box.emplace(home.path(), m.slave(), Ser2Net::Kind::Rfc2217, "19200n82");
+        if (!box->isReady()) {
+            std::printf("ser2net did not start: %s\n", qPrintable(box->output()));
+            return 1;
+        }
+    }
+    std::printf("line: %s\n", viaSer2Net ? "through ser2net (RFC 2217)" : "direct pty");
+    platform::MappedSerialPort port;
     PumpingLineHost lineHost;
     platform::SystemClock clock;
     TransferSession session(port, lineHost, clock);
-    const QString slave = m.slave();
-    session.setPortResolver([slave](const QString&) { return slave; });
+    const QString device = box ? box->url() : m.slave();
+    session.setPortResolver([device](const QString&) { return device; });
     TransferState state;
     DncRun run(session, editor, display, programs, dncPrompts, state);
     SendContext ctx;
@@ -151,6 +168,8 @@ int main(int argc, char** argv) {
     ctx.profile.send.dncSend = 1;
     ctx.profileNumber = 1;
     ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+    // ser2net reports the pseudo-terminal's missing carrier as off.
+    ctx.lineOptions.noLineCheck = viaSer2Net;
     ctx.documentPath = "/bench/DNC.nc";
 
     QElapsedTimer wall;

@@ -4,6 +4,8 @@
 //
 //   bench_document [runs]      (default 3)
 
+#include "BenchSupport.h"
+#include "GeneratedProgram.h"
 #include "editor/DocumentFile.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ui/NcEditor.h"
@@ -28,57 +30,9 @@
 #include <vector>
 
 using namespace tornyx;
+using namespace tornyx::bench;
 
 namespace {
-
-constexpr qint64 TargetBytes = 100'000'000;
-
-// CAM-like output: programs of about 220,000 blocks, each with a Shift-JIS
-// header comment and tool changes with Japanese comments.
-QByteArray generate() {
-    const QByteArray toolComment = platform::toSjis(QString::fromUtf16(u"(ﾂｰﾙ交換 T05 φ10 ｴﾝﾄﾞﾐﾙ)"));
-    const QByteArray header = platform::toSjis(QString::fromUtf16(u"(加工ﾌﾟﾛｸﾞﾗﾑ 荒加工 ﾜｰｸ座標 G54)"));
-    QByteArray out;
-    out.reserve(TargetBytes + 1000);
-    out += "%\r\n";
-    int program = 0;
-    int n = 0;
-    char line[96];
-    while (out.size() < TargetBytes) {
-        if (n % 220'000 == 0) {
-            if (program > 0)
-                out += "M30\r\n";
-            ++program;
-            out += "O" + QByteArray::number(1000 + program).rightJustified(4, '0') + header + "\r\n";
-        }
-        if (n % 5000 == 0)
-            out += toolComment + "\r\nT05 M06\r\n";
-        const int len = std::snprintf(line, sizeof line, "N%06d G01 X%.3f Y%.3f Z-%.3f F1200\r\n", n % 1000000,
-                                      (n % 7919) * 0.137, (n % 6007) * 0.071, (n % 97) * 0.01);
-        out.append(line, len);
-        ++n;
-    }
-    out += "M30\r\n%\r\n";
-    return out;
-}
-
-struct NoQuestions : DocumentHost {
-    bool warningYesNo(const QString&) override { return true; }
-    void warningYes(const QString&) override {}
-};
-
-double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
-
-long peakKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-void settle() {
-    for (int i = 0; i < 3; ++i)
-        QApplication::processEvents();
-}
 
 // Child: the bare control holding the file, the way a plain program would
 // load it.
@@ -160,50 +114,6 @@ int childOurs(const QString& path, const QString& savePath) {
     return 0;
 }
 
-std::map<std::string, double> runChild(const char* self, const char* mode, const QString& file, const QString& save,
-                                       long* peak) {
-    std::map<std::string, double> out;
-    int fds[2];
-    if (pipe(fds) != 0)
-        return out;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        const QByteArray f = file.toLocal8Bit();
-        const QByteArray s = save.toLocal8Bit();
-        execl(self, self, "child", mode, f.constData(), s.constData(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string text;
-    char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        text.append(buf, n);
-    close(fds[0]);
-    int status = 0;
-    rusage u{};
-    wait4(pid, &status, 0, &u);
-    *peak = u.ru_maxrss;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t nl = text.find('\n', pos);
-        const std::string l = text.substr(pos, nl - pos);
-        const size_t sp = l.find(' ');
-        if (sp != std::string::npos)
-            out[l.substr(0, sp)] = std::stod(l.substr(sp + 1));
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::fprintf(stderr, "child %s failed (%d)\n", mode, status);
-    return out;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -211,7 +121,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc >= 5 && std::strcmp(argv[1], "child") == 0) {
         const QString file = QString::fromLocal8Bit(argv[3]);
-        return std::strcmp(argv[2], "raw") == 0 ? childRaw(file) : childOurs(file, QString::fromLocal8Bit(argv[4]));
+        return std::strcmp(argv[2], "raw") == 0 ? childRaw(file)
+                                                : childOurs(file, QString::fromLocal8Bit(argv[4]));
     }
     const int runs = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 3;
 
@@ -219,7 +130,7 @@ int main(int argc, char** argv) {
     const QString file = dir.filePath("big.nc");
     const QString save = dir.filePath("saved.nc");
     {
-        const QByteArray data = generate();
+        const QByteArray data = generateProgram();
         QFile f(file);
         if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
             return 1;
@@ -230,10 +141,10 @@ int main(int argc, char** argv) {
     std::vector<double> rawOpen, rawPeak, ourPeak;
     for (int i = 0; i < runs; ++i) {
         long peak = 0;
-        const auto r = runChild(argv[0], "raw", file, save, &peak);
+        const auto r = runChild(argv[0], {"raw", file.toStdString(), save.toStdString()}, &peak);
         rawOpen.push_back(r.count("open") ? r.at("open") : 0);
         rawPeak.push_back(peak / 1024.0);
-        const auto o = runChild(argv[0], "ours", file, save, &peak);
+        const auto o = runChild(argv[0], {"ours", file.toStdString(), save.toStdString()}, &peak);
         for (const auto& [k, v] : o)
             ours[k].push_back(v);
         ourPeak.push_back(peak / 1024.0);
@@ -241,15 +152,15 @@ int main(int argc, char** argv) {
     const double raw = median(rawOpen);
     auto row = [&](const char* name, const char* key, double goal) {
         const double m = median(ours[key]);
-        std::printf("%-34s median %8.4f s  (%6.3f x raw load)  goal <= %.3f s\n", name, m, raw > 0 ? m / raw : 0,
-                    goal);
+        std::printf("%-34s median %8.4f s  (%6.3f x raw load)  goal <= %.3f s\n", name, m,
+                    raw > 0 ? m / raw : 0, goal);
     };
     std::printf("runs: %d\n", runs);
     std::printf("lines: %.0f, index entries: %.0f\n", median(ours["lines"]), median(ours["entries"]));
     std::printf("%-34s median %7.3f s  peak %.0f MB\n", "raw QScintilla load", raw, median(rawPeak));
     row("open (read, convert, editor)", "open", 2.5);
     std::printf("%-34s %.0f MB (open only: %.0f MB)  goal <= %.0f MB\n", "peak resident, whole child",
-                median(ourPeak), median(ours["peak"]) / 1024.0, 4 * TargetBytes / 1e6);
+                median(ourPeak), median(ours["peak"]) / 1024.0, 4 * ProgramBytes / 1e6);
     row("full extraction", "full", 0.5);
     row("one character typed (full rebuild)", "retype", 0.05);
     row("new line typed (incremental)", "incremental", 0.05);

@@ -3,21 +3,22 @@
 // pump liveness, bytes after the machine's XOFF, and the run's own cost per
 // line measured without a line.
 //
-//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--max-lead US,...]
-//                     [--busy N] [--machine PATH]
+// With --via ser2net the line runs through ser2net as an RFC 2217 device
+// server on loopback in front of the machine's pty; "direct,ser2net" runs
+// both, one after the other, for the same program and rate. --max-lead runs
+// once per cap on the writer's lead in microseconds (0: the default of the
+// speed). --busy starts N processes that spin for the whole bench, as other
+// programs on a shop PC do. Each run ends with one "curve:" line.
 //
-// --baud takes any speed: one that no profile offers (115200) runs the
-// profile at 19200 over a port that sets the line to the given speed, and
-// the writer paces at the speed the port reports. --max-lead runs once per
-// cap on the writer's lead in microseconds (0: the default of the speed).
-// --busy starts N processes that spin for the whole bench, as other programs
-// on a shop PC do.
+//   tornyx-send-bench [--kb N] [--baud 19200,9600,115200] [--pace yes|no] [--via direct,ser2net]
+//                     [--max-lead US,...] [--busy N] [--machine PATH]
 #include "send/SendRun.h"
 
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 
 #include "editor/ProgramIndex.h"
 #include "send/SendFakes.h"
+#include "support/DeviceServer.h"
 #include "support/EmulatedSerialPort.h"
 #include "support/FakeClock.h"
 #include "support/FakeWindow.h"
@@ -32,6 +33,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace tornyx;
@@ -53,59 +55,6 @@ QList<QByteArray> program(int kb) {
     return lines;
 }
 
-// A serial port that runs its line at a speed no profile offers.
-class FixedSpeedPort final : public platform::SerialPort {
-public:
-    explicit FixedSpeedPort(int baud) : m_baud(baud) {}
-    bool open(const QString& path) override { return m_port.open(path); }
-    bool isOpen() const override { return m_port.isOpen(); }
-    void close() override { m_port.close(); }
-    std::optional<platform::LineParameters> lineParameters() override { return m_port.lineParameters(); }
-    bool setLineParameters(const platform::LineParameters& p) override {
-        platform::LineParameters fixed = p;
-        fixed.baud = m_baud;
-        return m_port.setLineParameters(fixed);
-    }
-    std::optional<platform::Timeouts> timeouts() override { return m_port.timeouts(); }
-    bool setTimeouts(const platform::Timeouts& t) override { return m_port.setTimeouts(t); }
-    bool setQueueSizes(int in, int out) override { return m_port.setQueueSizes(in, out); }
-    bool purge() override { return m_port.purge(); }
-    int queuedInput() override { return m_port.queuedInput(); }
-    int queuedOutput() override { return m_port.queuedOutput(); }
-    std::optional<unsigned char> readByte() override { return m_port.readByte(); }
-    bool writeByte(unsigned char b) override { return m_port.writeByte(b); }
-    std::optional<platform::ModemLines> modemStatus() override { return m_port.modemStatus(); }
-    bool raiseDtr() override { return m_port.raiseDtr(); }
-    bool raiseRts() override { return m_port.raiseRts(); }
-    bool waitForInput(std::int64_t us) override { return m_port.waitForInput(us); }
-    bool lineLost() override { return m_port.lineLost(); }
-    int descriptor() const override { return m_port.descriptor(); }
-    QString lastError() const override { return m_port.lastError(); }
-
-private:
-    int m_baud;
-    platform::PosixSerialPort m_port;
-};
-
-int profileSpeedIndex(int baud) {
-    switch (baud) {
-    case 1200:
-        return 0;
-    case 2400:
-        return 1;
-    case 4800:
-        return 2;
-    case 9600:
-        return 3;
-    case 14400:
-        return 4;
-    case 19200:
-        return 5;
-    default:
-        return -1;
-    }
-}
-
 QMap<QString, QString> resultOf(QProcess& p) {
     p.waitForFinished(30000);
     QMap<QString, QString> out;
@@ -116,7 +65,20 @@ QMap<QString, QString> resultOf(QProcess& p) {
     return out;
 }
 
-void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool pace, int busy) {
+// One run of the bench: speed, cap on the writer's lead, spinning processes.
+struct LineCase {
+    int baud;
+    int speedIndex;
+    std::int64_t maxLeadUs;
+    bool pace;
+    bool viaSer2Net;
+    int busy;
+};
+
+void lineRun(const QString& machine, int kb, const LineCase& c) {
+    const int baud = c.baud;
+    const bool pace = c.pace;
+    const bool viaSer2Net = c.viaSer2Net;
     TempHome home;
     QProcess m;
     QStringList margs{"--mode",        "receive", "--baud",    QString::number(baud),
@@ -131,18 +93,22 @@ void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool
         return;
     }
     const QString slave = QString::fromLocal8Bit(m.readLine()).trimmed();
+    std::optional<Ser2Net> box;
+    if (viaSer2Net) {
+        box.emplace(home.path(), slave, Ser2Net::Kind::Rfc2217, QString::number(baud) + "n82");
+        if (!box->isReady()) {
+            std::printf("ser2net did not start: %s\n", qPrintable(box->output()));
+            return;
+        }
+    }
+    const QString device = box ? box->url() : slave;
 
-    const int speedIndex = profileSpeedIndex(baud);
-    std::unique_ptr<platform::SerialPort> port;
-    if (speedIndex >= 0)
-        port = std::make_unique<platform::PosixSerialPort>();
-    else
-        port = std::make_unique<FixedSpeedPort>(baud);
+    platform::MappedSerialPort port;
     PumpingLineHost lineHost;
     platform::SystemClock clock;
-    TransferSession session(*port, lineHost, clock);
-    session.setPortResolver([slave](const QString&) { return slave; });
-    session.setMaxWriteLeadUs(leadUs);
+    TransferSession session(port, lineHost, clock);
+    session.setPortResolver([device](const QString&) { return device; });
+    session.setMaxWriteLeadUs(c.maxLeadUs);
     test::FakeWindow editor;
     editor.lines = program(kb);
     ProgramIndex programs;
@@ -150,9 +116,11 @@ void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool
     SendRun run(session, editor, editor, programs, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
-    ctx.profile.send.speed = speedIndex >= 0 ? speedIndex : 5;
+    ctx.profile.send.speed = c.speedIndex;
     ctx.profile.send.signal = 0;
     ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+    // ser2net reports the pseudo-terminal's missing carrier as off.
+    ctx.lineOptions.noLineCheck = viaSer2Net;
     ctx.documentPath = "/bench/O1000.nc";
 
     int ticks = 0;
@@ -192,7 +160,8 @@ void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool
     const double held = res.value("held_us").toDouble();
     const double bytes = res.value("bytes").toDouble();
     const double rate = span > held ? (bytes - 1) * 1e6 / (span - held) : 0;
-    std::printf("%d baud 8N2, %d KB, %lld lines, machine %s: %s\n", baud, kb, qlonglong(editor.lines.size()),
+    std::printf("%d baud 8N2 %s, %d KB, %lld lines, machine %s: %s\n", baud,
+                viaSer2Net ? "through ser2net (RFC 2217)" : "direct pty", kb, qlonglong(editor.lines.size()),
                 pace ? "reading at the line rate" : "reading at once", qPrintable(session.log().lastLine()));
     std::printf("  machine: bytes=%s rate=%.1f B/s (%.1f with its %.0f ms XOFF hold) line_rate=%.1f B/s -> "
                 "%.2f%% of the line rate\n",
@@ -205,12 +174,12 @@ void lineRun(const QString& machine, int kb, int baud, std::int64_t leadUs, bool
     std::printf("  20 Hz timer: worst second %d ticks; max RSS %ld KB -> %ld KB\n", worstTicks, rssBefore,
                 maxRssKb());
     const double charUs = session.pacer().characterNs() / 1000.0;
-    std::printf(
-        "curve: baud=%d max_lead_us=%lld max_lead_chars=%.1f peak_lead_chars=%.1f busy=%d share=%.2f%% "
-        "after_xoff=%s cpu=%.2f%%\n",
-        baud, qlonglong(session.pacer().maxLeadUs()), session.pacer().maxLeadUs() / charUs,
-        session.pacer().peakLeadUs() / charUs, busy, lineRate > 0 ? 100.0 * rate / lineRate : 0.0,
-        qPrintable(res.value("after_xoff")), 100.0 * cpu / seconds);
+    std::printf("curve: baud=%d via=%s max_lead_us=%lld max_lead_chars=%.1f peak_lead_chars=%.1f busy=%d "
+                "share=%.2f%% after_xoff=%s cpu=%.2f%%\n",
+                baud, viaSer2Net ? "ser2net" : "direct", qlonglong(session.pacer().maxLeadUs()),
+                session.pacer().maxLeadUs() / charUs, session.pacer().peakLeadUs() / charUs, c.busy,
+                lineRate > 0 ? 100.0 * rate / lineRate : 0.0, qPrintable(res.value("after_xoff")),
+                100.0 * cpu / seconds);
 }
 
 // The run's own cost: the same program over an emulated line whose clock
@@ -246,17 +215,18 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int kb = 100;
     QStringList bauds{"19200", "9600"};
-    QStringList leads{"0"};
     QString machine = TORNYX_MACHINE;
     bool pace = true;
+    QStringList via{"direct"};
+    QStringList leads{"0"};
     int busy = 0;
     const QStringList args = app.arguments();
-    const QStringList known{"--kb", "--baud", "--machine", "--pace", "--max-lead", "--busy"};
+    const QStringList known{"--kb", "--baud", "--machine", "--pace", "--via", "--max-lead", "--busy"};
     for (int i = 1; i < args.size(); i += 2) {
         if (!known.contains(args[i]) || i + 1 >= args.size()) {
             std::fprintf(stderr,
                          "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,115200] [--pace yes|no] "
-                         "[--max-lead US,...] [--busy N] [--machine PATH]\n");
+                         "[--via direct,ser2net] [--max-lead US,...] [--busy N] [--machine PATH]\n");
             return args[i] == "--help" ? 0 : 2;
         }
     }
@@ -269,6 +239,8 @@ int main(int argc, char** argv) {
             machine = args[i + 1];
         else if (args[i] == "--pace")
             pace = args[i + 1] != "no";
+        else if (args[i] == "--via")
+            via = args[i + 1].split(',');
         else if (args[i] == "--max-lead")
             leads = args[i + 1].split(',');
         else if (args[i] == "--busy")
@@ -282,8 +254,15 @@ int main(int argc, char** argv) {
         spinners.back()->start("sh", {"-c", "while :; do :; done"});
         spinners.back()->waitForStarted();
     }
-    for (const QString& b : bauds)
-        for (const QString& l : leads)
-            lineRun(machine, kb, b.toInt(), l.toLongLong(), pace, busy);
+    for (const QString& b : bauds) {
+        const int baud = b.toInt();
+        int index = 0;
+        for (int s = 0; s < SpeedCount; ++s)
+            if (s != TapeSpeed && speedBaud(s) == baud)
+                index = s;
+        for (const QString& v : via)
+            for (const QString& l : leads)
+                lineRun(machine, kb, {baud, index, l.toLongLong(), pace, v == "ser2net", busy});
+    }
     return 0;
 }

@@ -23,4 +23,8 @@ function(tornyx_add_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL}"
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" TIMEOUT 180)
+    # The unit slice can be built alone (the sanitizer build does).
+    if(T_LABEL STREQUAL "unit")
+        set_property(GLOBAL APPEND PROPERTY TORNYX_UNIT_TESTS ${name})
+    endif()
 endfunction()

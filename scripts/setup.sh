@@ -8,8 +8,10 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libqscintilla2-qt6-dev libgl1-mesa-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev
     fonts-ipafont-gothic xvfb xauth dbus-daemon
+    ser2net python3-serial
+    poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -15,12 +15,14 @@ namespace tornyx {
 
 namespace {
 
-const char* const MultiMarkers[] = {"S01=", "S02=", "S03=", "S04=", "S05=",
-                                    "S06=", "S07=", "S08=", "S09=", "S10="};
-const char* const AllMarkers[] = {"S01=", "S02=", "S03=", "S04=", "S05=", "S06=", "S07=",
-                                  "S08=", "S09=", "S10=", "SE=Y", "S=",   "R=",   "END", "N="};
+const char* const MultiMarkers[] = {
+    "S01=", "S02=", "S03=", "S04=", "S05=", "S06=", "S07=", "S08=", "S09=", "S10="};
+const char* const AllMarkers[] = {"S01=", "S02=", "S03=", "S04=", "S05=", "S06=", "S07=", "S08=",
+                                  "S09=", "S10=", "SE=Y", "S=",   "R=",   "END",  "N="};
 
-bool contains(const QString& upper, const char* marker) { return upper.contains(QLatin1String(marker)); }
+bool contains(const QString& upper, const char* marker) {
+    return upper.contains(QLatin1String(marker));
+}
 
 // A with the marker (and a switch slash directly before it) removed; the text
 // before and after the marker is kept.
@@ -67,7 +69,8 @@ QString profileMissingText(const QString& numberText) {
 }
 
 QString overwriteQuestionText(const QString& path) {
-    return QStringLiteral(u"すでに") + path + QStringLiteral(u"が有ります｡\n") + QStringLiteral(u"上書きしますか？");
+    return QStringLiteral(u"すでに") + path + QStringLiteral(u"が有ります｡\n") +
+           QStringLiteral(u"上書きしますか？");
 }
 
 void processCommandLine(const QStringList& args, CommandLineState& st, CommandLineHost& host,
@@ -139,7 +142,8 @@ void processCommandLine(const QStringList& args, CommandLineState& st, CommandLi
         if (contains(upper, "R=") && !st.requestPending()) {
             st.transferPath = resolve(withoutMarker(arg, "R="), st.lastFolder);
             if (host.fileExists(st.transferPath))
-                st.autoReceiveRequest = host.warningQuestion(overwriteQuestionText(st.transferPath)) ? 'Y' : 'N';
+                st.autoReceiveRequest =
+                    host.warningQuestion(overwriteQuestionText(st.transferPath)) ? 'Y' : 'N';
             else
                 st.autoReceiveRequest = 'Y';
             continue;

@@ -11,11 +11,22 @@ int QtPrompts::messageBox(QWidget* owner, Kind kind, const QString& title, const
     box.setWindowTitle(title.isEmpty() ? QStringLiteral("Tornyx") : title);
     box.setText(text);
     switch (kind) {
-    case Error: box.setIcon(QMessageBox::Critical); break;
+    case Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
     case Warning:
-    case Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Question: box.setIcon(QMessageBox::Question); break;
-    default: box.setIcon(QMessageBox::Information); break;
+    case Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Plain:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    default:
+        box.setIcon(QMessageBox::Information);
+        break;
     }
     struct B {
         int ours;

@@ -109,6 +109,8 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     buildClient();
     setUpTransfers();
     connectDocument();
+    setUpPrintSearch();
+    connectEditCommands();
     FormCreate(arguments);
 }
 
@@ -126,8 +128,6 @@ void TMainForm::FormCreate(const QStringList& arguments) {
 
     // Word wrap off and a 10-pixel margin on both sides of the text.
     RichEdit1->setWrapMode(QsciScintilla::WrapNone);
-    RichEdit1->setMarginWidth(0, 0);
-    RichEdit1->setMarginWidth(1, 0);
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINLEFT, 0, 10);
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINRIGHT, 0, 10);
 
@@ -223,7 +223,8 @@ void TMainForm::buildMenus() {
     FindMenu = menuBar()->addMenu(u(u"検索(&S)"));
     FindMenu->setObjectName("FindMenu");
     FindDo = action(FindMenu, "FindDo", u(u"検索"), nothing, QKeySequence::Find);
-    FindNext = action(FindMenu, "FindNext", u(u"次を検索(F3)"), nothing, QKeySequence(Qt::Key_F3));
+    // F3 belongs to the editor: it finds again only when there is a text.
+    FindNext = action(FindMenu, "FindNext", u(u"次を検索(F3)"), nothing);
     Replace = action(FindMenu, "Replace", u(u"置換"), nothing, QKeySequence::Replace);
     FindMenu->addSeparator();
     FileSearch1 = action(FindMenu, "FileSearch1", u(u"ﾌｧｲﾙ検索"), nothing);
@@ -536,6 +537,7 @@ void TMainForm::applyProfilePresentation(const CommProfile& p) {
     }
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINLEFT, 0, 10);
     RichEdit1->SendScintilla(QsciScintilla::SCI_SETMARGINRIGHT, 0, 10);
+    RichEdit1->refreshGutter();
 }
 
 void TMainForm::applyProfileGeometry(const CommProfile& p) {

@@ -27,6 +27,7 @@ class QMenu;
 class QProgressBar;
 class QTimer;
 class QToolButton;
+class QPrinter;
 
 namespace tornyx::platform {
 class Clock;
@@ -35,8 +36,12 @@ class SerialPort;
 
 namespace tornyx {
 
+class FindDialog;
 class Prompts;
+class ReplaceDialog;
 class TAutoForm;
+class TPrintCtrlDlg;
+class TSearchFiles;
 
 // A signal lamp with its caption ("DSR", "CTS").
 class LabeledEdit : public QWidget {
@@ -71,6 +76,9 @@ struct MainFormServices {
     std::function<std::optional<QString>()> switchNumberDialog;
     std::function<void(const QStringList&)> splitSaveDialog;
     std::function<void(const QString&, const QStringList&, const QString&)> selectionDialog;
+    // The print dialog (nullopt: cancelled, true: the selection); a test
+    // answers it with a PDF file.
+    std::function<std::optional<bool>(QPrinter&, bool hasSelection, qint64 pages)> printDialog;
 };
 
 // The controls of the main window, by their component names. The window
@@ -78,7 +86,7 @@ struct MainFormServices {
 struct MainFormControls {
     NcEditor* RichEdit1 = nullptr; // the document
     NcEditor* RichEdit2 = nullptr; // the log view
-    QWidget* RichEdit3 = nullptr;  // breakpoint gutter (zero width)
+    QWidget* RichEdit3 = nullptr;  // zero width: the gutter is RichEdit1's own margins
     QWidget* Panel3 = nullptr;
     QLabel* Label1 = nullptr;
     QComboBox* ComboBox1 = nullptr; // shows the program list of the desk
@@ -90,6 +98,8 @@ struct MainFormControls {
     TransferStatusBar* StatusBar2 = nullptr;
     std::array<QToolButton*, 16> SpeedButton{}; // 1..15
     QTimer* Timer4 = nullptr;                   // the program-list extraction
+    TPrintCtrlDlg* PrintCtrlDlg = nullptr;      // the print settings; owns the session's printer
+    TSearchFiles* SearchFiles = nullptr;        // the file search
 
     QMenu *FileNew = nullptr, *EditMenu = nullptr, *FindMenu = nullptr, *SetMenu = nullptr, *OpMenu = nullptr,
           *Menu_log = nullptr, *Menu_help = nullptr, *PopupMenu1 = nullptr;
@@ -106,6 +116,8 @@ struct MainFormControls {
             *ono_op = nullptr, *DeskTop_set = nullptr, *SendTo_set = nullptr;
     QAction *Menu_send = nullptr, *Menu_read = nullptr, *Menu_dnc = nullptr, *Menu_log_e = nullptr;
     QAction *Menu_help1 = nullptr, *Menu_hp = nullptr, *Menu_ver = nullptr;
+    FindDialog* FindDialog1 = nullptr;       // stays open beside the editor
+    ReplaceDialog* ReplaceDialog1 = nullptr; // likewise
 };
 
 // The main window: a view of the transfer desk. It forwards the operator's
@@ -180,6 +192,19 @@ public:
     // The size text of a number of bytes into editing panel 0.
     void showSize(double bytes);
 
+    // --- edit commands, breakpoints, jump and find (TMainFormEdit.cpp) ---
+    // Undo, cut, copy and delete as the editor and the transfer state allow.
+    void refreshEditEnables();
+    void EditDateTimeClick();
+    void EditDateClick();
+    void EditAllClick();
+    void FileNukidasiClick(); // select the program under the caret
+    void jumpClick();
+    void jump_bpClick();
+    void FindDoClick();
+    void FindNextClick();
+    void ReplaceClick();
+
     // --- status display ---
     void setEditingPanel(EditingPanel panel, const QString& text) override;
     void setTransferPanel(TransferPanel panel, const QString& text) override;
@@ -210,6 +235,14 @@ public:
     void endLogView();
     bool isLogViewOpen() override { return m_logDisplayed; }
 
+    // --- printing and file search (TMainFormPrintSearch.cpp) ---
+    void FilePrintClick();
+    void PrintSettingClick();
+    void FileSearchClick();
+    // Opens a file the file search found with the caret on the 1-based
+    // line; false when it was not opened.
+    bool openSearchHit(const QString& path, qint64 line);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* e) override;
@@ -225,6 +258,7 @@ private:
     void FormClose();
     void FileExit1Click();
     void setUpTransfers();
+    void setUpPrintSearch();
     void connectLogMenu();
     bool probePort(int n);
 
@@ -236,6 +270,16 @@ private:
     void reportSaveFailure(const QString& path, const QString& reason);
     void clearEditor();
     void connectDocument();
+    void connectEditCommands();
+    void RichEdit1KeyDown(int key, bool press);
+    void RichEdit1MouseDown();
+    void refreshTypingMode();
+    void completeWord();
+    bool findInEditor(const QString& text, bool up, const QString& caption);
+    void ReplaceDialog1Replace();
+    void ReplaceDialog1ReplaceAll();
+    bool replacementFits(const QString& replacement, const QString& caption);
+    void showSelectionMark();
     // Writes the editor text to path after the unmappable-character check;
     // false when nothing was written.
     bool writeEditorText(const QString& path);

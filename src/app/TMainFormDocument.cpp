@@ -100,6 +100,7 @@ void TMainForm::clearEditor() {
 }
 
 void TMainForm::clearBreakpointMark() {
+    RichEdit1->clearBreakpoint();
     m_desk->document().breakpointLine = -1;
     jump_bp->setEnabled(false);
 }
@@ -112,11 +113,6 @@ void TMainForm::setCaption(CaptionMode mode, const QString& fileName) {
 void TMainForm::showSize(double bytes) {
     m_desk->document().sizeValue = bytes;
     setEditingPanel(EditingPanel::Size, sizeText(bytes, m_desk->options().isOn(Opt::Metres)));
-}
-
-void TMainForm::refreshCaretDisplay() {
-    StatusBar1->setText(1, QString::number(RichEdit1->caretLine() + 1) + " , " +
-                               QString::number(RichEdit1->caretColumn() + 1));
 }
 
 // ---------------------------------------------------------------- loading
@@ -454,6 +450,8 @@ void TMainForm::leaveTransferMode() {
     StatusBar1->show();
     LabeledEdit1->hide();
     LabeledEdit2->hide();
+    // Back from a run: cut and copy again only with a selection.
+    refreshEditEnables();
 }
 
 void TMainForm::enterTransferMode() {
@@ -483,19 +481,7 @@ void TMainForm::enterBusyMode() {
 void TMainForm::leaveBusyMode() {
     switchCommands(true, true);
     SpeedButton[13]->setEnabled(false);
-    const bool canUndo = RichEdit1->isUndoAvailable();
-    const bool canCut = RichEdit1->hasSelectedText() && !SpeedButton[13]->isEnabled();
-    auto popup = [this](const char* name) { return PopupMenu1->findChild<QAction*>(name); };
-    for (QAction* a : {EditUndo, popup("EditUndo_s")})
-        if (a)
-            a->setEnabled(canUndo);
-    SpeedButton[7]->setEnabled(canUndo);
-    for (QAction* a :
-         {EditCut, popup("EditCut_s"), EditCopy, popup("EditCopy_s"), EditDelete, popup("EditDelete_s")})
-        if (a)
-            a->setEnabled(canCut);
-    SpeedButton[4]->setEnabled(canCut);
-    SpeedButton[5]->setEnabled(canCut);
+    refreshEditEnables();
     BitBtn1->setEnabled(true);
     StatusBar1->setText(5, QString());
     StatusBar1->setText(6, QString());

@@ -3,8 +3,8 @@
 // boxes and dialogs).
 #include "app/Prompts.h"
 #include "app/TMainForm.h"
+#include "platform/MappedSerialPort.h"
 #include "platform/PortNames.h"
-#include "platform/PosixSerialPort.h"
 #include "serial/ui/TAutoForm.h"
 #include "status/Caption.h"
 
@@ -47,7 +47,7 @@ Prompts::Kind promptKind(LineHost::Kind k) {
 
 void TMainForm::setUpTransfers() {
     if (!m_services.port)
-        m_ownPort = std::make_unique<platform::PosixSerialPort>();
+        m_ownPort = std::make_unique<platform::MappedSerialPort>();
     if (!m_services.clock)
         m_ownClock = std::make_unique<platform::SystemClock>();
     const platform::SettingsHome home =
@@ -115,7 +115,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 bool TMainForm::probePort(int n) {
     if (m_services.portProbe)
         return m_services.portProbe(n);
-    platform::PosixSerialPort port;
+    platform::MappedSerialPort port;
     return tornyx::probePort(n, port, m_desk->lineOptions(),
                              [this](const QString& name) { return platform::portDevicePath(name, home()); });
 }

@@ -42,6 +42,9 @@ constexpr int ErrWordsChar = 3029;
 constexpr int ErrEndOfLine = 3030;
 constexpr int ErrNoLine = 3031;
 
+// Lines walked without sending anything before the loop rests for 1 ms.
+constexpr int IdleLinesPerRest = 1000;
+
 } // namespace
 
 DncRun::DncRun(TransferSession& session, RunEditor& editor, RunDisplay& display, ProgramIndex& programs,
@@ -85,32 +88,13 @@ RunOutcome DncRun::run(const SendContext& context, int firstPass) {
     m_steps.beginRun(context);
     m_eob = endOfBlock(context.profile.send.crlfType);
     m_firstPass = true;
-    int pass = firstPass;
-    RunOutcome outcome = RunOutcome::Completed;
-    for (;;) {
-        Pass result = Pass::Stopped;
-        try {
-            result = runPass();
-        } catch (...) {
-            // O12A met by the search, or anything else unforeseen: the run
-            // ends through its own path rather than jumping somewhere.
-            m_steps.fail();
-            outcome = RunOutcome::Failed;
-            break;
-        }
+    const auto pass = [this] {
+        const Pass result = runPass();
         m_firstPass = false;
-        if (result == Pass::Stopped) {
-            outcome = RunOutcome::Stopped;
-            break;
-        }
-        if (firstPass > 0 && m_steps.repeatPause(pass + 1, m_startLine)) {
-            ++pass;
-            continue;
-        }
-        m_steps.writeLog();
-        m_state.success = true;
-        break;
-    }
+        return result == Pass::Completed;
+    };
+    const RunOutcome outcome =
+        m_steps.runPasses(pass, firstPass > 0, firstPass, [this] { return m_startLine; });
     m_inRun = false;
     return outcome;
 }
@@ -166,8 +150,13 @@ bool DncRun::lineLoop() {
     const int lines = lastLine();
     while (m_current >= 1 && m_current <= lines) {
         // A program can loop without sending anything (a GOTO back, an M99
-        // repeated a hundred million times): the window must still answer
-        // and the stop button still stop.
+        // repeated a hundred million times): the window must still answer,
+        // the stop button still stop, and the loop must not take a whole
+        // core while it goes round.
+        if (++m_linesWithoutData >= IdleLinesPerRest) {
+            m_linesWithoutData = 0;
+            m_session.clock().sleepUs(1000);
+        }
         m_session.pumpEvents();
         if (m_session.isStopRequested()) {
             abort();
@@ -195,28 +184,7 @@ bool DncRun::lineLoop() {
             continue;
         }
         if (line.contains("GOTO")) {
-            m_state.errorNumber = ErrGotoSearch;
-            int found = -1;
-            if (line.contains('P')) {
-                found = callSearch(index, true);
-            } else {
-                const dnc::GotoResult g = dnc::findGoto(index, lines, [this](int i) { return lineAt(i); });
-                switch (g.status) {
-                case dnc::GotoResult::Found:
-                    found = g.index;
-                    break;
-                case dnc::GotoResult::Macro:
-                    m_steps.logAppend(LogMacro);
-                    warn(MacroBox, JumpCaption);
-                    break;
-                case dnc::GotoResult::EndOfText:
-                    m_steps.logAppend(LogNoTarget);
-                    warn(NoTargetBox, JumpCaption);
-                    break;
-                case dnc::GotoResult::NextProgram:
-                    break;
-                }
-            }
+            const int found = gotoTarget(index, lines);
             if (found < 0) {
                 abort();
                 return true;
@@ -275,6 +243,30 @@ bool DncRun::enterCall(int index) {
     return true;
 }
 
+// The 0-based line a GOTO jumps to, or -1 (logged, and boxed where the
+// operator must learn why).
+int DncRun::gotoTarget(int index, int lines) {
+    m_state.errorNumber = ErrGotoSearch;
+    if (lineAt(index).contains('P'))
+        return callSearch(index, true);
+    const dnc::GotoResult g = dnc::findGoto(index, lines, [this](int i) { return lineAt(i); });
+    switch (g.status) {
+    case dnc::GotoResult::Found:
+        return g.index;
+    case dnc::GotoResult::Macro:
+        m_steps.logAppend(LogMacro);
+        warn(MacroBox, JumpCaption);
+        return -1;
+    case dnc::GotoResult::EndOfText:
+        m_steps.logAppend(LogNoTarget);
+        warn(NoTargetBox, JumpCaption);
+        return -1;
+    case dnc::GotoResult::NextProgram:
+        return -1;
+    }
+    return -1;
+}
+
 void DncRun::returnToCaller() {
     --m_level;
     m_current = m_returnLine[m_level];
@@ -292,6 +284,7 @@ bool DncRun::transmit(const QByteArray& line, bool loneLf) {
         abort();
         return true;
     };
+    m_linesWithoutData = 0;
     m_state.errorNumber = ErrLineChar;
     for (char c : out.chars)
         if (m_steps.writeData(static_cast<unsigned char>(c)))

@@ -60,6 +60,7 @@ private:
     void abort();
     bool transmit(const QByteArray& line, bool loneLf);
     bool enterCall(int index);
+    int gotoTarget(int index, int lines);
     void returnToCaller();
     void showLevel(bool withCount);
     int lastLine() const;
@@ -82,6 +83,7 @@ private:
     int m_startLine = 0;
     int m_current = 0;
     int m_level = 0;
+    int m_linesWithoutData = 0;
     std::int64_t m_startUs = 0;
     QByteArray m_words; // pending call words
     QString m_label;    // Label2

@@ -24,12 +24,13 @@ QString littleEndianQuestion() {
                           u"読込後はUnicode(Little Endian)ファイルではありません。\n読込を開始しますか？");
 }
 QString utf8Question() {
-    return QStringLiteral(
-        u"Unicode(UTF-8)ファイルです。\n読込後はUnicode(UTF-8)ファイルではありません。\n読込を開始しますか？");
+    return QStringLiteral(u"Unicode(UTF-8)ファイルです。\n読込後はUnicode(UTF-8)"
+                          u"ファイルではありません。\n読込を開始しますか？");
 }
 QString receivedFormatWrong() {
-    return QStringLiteral(u"受信されたデータ形式(コード)が違います。\n1.ｺｰﾄﾞ(ISO/EIA/ASCII/任意)を確認してください。\n"
-                          u"2.NC機の機器設定を確認してください。");
+    return QStringLiteral(
+        u"受信されたデータ形式(コード)が違います。\n1.ｺｰﾄﾞ(ISO/EIA/ASCII/任意)を確認してください。\n"
+        u"2.NC機の機器設定を確認してください。");
 }
 QString fileFormatWrong() {
     return QStringLiteral(u"ﾌｧｲﾙ形式が違います｡又は読込可能データが有りません。\n"
@@ -79,8 +80,7 @@ const char* firstNonAscii(const char* p, const char* end) {
 // with Japanese text go through a converter. A line feed is never part of a
 // multi-byte character in Shift-JIS or UTF-8, so every cut is at a character
 // boundary.
-template <class Ascii, class Other>
-void forEachRun(QByteArrayView text, Ascii ascii, Other other) {
+template <class Ascii, class Other> void forEachRun(QByteArrayView text, Ascii ascii, Other other) {
     const char* p = text.data();
     const char* end = p + text.size();
     while (p < end) {
@@ -204,7 +204,8 @@ QString utf16Text(const QByteArray& data, bool bigEndian) {
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData()) + 2;
     qsizetype n = 0;
     for (; n < units; ++n) {
-        const char16_t u = bigEndian ? char16_t(p[2 * n] << 8 | p[2 * n + 1]) : char16_t(p[2 * n + 1] << 8 | p[2 * n]);
+        const char16_t u =
+            bigEndian ? char16_t(p[2 * n] << 8 | p[2 * n + 1]) : char16_t(p[2 * n + 1] << 8 | p[2 * n]);
         if (u == 0)
             break;
         s[n] = QChar(u);

@@ -31,11 +31,11 @@ public:
 enum class FileEncoding { ShiftJis, Utf16BigEndian, Utf16LittleEndian, Utf8 };
 
 struct ReadResult {
-    bool opened = false;    // false: the file could not be opened or read
-    qint64 fileSize = 0;    // 0 when it could not be opened
+    bool opened = false; // false: the file could not be opened or read
+    qint64 fileSize = 0; // 0 when it could not be opened
     FileEncoding encoding = FileEncoding::ShiftJis;
     bool unicodeMark = false;
-    bool refused = false;   // a Unicode file the operator declined to convert
+    bool refused = false;    // a Unicode file the operator declined to convert
     bool lineByLine = false; // the text came from the line-by-line reading
     qsizetype textBytes = 0; // UTF-8 bytes handed to the sink
 };

@@ -1,5 +1,7 @@
 #include "editor/ProgramIndex.h"
 
+#include "editor/ByteSearch.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -7,83 +9,6 @@
 namespace tornyx {
 
 namespace {
-
-// Finds bytes a or b across the pieces of a text. It looks window by window,
-// so that a byte the text does not hold at all costs no more than the text
-// up to the next occurrence of the other one, and remembers what it found.
-class ByteSearch {
-public:
-    ByteSearch(std::vector<IndexedText::Piece> pieces, char a, char b) : m_pieces(std::move(pieces)) {
-        m_needles[0].c = a;
-        m_needles[1].c = b;
-        for (const auto& p : m_pieces)
-            m_end = std::max(m_end, p.offset + p.bytes.size());
-    }
-
-    // Global offset of the first a or b at or after from; -1 when none.
-    // from never decreases between calls.
-    qsizetype next(qsizetype from) {
-        constexpr qsizetype Window = 256 << 10;
-        for (qsizetype w = from; w < m_end;) {
-            const qsizetype wEnd = std::min(m_end, w + Window);
-            const qsizetype a = findIn(m_needles[0], w, wEnd);
-            const qsizetype b = m_needles[1].c == m_needles[0].c ? a : findIn(m_needles[1], w, wEnd);
-            if (a >= 0 || b >= 0)
-                return a < 0 ? b : b < 0 ? a : std::min(a, b);
-            w = wEnd;
-        }
-        return -1;
-    }
-
-    // The byte at a global offset; 0 behind the end.
-    char at(qsizetype offset) const {
-        for (const auto& p : m_pieces)
-            if (offset >= p.offset && offset < p.offset + p.bytes.size())
-                return p.bytes[offset - p.offset];
-        return 0;
-    }
-
-private:
-    // What one search found: hit (or -1) is the first occurrence in
-    // [from, to).
-    struct Needle {
-        char c = 0;
-        qsizetype hit = -1;
-        qsizetype from = 0;
-        qsizetype to = 0;
-    };
-
-    qsizetype findIn(Needle& n, qsizetype from, qsizetype to) {
-        if (n.to > n.from && n.from <= from) {
-            if (n.hit >= from)
-                return n.hit < to ? n.hit : -1;
-            if (n.hit < 0 && n.to >= to)
-                return -1;
-        }
-        const qsizetype start = (n.hit < 0 && n.to > n.from && n.from <= from && n.to > from) ? n.to : from;
-        n.hit = find(n.c, start, to);
-        n.from = from;
-        n.to = to;
-        return n.hit;
-    }
-
-    qsizetype find(char c, qsizetype from, qsizetype to) const {
-        for (const auto& p : m_pieces) {
-            const qsizetype end = std::min(to, p.offset + p.bytes.size());
-            const qsizetype start = std::max(from, p.offset);
-            if (start >= end)
-                continue;
-            const char* base = p.bytes.data();
-            if (const void* hit = std::memchr(base + (start - p.offset), c, end - start))
-                return p.offset + (static_cast<const char*>(hit) - base);
-        }
-        return -1;
-    }
-
-    std::vector<IndexedText::Piece> m_pieces;
-    Needle m_needles[2];
-    qsizetype m_end = 0;
-};
 
 bool isProgramLine(const QByteArray& line) {
     return line.size() >= 2 && (line[0] == 'O' || line[0] == ':');

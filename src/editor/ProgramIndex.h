@@ -11,8 +11,8 @@
 
 namespace tornyx {
 
-// The editor text as the program-number index reads it: UTF-8 bytes, lines
-// separated by LF, CR LF or CR (as the editor counts them).
+// The editor text as the program-number index and the search read it: UTF-8
+// bytes, lines separated by LF, CR LF or CR (as the editor counts them).
 class IndexedText {
 public:
     struct Piece {
@@ -29,6 +29,11 @@ public:
     // The bytes [from, length()) as one or more contiguous pieces (an editor
     // keeps a gap in its buffer; asking for one piece would move it).
     virtual std::vector<Piece> pieces(qsizetype from) const = 0;
+    // The end of a match of needle (UTF-8) that starts exactly at offset,
+    // letters compared without regard to case; -1 when none starts there.
+    // The editor answers with its own search, so that its case rules hold
+    // for every character; this one folds each character on its own.
+    virtual qsizetype foldedMatchEnd(qsizetype offset, QByteArrayView needle) const;
 };
 
 // An IndexedText over a byte array; gapAt splits it into two pieces the way

@@ -11,7 +11,9 @@ namespace tornyx::platform {
 
 namespace {
 
-bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // Keys and values cannot hold line breaks; a value that carries one (typed
 // into a dialog or pasted) would otherwise split into a junk line.

@@ -53,12 +53,12 @@ public:
 
 private:
     struct Line {
-        QByteArray raw;     // the line as read, without its line break
-        QString key;        // trimmed key for key=value lines, empty otherwise
+        QByteArray raw; // the line as read, without its line break
+        QString key;    // trimmed key for key=value lines, empty otherwise
         bool isEntry = false;
     };
     struct Section {
-        QString name;       // empty for the lines before the first header
+        QString name; // empty for the lines before the first header
         bool hasHeader = false;
         QByteArray rawHeader;
         std::vector<Line> lines;

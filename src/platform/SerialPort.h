@@ -97,11 +97,11 @@ public:
     virtual bool open(const QString& devicePath) = 0;
     virtual bool isOpen() const = 0;
     virtual void close() = 0;
-
     // Whether devicePath could be opened for a transfer, found without
     // changing anything another program relies on: no line settings, no
     // locks taken or cleared. Not for a port this object has open. On Busy
-    // and Unavailable lastError() says why. This default opens and closes.
+    // and Unavailable lastError() says why. This default opens and closes; a
+    // port on the network only tries to connect, briefly.
     virtual PortState probe(const QString& devicePath);
 
     virtual std::optional<LineParameters> lineParameters() = 0;
@@ -146,6 +146,14 @@ public:
     virtual int descriptor() const = 0;
 
     virtual QString lastError() const = 0;
+
+    // "HOST:PORT" of a port reached over the network, which the log names
+    // when its connection fails (lastError() then says how, for the
+    // operator); empty for a local device.
+    virtual QString peerName() const { return {}; }
+    // false when the line is set in the device and setLineParameters() only
+    // keeps the values (a raw socket to a device server).
+    virtual bool setsLineParameters() const { return true; }
 };
 
 } // namespace tornyx::platform

@@ -5,9 +5,12 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+
 #include <QStringList>
 #include <QSysInfo>
 #include <QTimer>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -139,6 +142,24 @@ QByteArray composeMail(const MailMessage& m) {
     return out;
 }
 
+namespace {
+
+// Each command runs in a process group of its own, so that a time-out ends
+// the command and whatever it started (a script's sleep, a mailer's queue
+// runner) together; a survivor would keep the program's stderr open.
+void ownProcessGroup(QProcess& p) {
+    p.setChildProcessModifier([] { ::setpgid(0, 0); });
+}
+
+void killGroup(QProcess& p) {
+    const qint64 pid = p.processId();
+    if (pid > 0)
+        ::kill(-static_cast<pid_t>(pid), SIGKILL);
+    p.kill();
+}
+
+} // namespace
+
 bool runCommand(const QString& commandLine, const QByteArray& input, int timeoutMs, QString* error) {
     const auto fail = [error](const QString& why) {
         if (error)
@@ -152,13 +173,14 @@ bool runCommand(const QString& commandLine, const QByteArray& input, int timeout
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.setStandardOutputFile(QProcess::nullDevice());
+    ownProcessGroup(p);
     p.start(program, args);
     if (!p.waitForStarted(timeoutMs))
         return fail(program + QStringLiteral(": ") + p.errorString());
     p.write(input);
     p.closeWriteChannel();
     if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
+        killGroup(p);
         p.waitForFinished(1000);
         return fail(program + QStringLiteral(": did not finish in time"));
     }
@@ -207,6 +229,7 @@ void sendMailInBackground(const SystemCommands& commands, const MailMessage& mes
     auto* p = new QProcess(QCoreApplication::instance());
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->setStandardOutputFile(QProcess::nullDevice());
+    ownProcessGroup(*p);
     // Reported once: a command killed for its time also ends afterwards.
     auto reported = std::make_shared<bool>(false);
     auto finish = [reported, report](bool sent, const QString& error) {
@@ -232,11 +255,12 @@ void sendMailInBackground(const SystemCommands& commands, const MailMessage& mes
     });
     QTimer::singleShot(timeoutMs, p, [p, program, finish] {
         finish(false, program + QStringLiteral(": did not finish in time"));
-        p->kill();
+        killGroup(*p);
     });
     // A program that ends right after a transfer lets the mail go out first.
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, p, [p] {
-        p->waitForFinished(5000);
+        if (!p->waitForFinished(5000))
+            killGroup(*p);
     });
     p->start(program, args);
     p->write(mailText(commands, message));

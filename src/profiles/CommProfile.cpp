@@ -1,5 +1,6 @@
 #include "profiles/CommProfile.h"
 
+#include <array>
 #include <iterator>
 
 namespace tornyx {
@@ -55,11 +56,34 @@ ReceiveCode receiveCodeOf(const ReadGroup& read) {
     }
 }
 
+namespace {
+
+constexpr std::array<int, SpeedCount> Bauds = {1200,  2400, 4800,  9600,  14400,
+                                               19200, 4800, 38400, 57600, 115200};
+
+} // namespace
+
+int speedBaud(int speed) {
+    return isKnownSpeed(speed) ? Bauds[std::size_t(speed)] : 0;
+}
+
+QStringList speedItems(SpeedList list) {
+    QStringList items;
+    for (int s = 0; s < SpeedCount; ++s)
+        items << (s != TapeSpeed               ? QString::number(speedBaud(s))
+                  : list == SpeedList::Receive ? QStringLiteral(u"ﾃｰﾌﾟﾘｰﾀﾞより受信")
+                                               : QStringLiteral(u"ﾃｰﾌﾟﾊﾟﾝﾁに送信"));
+    return items;
+}
+
 QString speedPanelText(int speed) {
-    static const char* const Speeds[] = {": 1200,", ": 2400,", ": 4800,", ": 9600,", ":14400,", ":19200,"};
-    if (speed >= 0 && speed < int(std::size(Speeds)))
-        return QString::fromLatin1(Speeds[speed]);
-    return speed == TapeSpeed ? QStringLiteral(u": 機器,") : QString();
+    if (!isKnownSpeed(speed))
+        return {};
+    if (speed == TapeSpeed)
+        return QStringLiteral(u": 機器,");
+    // Right-aligned in five places as the classic texts are (": 9600,",
+    // ":19200,"); a six-digit rate takes the place of the blank.
+    return ":" + QString::number(speedBaud(speed)).rightJustified(5, ' ') + ",";
 }
 
 QString stopBitsPanelText(int stopBits) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -10,7 +11,7 @@ namespace tornyx {
 // editor's drop-down lists; the comments give the meaning of each value.
 
 struct ReadGroup {
-    int speed = 2;    // 0..5 = 1200..19200 bit/s, 6 = tape reader (4800 8N2)
+    int speed = 2;    // see TapeSpeed: 0..5 = 1200..19200, 6 = tape reader, 7..9 = 38400..115200
     int code = 0;     // 0 auto EIA/ISO, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
     int stopBits = 1; // 0 = 1, 1 = 2, other = 1.5
     QString port = "COM1";
@@ -27,7 +28,7 @@ struct ReadGroup {
 };
 
 struct SendGroup {
-    int speed = 2; // 0..5 as for receive, 6 = tape punch (4800 8N2)
+    int speed = 2; // as for receive, 6 = tape punch (4800 8N2)
     int code = 0;  // 0 ISO, 1 EIA, 2 ASCII, 3 user framing
     int stopBits = 1;
     QString port = "COM1";
@@ -80,9 +81,26 @@ inline bool isOspProfile(int number) {
     return number == 11 || number == 12;
 }
 
-// The speed entry of a tape punch (send) or tape reader (receive): fixed
-// 4800 bit/s, 8N2.
+// The "通信速度" values: 0..5 are 1200, 2400, 4800, 9600, 14400 and 19200
+// bit/s; 6 is the tape punch (send) or tape reader (receive), fixed at
+// 4800 bit/s 8N2; 7..9 are 38400, 57600 and 115200 for modern controls and
+// device servers. The fast rates come after the tape entry so that every
+// value stored before they existed keeps its meaning.
 inline constexpr int TapeSpeed = 6;
+inline constexpr int SpeedCount = 10;
+
+// Line rate in bit/s of a speed value; 4800 for the tape entry, 0 for a
+// value the program does not know.
+int speedBaud(int speed);
+inline bool isKnownSpeed(int speed) {
+    return speed >= 0 && speed < SpeedCount;
+}
+
+// The profile editor's speed list of a direction, item position = stored
+// value: "1200" ... "19200", "ﾃｰﾌﾟﾘｰﾀﾞより受信" or "ﾃｰﾌﾟﾊﾟﾝﾁに送信",
+// "38400", "57600", "115200".
+enum class SpeedList { Receive, Send };
+QStringList speedItems(SpeedList list);
 
 // What a send's `code` entry means; Unknown for a value outside the list (a
 // hand-edited Setting.ini).
@@ -93,8 +111,9 @@ SendCode sendCodeOf(const SendGroup& send);
 enum class ReceiveCode { Auto, Ascii, Eia, Iso, User, Unknown };
 ReceiveCode receiveCodeOf(const ReadGroup& read);
 
-// The speed and stop bits as the transfer bar shows them: ": 9600," or
-// ": 機器," and " 1", " 2" or " 1.5". A speed outside the list shows nothing.
+// The speed and stop bits as the transfer bar shows them: ": 9600,",
+// ":19200,", ":115200," or ": 機器," and " 1", " 2" or " 1.5". A speed
+// outside the list shows nothing.
 QString speedPanelText(int speed);
 QString stopBitsPanelText(int stopBits);
 

@@ -15,8 +15,8 @@ template <class G> struct Field {
     std::variant<int G::*, QString G::*, bool G::*> member;
 };
 
-template <class G> void readField(const IniFile& ini, const QString& section, const Field<G>& f, G& g,
-                                  const G& def) {
+template <class G>
+void readField(const IniFile& ini, const QString& section, const Field<G>& f, G& g, const G& def) {
     const QString key = QString::fromLatin1(f.key);
     std::visit(
         [&](auto m) {
@@ -60,15 +60,24 @@ const Field<ReadGroup> ReadTailFields[] = {
 };
 
 const Field<SendGroup> SendFields[] = {
-    {"Speed", &SendGroup::speed},           {"Code", &SendGroup::code},
-    {"STbit", &SendGroup::stopBits},        {"Port", &SendGroup::port},
-    {"Signal", &SendGroup::signal},         {"StartChar", &SendGroup::startChar},
-    {"EndChar", &SendGroup::endChar},       {"Feed", &SendGroup::feed},
-    {"Buff", &SendGroup::buff},             {"InvTime", &SendGroup::invTime},
-    {"Control", &SendGroup::control},       {"Chk Count", &SendGroup::chkCount},
-    {"CRLF_Type", &SendGroup::crlfType},    {"DNC_Send", &SendGroup::dncSend},
-    {"SendMsg", &SendGroup::sendMsg},       {"F_non", &SendGroup::fNon},
-    {"N_non", &SendGroup::nNon},            {"Parity", &SendGroup::parity},
+    {"Speed", &SendGroup::speed},
+    {"Code", &SendGroup::code},
+    {"STbit", &SendGroup::stopBits},
+    {"Port", &SendGroup::port},
+    {"Signal", &SendGroup::signal},
+    {"StartChar", &SendGroup::startChar},
+    {"EndChar", &SendGroup::endChar},
+    {"Feed", &SendGroup::feed},
+    {"Buff", &SendGroup::buff},
+    {"InvTime", &SendGroup::invTime},
+    {"Control", &SendGroup::control},
+    {"Chk Count", &SendGroup::chkCount},
+    {"CRLF_Type", &SendGroup::crlfType},
+    {"DNC_Send", &SendGroup::dncSend},
+    {"SendMsg", &SendGroup::sendMsg},
+    {"F_non", &SendGroup::fNon},
+    {"N_non", &SendGroup::nNon},
+    {"Parity", &SendGroup::parity},
     {"DataLength", &SendGroup::dataLength},
 };
 
@@ -80,14 +89,14 @@ const Field<SettingGroup> SettingHeadFields[] = {
 };
 
 const Field<SettingGroup> FontFields[] = {
-    {"Font Chg", &SettingGroup::fontChg},     {"Font Name", &SettingGroup::fontName},
-    {"Font Size", &SettingGroup::fontSize},   {"Font Color", &SettingGroup::fontColor},
+    {"Font Chg", &SettingGroup::fontChg},         {"Font Name", &SettingGroup::fontName},
+    {"Font Size", &SettingGroup::fontSize},       {"Font Color", &SettingGroup::fontColor},
     {"Screen Color", &SettingGroup::screenColor},
 };
 
 const Field<SettingGroup> PosFields[] = {
-    {"Pos Chg", &SettingGroup::posChg},       {"Pos Top", &SettingGroup::posTop},
-    {"Pos Left", &SettingGroup::posLeft},     {"Pos Height", &SettingGroup::posHeight},
+    {"Pos Chg", &SettingGroup::posChg},     {"Pos Top", &SettingGroup::posTop},
+    {"Pos Left", &SettingGroup::posLeft},   {"Pos Height", &SettingGroup::posHeight},
     {"Pos Width", &SettingGroup::posWidth},
 };
 
@@ -95,9 +104,15 @@ const QString NameKey = QStringLiteral("Name");
 
 } // namespace
 
-QString readSection(int n) { return "Read" + QString::number(n); }
-QString sendSection(int n) { return "Send" + QString::number(n); }
-QString settingSection(int n) { return "Setting" + QString::number(n); }
+QString readSection(int n) {
+    return "Read" + QString::number(n);
+}
+QString sendSection(int n) {
+    return "Send" + QString::number(n);
+}
+QString settingSection(int n) {
+    return "Setting" + QString::number(n);
+}
 
 void loadProfileRecord(const IniFile& ini, int n, ProfileTable& table) {
     const CommProfile def = defaultProfile(n);

@@ -31,7 +31,9 @@ constexpr Table Accepted = tableOf(AcceptedCharacters);
 constexpr Table Numeric = tableOf(NumericCharacters);
 constexpr Table Start = tableOf(StartCharacters);
 
-bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool isBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
 void trimFront(QByteArray& s) {
     qsizetype n = 0;
@@ -62,9 +64,15 @@ void removeFirst(QByteArray& s, char c) {
 
 } // namespace
 
-bool LineAssembler::isStartCharacter(unsigned char c) { return c == nc::Lf || Start[c]; }
-bool LineAssembler::isAcceptedCharacter(unsigned char c) { return Accepted[c]; }
-bool LineAssembler::isNumericCharacter(unsigned char c) { return Numeric[c]; }
+bool LineAssembler::isStartCharacter(unsigned char c) {
+    return c == nc::Lf || Start[c];
+}
+bool LineAssembler::isAcceptedCharacter(unsigned char c) {
+    return Accepted[c];
+}
+bool LineAssembler::isNumericCharacter(unsigned char c) {
+    return Numeric[c];
+}
 
 LineAssembler::LineAssembler(const Settings& settings) : m_settings(settings) {}
 
@@ -92,7 +100,9 @@ QList<QByteArray> LineAssembler::takeLines() {
     return out;
 }
 
-void LineAssembler::addLine(const QByteArray& line) { m_lines.append(line); }
+void LineAssembler::addLine(const QByteArray& line) {
+    m_lines.append(line);
+}
 
 // Reception that started on an LF holds that LF first; it is no part of
 // any line.
@@ -100,7 +110,9 @@ QByteArray LineAssembler::unfinishedLine() const {
     return m_buffer.startsWith(char(nc::Lf)) ? m_buffer.mid(1) : m_buffer;
 }
 
-void LineAssembler::refreshPercent() { m_bufferHasPercent = m_buffer.contains(Percent); }
+void LineAssembler::refreshPercent() {
+    m_bufferHasPercent = m_buffer.contains(Percent);
+}
 
 void LineAssembler::append(unsigned char c) {
     m_buffer.append(char(c));

@@ -16,11 +16,11 @@ namespace tornyx {
 class LineAssembler {
 public:
     struct Settings {
-        int code = 0;    // receive code: 0 auto, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
-        int word = 0;    // 0 blank between words, 1 no blanks, 2 trim the ends, 3 as received
-        int change = 0;  // 0 as received, 1 first ":" -> "O", 2 first "O" -> ":"
-        int endCode = 0; // 2: CR ends a line like LF
-        int seChar = 3;  // 0 "%" line at the head, 1 at the tail, 2 both, 3 none
+        int code = 0;     // receive code: 0 auto, 1 ASCII, 2 EIA, 3 ISO, 4 user framing
+        int word = 0;     // 0 blank between words, 1 no blanks, 2 trim the ends, 3 as received
+        int change = 0;   // 0 as received, 1 first ":" -> "O", 2 first "O" -> ":"
+        int endCode = 0;  // 2: CR ends a line like LF
+        int seChar = 3;   // 0 "%" line at the head, 1 at the tail, 2 both, 3 none
         bool osp = false; // profiles 11 and 12: the file name comes in a "$" line
     };
 

@@ -8,7 +8,7 @@ namespace tornyx {
 // store: it comes from the line, so nothing in it may steer the file out of
 // the folder the operator chose.
 struct OspFileName {
-    QString name;    // the name to store under; empty when it was refused
+    QString name;         // the name to store under; empty when it was refused
     bool changed = false; // something had to be removed or the name refused
 };
 

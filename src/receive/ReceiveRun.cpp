@@ -217,6 +217,8 @@ bool ReceiveRun::waitForStart(unsigned char& startCharacter) {
                 log("  手動操作にて受信待機中に中止\n");
                 return false;
             }
+            if (m_session.isConnectionLost())
+                return false;
             continue;
         }
         const unsigned char c = m_session.readChar();
@@ -278,7 +280,11 @@ bool ReceiveRun::receive(bool& keep) {
         if (queued <= 0 || m_session.isStopRequested()) {
             if (queued <= 0)
                 idle();
-            if (m_session.isStopRequested()) {
+            // A device server whose connection is gone sends nothing more,
+            // like an operator's stop (the loss is logged with the box's
+            // address).
+            const bool stopped = m_session.isStopRequested();
+            if (stopped || (queued <= 0 && m_session.isConnectionLost())) {
                 // The closing "%" is in and only the character that would
                 // confirm it is missing (a machine that sends nothing after
                 // it): the program is complete, and stopping must not
@@ -288,7 +294,8 @@ bool ReceiveRun::receive(bool& keep) {
                     log("  NC機より完了（％）を受信した為終了\n");
                     return true;
                 }
-                log("  手動操作にて受信待機中に中止\n");
+                if (stopped)
+                    log("  手動操作にて受信待機中に中止\n");
                 keep = options.keepOnStop;
                 return keep;
             }
@@ -481,8 +488,10 @@ ReceiveResult ReceiveRun::complete() {
 ReceiveResult ReceiveRun::abort() {
     QFile::remove(m_receiveFile);
     // A port that could not be set up gets no DC4: its framing is unknown,
-    // and the log must keep saying that the set-up failed.
-    if (!m_setup.options.line.noLineCheck && !m_session.writeFailed() && m_errorNumber != 2001) {
+    // and the log must keep saying that the set-up failed. Nor does a
+    // connection that is gone.
+    if (!m_setup.options.line.noLineCheck && !m_session.writeFailed() && m_errorNumber != 2001 &&
+        !m_session.isConnectionLost()) {
         m_errorNumber = 2005;
         writeControl(nc::Dc4);
     }

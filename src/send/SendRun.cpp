@@ -54,32 +54,9 @@ int32_t SendRun::totalCount() const {
 RunOutcome SendRun::run(const Request& request) {
     m_inRun = true;
     m_excluded = request.excludedPrograms;
-    m_repeatCount = request.repeat ? 1 : 0;
     m_steps.beginRun(request.context);
-    RunOutcome outcome = RunOutcome::Completed;
-    for (;;) {
-        Pass result = Pass::Stopped;
-        try {
-            result = runPass();
-        } catch (...) {
-            m_steps.fail();
-            outcome = RunOutcome::Failed;
-            break;
-        }
-        if (result == Pass::Stopped) {
-            outcome = RunOutcome::Stopped;
-            break;
-        }
-        if (request.repeat && m_steps.repeatPause(m_repeatCount + 1, 1)) {
-            ++m_repeatCount;
-            continue;
-        }
-        // Normal end (or a repeat stopped between passes: that pass was
-        // complete, so it ends as a completed send).
-        m_steps.writeLog();
-        m_state.success = true;
-        break;
-    }
+    const RunOutcome outcome = m_steps.runPasses([this] { return runPass() == Pass::Completed; },
+                                                 request.repeat, 1, [] { return 1; });
     m_inRun = false;
     return outcome;
 }

@@ -27,7 +27,6 @@ public:
     // All passes of a run.
     RunOutcome run(const Request& request);
     bool isRunning() const { return m_inRun; }
-    int repeatCount() const { return m_repeatCount; }
 
     // The characters the run counts for the editor text: line lengths plus
     // two per line break, minus one (the control's own counting).
@@ -50,7 +49,6 @@ private:
     SendSteps m_steps;
 
     QStringList m_excluded;
-    int m_repeatCount = 0;
     bool m_indexBuilding = false;
     bool m_inRun = false;
 };

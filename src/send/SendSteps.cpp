@@ -344,6 +344,31 @@ void SendSteps::restoreModifiedMark() {
         m_display.setEditingPanel(EditingPanel::ChangeMark, QString());
 }
 
+RunOutcome SendSteps::runPasses(const std::function<bool()>& pass, bool repeat, int firstPass,
+                                const std::function<int()>& firstLine) {
+    for (int number = firstPass;; ++number) {
+        bool completed = false;
+        try {
+            completed = pass();
+        } catch (...) {
+            // Anything unforeseen (O12A met by the DNC search, a device that
+            // throws) ends the run through its own path rather than leaving
+            // the port open and the window held.
+            fail();
+            return RunOutcome::Failed;
+        }
+        if (!completed)
+            return RunOutcome::Stopped;
+        if (repeat && repeatPause(number + 1, firstLine()))
+            continue;
+        // Normal end (or a repeat stopped between passes: that pass was
+        // complete, so it ends as a completed run).
+        writeLog();
+        m_state.success = true;
+        return RunOutcome::Completed;
+    }
+}
+
 bool SendSteps::repeatPause(int nextPass, int firstLine) {
     if (m_session.isStopRequested())
         return false;

@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tornyx {
 
 class TransferSession;
@@ -97,8 +99,15 @@ public:
     // The run does not change the document: the modified mark goes back to
     // what it was when the run began.
     void restoreModifiedMark();
+    // All passes of a run. pass() sends one and answers true when it was
+    // completed; a pass that stopped or failed ends the run. With repeat,
+    // the next pass follows a completed one after the repeat pause, until
+    // the stop button; firstPass is the number the repeat counter starts
+    // at, firstLine the 1-based line selected for the next pass.
+    RunOutcome runPasses(const std::function<bool()>& pass, bool repeat, int firstPass,
+                         const std::function<int()>& firstLine);
     // The pause between two passes of a repeat; true when the next pass may
-    // begin (not stopped meanwhile). pass is the number of the next pass.
+    // begin (not stopped meanwhile). nextPass is the number of the next pass.
     bool repeatPause(int nextPass, int firstLine);
     // The account of a completed run into its log file.
     void writeLog();

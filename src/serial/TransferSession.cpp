@@ -23,9 +23,6 @@ constexpr int ReadTimeoutMs = 3000;
 constexpr int QueueSize = 1024;
 constexpr std::int64_t SwitchWaitMs = 3000;
 
-// Speed index -> bit/s; 6 is the tape punch or reader, fixed at 4800.
-constexpr std::array<int, 7> Speeds = {1200, 2400, 4800, 9600, 14400, 19200, 4800};
-
 struct Limits {
     int xon;
     int xoff;
@@ -124,6 +121,7 @@ bool TransferSession::openLine(LineDirection kind, const CommProfile& profile, c
     m_rawNext = false;
     m_writeFailed = false;
     m_writeErrorLogged = false;
+    m_connectionLossLogged = false;
     try {
         return openLineSteps(kind, profile);
     } catch (...) {
@@ -144,7 +142,9 @@ bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profi
     if (device.isEmpty() || !m_port.open(device)) {
         if (!name.contains("COM"))
             return fail("通信ﾎﾟｰﾄが未設定です。!!", "  　通信ﾎﾟｰﾄが未設定の為中止\n");
-        return fail(name + "の通信ﾎﾟｰﾄが開きません｡!!", "  " + name + "　ﾎﾟｰﾄが開かず中止\n");
+        fail(name + "の通信ﾎﾟｰﾄが開きません｡!!", "  " + name + "　ﾎﾟｰﾄが開かず中止\n");
+        logPeerFault();
+        return false;
     }
     m_log.append("  " + name + " ﾎﾟｰﾄｵｰﾌﾟﾝ\n");
 
@@ -154,11 +154,11 @@ bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profi
     LineParameters p = *read;
 
     const int speed = m_settings.speed;
-    if (speed < 0 || speed > 6)
+    if (!isKnownSpeed(speed))
         return fail("通信設定（速度）を確認してください!!", "  通信速度設定不良の為中止\n");
-    p.baud = Speeds[std::size_t(speed)];
-    m_log.append(speed == 6 ? QString("  通信機器で固定4800\n")
-                            : "  通信速度は " + QString::number(p.baud) + "\n");
+    p.baud = speedBaud(speed);
+    m_log.append(speed == TapeSpeed ? QString("  通信機器で固定4800\n")
+                                    : "  通信速度は " + QString::number(p.baud) + "\n");
 
     const SendGroup& s = profile.send;
     const ReadGroup& r = profile.read;
@@ -206,7 +206,7 @@ bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profi
         m_log.append("  ｽﾄｯﾌﾟﾋﾞｯﾄ1.5\n");
     }
 
-    if (speed == 6) {
+    if (speed == TapeSpeed) {
         p.dataBits = 8;
         p.parity = Parity::None;
         p.stopBits = StopBits::Two;
@@ -274,11 +274,17 @@ bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profi
         m_log.append("  ﾎﾟｰﾄ自動選択の為､DTR､RTSを常にＯＮに設定\n");
     }
 
-    if (!m_port.setLineParameters(p))
-        return fail("通信設定ｴﾗｰ!!", "  通信設定が不良の為中止\n");
+    if (!m_port.setLineParameters(p)) {
+        fail("通信設定ｴﾗｰ!!", "  通信設定が不良の為中止\n");
+        logPeerFault();
+        return false;
+    }
     m_params = p;
     startPacing();
     m_log.append("  通信設定完了\n");
+    if (!m_port.setsLineParameters())
+        m_log.append("  " + m_port.peerName() +
+                     " 通信設定は接続先の機器で固定（本ﾌﾟﾛｸﾞﾗﾑからは設定しない）\n");
 
     std::optional<platform::Timeouts> t = m_port.timeouts();
     if (!t)
@@ -398,6 +404,7 @@ bool TransferSession::handOver(unsigned char b) {
 bool TransferSession::writeFailure() {
     if (!m_writeErrorLogged) {
         m_log.append("  通信ﾎﾟｰﾄ書込み不良の為中止\n");
+        logPeerFault();
         m_writeErrorLogged = true;
     }
     return true;
@@ -442,6 +449,14 @@ bool TransferSession::honourPause() {
     return false;
 }
 
+// A port on the network names the box and what went wrong with it, so the
+// operator knows which device server to look at.
+void TransferSession::logPeerFault() {
+    const QString peer = m_port.peerName();
+    if (!peer.isEmpty())
+        m_log.append("  " + peer + " " + m_port.lastError() + "\n");
+}
+
 bool TransferSession::pauseUntilXon() {
     m_pacer.noteIdle();
     const unsigned char pause = pauseCharacter();
@@ -465,6 +480,7 @@ bool TransferSession::pauseUntilXon() {
         // run waiting for an XON that can never come.
         if (m_port.lineLost()) {
             m_log.append("  通信回線切断の為中止\n");
+            logPeerFault();
             return true;
         }
         const std::int64_t now = m_clock.nowUs();
@@ -484,6 +500,17 @@ int TransferSession::queuedInput() {
 }
 int TransferSession::queuedOutput() {
     return m_port.queuedOutput();
+}
+
+bool TransferSession::isConnectionLost() {
+    if (m_port.peerName().isEmpty() || !m_port.lineLost())
+        return false;
+    if (!m_connectionLossLogged) {
+        m_log.append("  通信回線切断の為中止\n");
+        logPeerFault();
+        m_connectionLossLogged = true;
+    }
+    return true;
 }
 
 void TransferSession::closeLine() {

@@ -93,6 +93,12 @@ public:
 
     void closeLine();
     bool isOpen() const { return m_port.isOpen(); }
+    // True when the port is reached over the network and its connection is
+    // gone for good (reset, closed, or silent past the keepalives); the
+    // first time, logs "  通信回線切断の為中止" and the box's address.
+    // Unlike a local line that hangs up, such a connection never comes
+    // back, so a run waiting for data ends on it.
+    bool isConnectionLost();
 
     // --- waits (none burns the processor; all pump events every 16 ms) -----
 
@@ -156,6 +162,7 @@ private:
     bool honourPause();
     bool pauseUntilXon();
     bool writeFailure();
+    void logPeerFault();
 
     platform::SerialPort& m_port;
     LineHost& m_host;
@@ -172,15 +179,16 @@ private:
     bool m_writeFailed = false;
     bool m_dataPhase = false;
     bool m_writeErrorLogged = false;
+    bool m_connectionLossLogged = false;
     std::int64_t m_lastPumpUs = 0;
     LinePacer m_pacer;
     std::int64_t m_maxWriteLeadUs = 0;
 };
 
 // What a probe of "COM"n finds (SerialPort::probe: nothing another program
-// relies on is changed, a port another program holds is Busy). An excluded
-// port (compared in upper case) and a name without a device are Unavailable
-// and never touched.
+// relies on is changed, a port another program holds is Busy, a device
+// server is only connected to, briefly). An excluded port (compared in upper
+// case) and a name without a device are Unavailable and never touched.
 platform::PortState probePortState(int n, platform::SerialPort& port, const LineOptions& options,
                                    const TransferSession::PortResolver& resolve);
 // True when "COM"n is Free. Used to list ports 1..30 and at program end.

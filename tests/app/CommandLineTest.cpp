@@ -81,7 +81,8 @@ TEST_F(CommandLineTest, ReceiveIntoExistingFileAsksFirst) {
     host.answerYes = false;
     run({"R=IN.NC"});
     EXPECT_EQ(st.autoReceiveRequest, 'N');
-    EXPECT_EQ(host.log, QStringList{QString::fromUtf16(u"question:すでに/nc/IN.NCが有ります｡\n上書きしますか？")});
+    EXPECT_EQ(host.log,
+              QStringList{QString::fromUtf16(u"question:すでに/nc/IN.NCが有ります｡\n上書きしますか？")});
 
     host.answerYes = true;
     run({"R=IN.NC"});
@@ -147,8 +148,19 @@ TEST_F(CommandLineTest, PlainPathOpensOnceAndReplacesAfterASend) {
 }
 
 TEST_F(CommandLineTest, ArgumentsOfAnyShapeNeverBreakTheRules) {
-    QStringList junk = {"", "=", "/", "//", "S=", "R=", "N=", "SE=Y", "S01=", QString(100000, 'S'),
-                        QString::fromUtf16(u"S=日本語.NC"), "N=99999999999999999999", "\x01\x02"};
+    QStringList junk = {"",
+                        "=",
+                        "/",
+                        "//",
+                        "S=",
+                        "R=",
+                        "N=",
+                        "SE=Y",
+                        "S01=",
+                        QString(100000, 'S'),
+                        QString::fromUtf16(u"S=日本語.NC"),
+                        "N=99999999999999999999",
+                        "\x01\x02"};
     run(junk);
     EXPECT_EQ(st.activeProfile, 1);
     EXPECT_EQ(st.autoSendRequest, 'N');

@@ -1,7 +1,10 @@
 // DNC operation through the real main window: the set-up dialog chooses the
-// start program and the run drip-feeds tornyx-machine's DNC buffer over a
-// pseudo-terminal. Each case compares what the machine took off the line
-// with the stream the subprogram calls must produce, or checks the stop path.
+// start program and the run drip-feeds the line. Each case compares what
+// went down the line with the stream the subprogram calls must produce, or
+// checks the stop path. The cases run on the emulated line and the fake
+// clock; a few run end to end into tornyx-machine's DNC buffer over a
+// pseudo-terminal, where the machine's own pacing, XOFF, hang-up and cancel
+// are what is tested.
 #include "PickStartProgram.h"
 #include "app/TMainForm.h"
 #include "platform/TextCodec.h"
@@ -64,23 +67,31 @@ protected:
         }
     }
 
-    void run(const DncCase& c, const QStringList& machineArgs = {}) {
-        machine = std::make_unique<MachineProcess>(
-            TORNYX_MACHINE,
-            QStringList{"--mode", "dnc", "--buffer", "256", "--blocks-per-s", c.blocksPerSecond, "--baud",
-                        "19200", "--start-delay", "30", "--timeout", "15000", "--idle", "500", "--raw-out",
-                        home.file("raw.bin")},
-            machineArgs);
-        ASSERT_FALSE(machine->slave().isEmpty());
-        home.write("Tornyx.INI",
-                   "[Ports]\r\nCOM1=" + machine->slave().toLocal8Bit() + "\r\n[Options]\r\n" + c.options);
+    // Over a pty to tornyx-machine with the real clock when machineArgs are
+    // given (or overPty), else on the emulated line with the fake clock.
+    void run(const DncCase& c, const QStringList& machineArgs = {}, bool overPty = false) {
+        m_overPty = overPty || !machineArgs.isEmpty();
+        QByteArray ports;
+        if (m_overPty) {
+            machine = std::make_unique<MachineProcess>(
+                TORNYX_MACHINE,
+                QStringList{"--mode", "dnc", "--buffer", "256", "--blocks-per-s", c.blocksPerSecond, "--baud",
+                            "19200", "--start-delay", "30", "--timeout", "15000", "--idle", "500",
+                            "--raw-out", home.file("raw.bin")},
+                machineArgs);
+            ASSERT_FALSE(machine->slave().isEmpty());
+            ports = "[Ports]\r\nCOM1=" + machine->slave().toLocal8Bit() + "\r\n";
+            safe.services.port = nullptr;
+            safe.services.clock = nullptr;
+        } else {
+            safe.port.deliver("\x11"); // the control is ready
+        }
+        home.write("Tornyx.INI", ports + "[Options]\r\n" + c.options);
         home.write("Setting.ini", "[Send1]\r\nSpeed=5\r\nDNC_Send=1\r\n");
         QByteArray doc;
         for (const QByteArray& l : c.lines)
             doc += l + "\r\n";
         home.write("PROG.NC", doc);
-        safe.services.port = nullptr;
-        safe.services.clock = nullptr;
         form = std::make_unique<TMainForm>(QStringList{home.file("PROG.NC")}, safe.services);
         form->show();
         QElapsedTimer t;
@@ -97,12 +108,16 @@ protected:
                                  levels << text;
                          });
         form->controls().SpeedButton[10]->click(); // returns when the run has ended
-        while (!form->controls().SpeedButton[10]->isEnabled() && t.elapsed() < 30000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (m_overPty) {
+            while (!form->controls().SpeedButton[10]->isEnabled() && t.elapsed() < 30000)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+        } else {
+            safe.settle([&] { return form->controls().SpeedButton[10]->isEnabled(); });
+        }
     }
 
     std::string stream() const {
-        QByteArray text = home.read("raw.bin");
+        QByteArray text = m_overPty ? home.read("raw.bin") : safe.port.written();
         for (char& ch : text)
             ch = char(ch & 0x7f);
         return text.toStdString();
@@ -118,6 +133,7 @@ protected:
                 return true;
         return false;
     }
+    bool m_overPty = false;
 };
 
 TEST_P(DncThroughTheWindow, TheMachineGetsExactlyTheCalledBlocks) {
@@ -132,7 +148,6 @@ TEST_P(DncThroughTheWindow, TheMachineGetsExactlyTheCalledBlocks) {
         EXPECT_TRUE(levels.contains(u(c.level))) << levels.join(" | ").toStdString();
     }
     EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled()) << "the window is given back";
-    EXPECT_EQ(machine->result().value("overflow"), "0") << "the control's buffer never overran";
 }
 
 // The line carries LF before the data and LF + "%" at the end (ISO, the
@@ -208,22 +223,6 @@ INSTANTIATE_TEST_SUITE_P(
                 Done,
                 nullptr,
                 nullptr},
-        DncCase{"ThrottledByTheBuffer",
-                {"O1", "M98 P100 L20", "M30", "O100", "G01 X123.456 Y-78.9 F1200.", "M99"},
-                0,
-                "",
-                "\nO1\n" +
-                    [] {
-                        std::string s;
-                        for (int i = 0; i < 20; ++i)
-                            s += "G01 X123.456 Y-78.9 F1200.\n";
-                        return s;
-                    }() +
-                    "M30\n\n%",
-                Done,
-                nullptr,
-                u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ1[L=20]",
-                "20"},
         DncCase{"MacroVariable",
                 {"O1", "M98 P#1", "M30", "O100", "M99"},
                 0,
@@ -249,6 +248,50 @@ INSTANTIATE_TEST_SUITE_P(
                 nullptr,
                 u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ9"}),
     [](const testing::TestParamInfo<DncCase>& i) { return std::string(i.param.name); });
+
+// End to end into the simulated control's buffer: every block arrives, and
+// a control that runs its buffer slowly holds the run with XOFF without an
+// overrun.
+class DncOverPty : public DncThroughTheWindow {};
+
+TEST_F(DncOverPty, CallsArriveInTheControlsBuffer) {
+    const DncCase c{"RepeatCount",
+                    {"O1", "M98 P100 L3", "M30", "O100", "X5.", "M99"},
+                    0,
+                    "",
+                    "\nO1\nX5.\nX5.\nX5.\nM30\n\n%",
+                    Done,
+                    nullptr,
+                    nullptr};
+    run(c, {}, true);
+    EXPECT_EQ(stream(), c.stream);
+    EXPECT_EQ(lastLogLine(), u(c.lastLog));
+    EXPECT_EQ(machine->result().value("overflow"), "0");
+}
+
+TEST_F(DncOverPty, ThrottledByTheBuffer) {
+    const DncCase c = DncCase{"ThrottledByTheBuffer",
+                              {"O1", "M98 P100 L20", "M30", "O100", "G01 X123.456 Y-78.9 F1200.", "M99"},
+                              0,
+                              "",
+                              "\nO1\n" +
+                                  [] {
+                                      std::string s;
+                                      for (int i = 0; i < 20; ++i)
+                                          s += "G01 X123.456 Y-78.9 F1200.\n";
+                                      return s;
+                                  }() +
+                                  "M30\n\n%",
+                              Done,
+                              nullptr,
+                              u"<< DNC運転ﾓｰﾄﾞ >> ﾚﾍﾞﾙ1[L=20]",
+                              "20"};
+    run(c, {}, true);
+    EXPECT_EQ(stream(), c.stream);
+    EXPECT_TRUE(levels.contains(u(c.level))) << levels.join(" | ").toStdString();
+    EXPECT_EQ(machine->result().value("overflow"), "0") << "the control's buffer never overran";
+    EXPECT_GT(machine->result().value("xoffs").toInt(), 0) << "the control had to hold the run";
+}
 
 // A machine that hangs up or cancels in the middle of the drip feed: the run
 // stops with the reason in the log and gives the window back.

@@ -5,6 +5,7 @@
 #include "status/TransferLog.h"
 #include "support/FakePrompts.h"
 #include "support/MachineProcess.h"
+#include "support/PtyMainForm.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
 
@@ -27,54 +28,7 @@ QString u(const char16_t* s) {
     return QString::fromUtf16(s);
 }
 
-struct MainFormPty : ::testing::Test {
-    TempHome home;
-    FakePrompts prompts;
-    test::SafeServices safe{home, &prompts};
-    std::unique_ptr<MachineProcess> machine;
-    std::unique_ptr<TMainForm> form;
-
-    // The machine receives on a pty mapped as COM1; the window uses the real
-    // termios port and clock, so only the stand-in commands are fakes.
-    void start(const QStringList& machineArgs, const QByteArray& document, const QByteArray& settings = {}) {
-        machine = std::make_unique<MachineProcess>(
-            TORNYX_MACHINE,
-            QStringList{"--mode", "receive", "--baud", "19200", "--start-delay", "30", "--timeout", "15000",
-                        "--idle", "500", "--out", home.file("got.nc"), "--raw-out", home.file("raw.bin")},
-            machineArgs);
-        ASSERT_FALSE(machine->slave().isEmpty());
-        home.write("Tornyx.INI", "[Ports]\r\nCOM1=" + machine->slave().toLocal8Bit() + "\r\n");
-        home.write("Setting.ini", "[Send1]\r\nSpeed=5\r\n" + settings);
-        home.write("PROG.NC", document);
-        safe.services.port = nullptr;
-        safe.services.clock = nullptr;
-        form = std::make_unique<TMainForm>(QStringList{home.file("PROG.NC")}, safe.services);
-        form->show();
-        QApplication::processEvents();
-    }
-    // Presses Send and waits (with the event loop running) until the
-    // post-transfer step has given the window back.
-    void sendAndWait() {
-        form->controls().SpeedButton[10]->click();
-        QElapsedTimer t;
-        t.start();
-        while (form->controls().SpeedButton[13]->isEnabled() && t.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        while (!form->controls().SpeedButton[10]->isEnabled() && t.elapsed() < 25000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    QString lastLogLine() const {
-        const QString log = platform::fromSjis(home.read("Tornyx_S.log"));
-        const QStringList lines = log.split("\r\n", Qt::SkipEmptyParts);
-        return lines.isEmpty() ? QString() : lines.back().section("  ", 1);
-    }
-    ~MainFormPty() override {
-        if (form) {
-            form->setModified(false);
-            form->close();
-        }
-    }
-};
+using MainFormPty = test::PtyMainForm<>;
 
 } // namespace
 

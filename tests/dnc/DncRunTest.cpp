@@ -306,3 +306,30 @@ TEST_F(DncRunFixture, BreakpointAndUnsavedMark) {
 }
 
 } // namespace
+
+// A program that loops without sending anything must leave the window
+// answering and the stop button working: a GOTO back to itself, and a
+// subprogram of nothing but M99 called a hundred million times.
+TEST_F(DncRunFixture, LoopsWithoutDataStillPumpAndStop) {
+    const QList<QList<QByteArray>> programs = {
+        {"O1", "N10 G01X1.", "N20 GOTO20", "M30"},
+        {"O1", "M98 P100 L99999999", "M30", "O100", "M99"},
+    };
+    for (const auto& lines : programs) {
+        text(lines);
+        const qsizetype before = port.written().size();
+        const int pumpsBefore = lineHost.pumps;
+        lineHost.onPump = [&](int n) {
+            if (n == pumpsBefore + 200)
+                desk.stopPressed();
+        };
+        run1();
+        EXPECT_GE(lineHost.pumps, pumpsBefore + 200) << "the loop pumps events";
+        EXPECT_FALSE(desk.isRunning());
+        EXPECT_FALSE(state.success);
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_TRUE(lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 ")))
+            << lastLogLine().toStdString();
+        EXPECT_TRUE(port.written().mid(before).endsWith('\x14')) << "the stop DC4 reaches the machine";
+    }
+}

@@ -14,8 +14,8 @@ using tornyx::test::TempHome;
 namespace {
 
 struct FakeHost : DocumentHost {
-    QStringList asked;       // every box, in order
-    QList<bool> answers;     // for Yes/No boxes; Yes when exhausted
+    QStringList asked;   // every box, in order
+    QList<bool> answers; // for Yes/No boxes; Yes when exhausted
     bool warningYesNo(const QString& t) override {
         asked << t;
         return answers.isEmpty() ? true : answers.takeFirst();
@@ -33,9 +33,13 @@ struct Collect : TextSink {
     void append(QByteArrayView b) override { out.append(b); }
 };
 
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
 
-QByteArray u8(const char8_t* s) { return QByteArray(reinterpret_cast<const char*>(s)); }
+QByteArray u8(const char8_t* s) {
+    return QByteArray(reinterpret_cast<const char*>(s));
+}
 
 QByteArray utf16(const QString& s, bool bigEndian) {
     QByteArray b;
@@ -73,7 +77,9 @@ TEST_F(DocumentRead, ShiftJisBecomesUtf8WithLfAndNoQuestion) {
 }
 
 TEST_F(DocumentRead, DamagedShiftJisKeepsEverythingAroundTheDamage) {
-    read(QByteArray("A\x82\x20" "B\x82", 5));
+    read(QByteArray("A\x82\x20"
+                    "B\x82",
+                    5));
     EXPECT_EQ(sink.out, u8(u8"A\uFFFD B\uFFFD"));
 }
 
@@ -170,7 +176,9 @@ TEST(FallbackLines, PiecesOf499BytesKeepDoubleByteCharactersWhole) {
     EXPECT_EQ(l[2], "B");
 
     QByteArray split(498, 'A');
-    split += QByteArray("\x82\xA0" "B", 3);
+    split += QByteArray("\x82\xA0"
+                        "B",
+                        3);
     l = linesForFallback(split);
     ASSERT_EQ(l.size(), 2);
     EXPECT_EQ(l[0], QByteArray(498, 'A'));

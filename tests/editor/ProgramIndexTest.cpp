@@ -21,7 +21,8 @@ QByteArray numbered(int lines, std::initializer_list<int> programs) {
         bool program = false;
         for (int p : programs)
             program |= p == i;
-        t += program ? QByteArray("O") + QByteArray::number(1000 + i) : QByteArray("N") + QByteArray::number(i);
+        t += program ? QByteArray("O") + QByteArray::number(1000 + i)
+                     : QByteArray("N") + QByteArray::number(i);
     }
     return t;
 }

@@ -14,7 +14,9 @@ using tornyx::test::TempHome;
 
 namespace {
 
-QByteArray sj(const char16_t* s) { return toSjis(QString::fromUtf16(s)); }
+QByteArray sj(const char16_t* s) {
+    return toSjis(QString::fromUtf16(s));
+}
 
 } // namespace
 
@@ -45,15 +47,16 @@ TEST(IniFile, KeysAndSectionsIgnoreCaseAndBlanks) {
 
 TEST(IniFile, UnknownLinesAndSectionsSurviveInOrder) {
     TempHome home;
-    const QByteArray original = "; comment\r\n[Other]\r\nfoo=1\r\njunk line\r\n[Main]\r\nTop=5\r\n\r\n[Tail]\r\nz=9\r\n";
+    const QByteArray original =
+        "; comment\r\n[Other]\r\nfoo=1\r\njunk line\r\n[Main]\r\nTop=5\r\n\r\n[Tail]\r\nz=9\r\n";
     home.write("X.INI", original);
     IniFile ini(home.file("X.INI"));
     ASSERT_TRUE(ini.load());
     ini.writeInteger("Main", "Top", 5);  // unchanged value
     ini.writeInteger("Main", "Left", 7); // new key lands before the blank line
     ASSERT_TRUE(ini.save());
-    EXPECT_EQ(home.read("X.INI"),
-              QByteArray("; comment\r\n[Other]\r\nfoo=1\r\njunk line\r\n[Main]\r\nTop=5\r\nLeft=7\r\n\r\n[Tail]\r\nz=9\r\n"));
+    EXPECT_EQ(home.read("X.INI"), QByteArray("; comment\r\n[Other]\r\nfoo=1\r\njunk "
+                                             "line\r\n[Main]\r\nTop=5\r\nLeft=7\r\n\r\n[Tail]\r\nz=9\r\n"));
 }
 
 TEST(IniFile, IntegersThatDoNotParseTakeTheDefault) {
@@ -75,7 +78,8 @@ TEST(IniFile, IntegersThatDoNotParseTakeTheDefault) {
 
 TEST(IniFile, JapaneseValuesRoundTripByteForByte) {
     TempHome home;
-    QByteArray original = "[Setting1]\r\nName=" + sj(u"旋盤１号機") + "\r\nFont Name=" + sj(u"ＭＳ ゴシック") +
+    QByteArray original = "[Setting1]\r\nName=" + sj(u"旋盤１号機") +
+                          "\r\nFont Name=" + sj(u"ＭＳ ゴシック") +
                           "\r\nDirPath_Sub=" + sj(u"Ｃ：￥ＮＣ\\受信") + "\r\n";
     home.write("S.ini", original);
     IniFile ini(home.file("S.ini"));

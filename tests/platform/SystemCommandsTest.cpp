@@ -154,6 +154,26 @@ TEST(CompletionMailCommand, FailuresAnswerFalseWithoutThrowing) {
     EXPECT_TRUE(error.contains("exit status 3")) << error.toStdString();
 }
 
+namespace {
+
+// Ended, or only a zombie waiting for its new parent, within two seconds.
+bool isGone(pid_t pid) {
+    QDeadlineTimer deadline(2000);
+    do {
+        QFile stat(QString("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray s = stat.readAll();
+        const qsizetype close = s.lastIndexOf(')');
+        if (close > 0 && close + 2 < s.size() && s[close + 2] == 'Z')
+            return true;
+        QThread::msleep(20);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+} // namespace
+
 TEST(CompletionMailCommand, InTheBackgroundTheCallerGoesOnAndAHungCommandIsKilled) {
     TempHome home;
     QFile slow(home.file("slow"));
@@ -176,7 +196,14 @@ TEST(CompletionMailCommand, InTheBackgroundTheCallerGoesOnAndAHungCommandIsKille
     EXPECT_TRUE(*outcome);
     EXPECT_EQ(home.read("slow.stdin"), composeMail(completionMail()));
 
-    c.mail = home.file("slow") + " 30";
+    // A command that hangs in a child of its own: the time-out ends both,
+    // so nothing keeps the program's stderr open for half a minute.
+    QFile hang(home.file("hang"));
+    hang.open(QIODevice::WriteOnly);
+    hang.write("#!/bin/sh\nsleep 30 &\necho $! > \"$0.child\"\nwait\n");
+    hang.close();
+    hang.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    c.mail = home.file("hang");
     outcome.reset();
     t.restart();
     sendMailInBackground(c, completionMail(), 300, [&](bool sent) { outcome = sent; });
@@ -185,6 +212,14 @@ TEST(CompletionMailCommand, InTheBackgroundTheCallerGoesOnAndAHungCommandIsKille
     ASSERT_TRUE(outcome.has_value());
     EXPECT_FALSE(*outcome);
     EXPECT_LT(t.elapsed(), 3000);
+    const pid_t child = home.read("hang.child").trimmed().toInt();
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(isGone(child)) << "the command's own child was ended with it";
+    QString error;
+    t.restart();
+    EXPECT_FALSE(runCommand(home.file("hang"), "x", 300, &error));
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_TRUE(isGone(home.read("hang.child").trimmed().toInt()));
 
     for (const QString& bad : {home.file("no-such-sendmail") + " -t", QString()}) {
         c.mail = bad;

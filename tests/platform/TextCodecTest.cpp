@@ -15,7 +15,9 @@ TEST(TextCodec, WindowsMappingOfBackslashTildeAndKana) {
 
 TEST(TextCodec, DamagedBytesBecomeOneReplacementEach) {
     // A lone lead byte at the end and an invalid trail byte.
-    const QString text = fromSjis(QByteArray("A\x82\x20" "B\x82", 5));
+    const QString text = fromSjis(QByteArray("A\x82\x20"
+                                             "B\x82",
+                                             5));
     EXPECT_EQ(text, QString::fromUtf16(u"A\uFFFD B\uFFFD"));
 }
 
@@ -23,7 +25,8 @@ TEST(TextCodec, UnmappableCharactersAreCounted) {
     qsizetype bad = -1;
     const QByteArray out = toSjis(QString::fromUtf16(u"O1(\u00E9\U0001F600)"), &bad);
     EXPECT_EQ(bad, 2);
-    EXPECT_EQ(out, QByteArray("O1(?" "?)"));
+    EXPECT_EQ(out, QByteArray("O1(?"
+                              "?)"));
     toSjis(u"plain", &bad);
     EXPECT_EQ(bad, 0);
 }

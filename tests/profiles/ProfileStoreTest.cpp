@@ -1,6 +1,6 @@
+#include "profiles/ProfileStore.h"
 #include "platform/IniFile.h"
 #include "platform/TextCodec.h"
-#include "profiles/ProfileStore.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>

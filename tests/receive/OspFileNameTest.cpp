@@ -20,7 +20,9 @@ TEST(OspFileName, NamesThatReachOutOfTheFolderAreCleanedOrRefused) {
         {"C:PROG.NC", "CPROG.NC"},
         {"/abs/path.NC", "abspath.NC"},
         {".hidden", "hidden.MIN"},
-        {"A\x01" "B.NC", "AB.NC"},
+        {"A\x01"
+         "B.NC",
+         "AB.NC"},
         {"P*?<>|\".NC", "P.NC"},
         {"//", ""},
         {"..", ""},

@@ -2,12 +2,13 @@
 #include "receive/ReceiveRun.h"
 #include "receive/Receiver.h"
 
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 #include "platform/TextCodec.h"
 #include "serial/TransferSession.h"
 #include "status/TransferLog.h"
 
 #include "editor/ProgramIndex.h"
+#include "support/DeviceServer.h"
 #include "support/FakeLineHost.h"
 #include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
@@ -24,7 +25,7 @@
 #include <sys/resource.h>
 
 using namespace tornyx;
-using tornyx::platform::PosixSerialPort;
+using tornyx::platform::MappedSerialPort;
 using tornyx::test::FakeLineHost;
 using tornyx::test::FakeWindow;
 using tornyx::test::TempHome;
@@ -55,7 +56,7 @@ std::int64_t cpuUs() {
 
 struct PtyRig {
     TempHome home;
-    PosixSerialPort port;
+    MappedSerialPort port;
     FakeLineHost line;
     test::SkippingClock clock;
     TransferSession session{port, line, clock};
@@ -76,6 +77,8 @@ struct PtyRig {
         r.code = 0;
         r.seChar = 3;
         setup.receiveFile = home.file("received.nc");
+        // A device server in front of a pseudo-terminal reports no carrier.
+        setup.options.line.noLineCheck = device.contains("://");
         setup.workingFolder = home.path();
         // No carrier on a pty; the DC4 at the end still goes to the machine.
         line.onPump = [this](int pump) {
@@ -197,4 +200,46 @@ TEST(ReceiveOverPty, HangUpMidProgramWaitsQuietlyUntilStopped) {
     ASSERT_GE(cpuSpentUs, 0) << "the hang-up was never seen";
     // A second of waiting on a hung-up line must not be a second of work.
     EXPECT_LT(cpuSpentUs, 500000);
+}
+
+TEST(ReceiveThroughDeviceServer, ALongTapeIsThrottledWithXoffAndArrivesByteExact) {
+    TempHome in;
+    in.write("in.nc", program(2498));
+    Machine m({"--mode", "punch", "--no-pace", "--code", "iso", "--leader", "5", "--frame", "--input",
+               in.file("in.nc")});
+    ASSERT_FALSE(m.slave().isEmpty());
+    test::Ser2Net box(in.path(), m.slave(), test::Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady()) << box.output().toStdString();
+    PtyRig r(box.url());
+    r.setup.options.line.dc3Is93 = false;
+    const ReceiveResult res = r.run();
+    EXPECT_EQ(int(res.outcome), int(Outcome::Completed)) << r.log().toStdString();
+    EXPECT_EQ(r.file(r.setup.receiveFile), stored(2498));
+    const QString machine = m.result();
+    EXPECT_GT(resultValue(machine, "pauses"), 0) << "the receive never sent XOFF: " << machine.toStdString();
+}
+
+TEST(ReceiveThroughDeviceServer, ABoxThatDiesMidProgramEndsTheRunNamingIt) {
+    TempHome in;
+    in.write("in.nc", program(400));
+    Machine m(
+        {"--mode", "punch", "--baud", "19200", "--code", "iso", "--frame", "--input", in.file("in.nc")});
+    test::Ser2Net box(in.path(), m.slave(), test::Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady());
+    PtyRig r(box.url());
+    r.onPump = [&](int) {
+        if (r.log().contains(QStringLiteral(u"ﾃﾞｰﾀ受信開始")))
+            box.kill();
+    };
+    const ReceiveResult res = r.run();
+    EXPECT_EQ(int(res.outcome), int(Outcome::Aborted)) << r.log().toStdString();
+    EXPECT_TRUE(r.log().contains(QStringLiteral(u"  通信回線切断の為中止\n"))) << r.log().toStdString();
+    EXPECT_TRUE(r.log().contains("  127.0.0.1:" + QString::number(box.port()) +
+                                 QStringLiteral(u" 接続が切断されました\n")));
+    EXPECT_FALSE(r.log().contains(QStringLiteral(u"手動操作"))) << "nobody pressed stop";
+    EXPECT_TRUE(r.log().endsWith(QStringLiteral(u"  受信中止\u3000ｴﾗｰ番号 ") +
+                                 QString::number(res.errorNumber) + "\n"));
+    EXPECT_EQ(r.host.panels.value(int(TransferPanel::State)), QStringLiteral(u"受信中止"));
+    EXPECT_FALSE(r.port.isOpen());
+    EXPECT_FALSE(QFile::exists(r.setup.receiveFile));
 }

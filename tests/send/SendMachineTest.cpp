@@ -1,10 +1,11 @@
 // Whole send runs over a real pseudo-terminal against the simulated machine.
 #include "app/TransferDesk.h"
 
-#include "platform/PosixSerialPort.h"
+#include "platform/MappedSerialPort.h"
 #include "platform/TextCodec.h"
 
 #include "send/SendFakes.h"
+#include "support/DeviceServer.h"
 #include "support/FakeWindow.h"
 #include "support/MachineProcess.h"
 #include "support/QtPrinters.h"
@@ -14,11 +15,13 @@
 #include <QMap>
 #include <QProcess>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 using namespace tornyx;
 using namespace tornyx::test;
-using platform::PosixSerialPort;
+using platform::MappedSerialPort;
 using platform::SystemClock;
 
 namespace {
@@ -47,10 +50,11 @@ public:
                          args) {}
 };
 
-// A send run wired to the pty: the real termios port, a fast real clock.
+// A send run wired to the pty (or to a device server in front of it): the
+// real port, a fast real clock.
 struct Rig {
     TempHome home;
-    PosixSerialPort port;
+    MappedSerialPort port;
     ScriptedLineHost lineHost;
     FastClock clock;
     FakeWindow win;
@@ -68,6 +72,8 @@ struct Rig {
         ctx.profile.send.speed = 5;  // 19200
         ctx.profile.send.signal = 0; // the machine's DC1 starts the data
         ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
+        // A device server in front of a pseudo-terminal reports no carrier.
+        ctx.lineOptions.noLineCheck = device.contains("://");
         ctx.documentPath = "/work/progs/PART1.nc";
     }
     void send() {
@@ -90,21 +96,28 @@ TEST(SendOverPty, WorkedStreamsReachTheMachineByteExact) {
         const char* machineCode;
         const char* bytes;
     };
-    for (const Case& c :
-         {Case{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"}, Case{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
-        TempHome out;
-        Machine m(
-            {"--code", c.machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
-        ASSERT_FALSE(m.slave().isEmpty());
-        Rig r(m.slave());
-        r.ctx.profile.send.code = c.code;
-        r.send();
-        EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了")) << r.session.log().text().toStdString();
-        const auto res = m.result();
-        EXPECT_EQ(hex(out.read("raw.bin")), c.bytes) << c.machineCode;
-        EXPECT_TRUE(r.session.log().text().contains(QStringLiteral(u"  NC機より送信開始信号を受信\n")));
-        EXPECT_FALSE(r.port.isOpen());
-    }
+    // Directly, and through ser2net as an RFC 2217 device server.
+    for (const bool viaBox : {false, true})
+        for (const Case& c : {Case{0, "iso", "0A CF B1 0A 4D 33 30 0A 0A A5"},
+                              Case{1, "eia", "46 01 80 54 13 20 80 80 0B"}}) {
+            TempHome out;
+            Machine m(
+                {"--code", c.machineCode, "--no-pace", "--no-percent-end", "--raw-out", out.file("raw.bin")});
+            ASSERT_FALSE(m.slave().isEmpty());
+            std::optional<Ser2Net> box;
+            if (viaBox) {
+                ASSERT_TRUE(box.emplace(out.path(), m.slave(), Ser2Net::Kind::Rfc2217).isReady());
+            }
+            Rig r(box ? box->url() : m.slave());
+            r.ctx.profile.send.code = c.code;
+            r.send();
+            EXPECT_EQ(r.lastLogLine(), QStringLiteral(u"  送信完了")) << r.session.log().text().toStdString();
+            const auto res = m.result();
+            EXPECT_EQ(hex(out.read("raw.bin")), c.bytes)
+                << c.machineCode << (viaBox ? " through ser2net" : "");
+            EXPECT_TRUE(r.session.log().text().contains(QStringLiteral(u"  NC機より送信開始信号を受信\n")));
+            EXPECT_FALSE(r.port.isOpen());
+        }
 }
 
 TEST(SendOverPty, CanDuringThePauseStopsWithTheDataStage) {
@@ -172,15 +185,27 @@ TEST(SendOverPty, StopButtonMidLine) {
 // XOFF at most three bytes may follow, on a loaded computer too. A machine
 // that models the line's timing (paced) also receives what the writer had
 // handed over before the XOFF, as a real line would: at most the lead (and,
-// on a loaded computer, a few bytes the machine itself models late).
+// on a loaded computer, a few bytes the machine itself models late). The same
+// through ser2net as an RFC 2217 device server, whose loopback round trip is
+// far below one character.
 TEST(SendOverPty, AtMostThreeBytesAfterTheMachinesXoff) {
-    for (const bool paced : {false, true}) {
-        SCOPED_TRACE(paced ? "paced" : "unpaced");
+    struct Case {
+        bool viaBox;
+        bool paced;
+    };
+    for (const Case c : {Case{false, false}, Case{false, true}, Case{true, true}}) {
+        SCOPED_TRACE(std::string(c.viaBox ? "through ser2net, " : "direct, ") +
+                     (c.paced ? "paced" : "unpaced"));
+        TempHome folder;
         QStringList args{"--xoff-at", "200", "--xoff-ms", "150"};
-        if (!paced)
+        if (!c.paced)
             args << "--no-pace";
         Machine m(args);
-        Rig r(m.slave(), 1);
+        std::optional<Ser2Net> box;
+        if (c.viaBox) {
+            ASSERT_TRUE(box.emplace(folder.path(), m.slave(), Ser2Net::Kind::Rfc2217, "19200n82").isReady());
+        }
+        Rig r(box ? box->url() : m.slave(), 1);
         r.editor.lines = {"O1"};
         for (int i = 0; i < 30; ++i)
             r.editor.lines << "G01X" + QByteArray::number(i) + ".Y200.";
@@ -192,6 +217,34 @@ TEST(SendOverPty, AtMostThreeBytesAfterTheMachinesXoff) {
         const LinePacer& pacer = r.session.pacer();
         const std::int64_t leadBytes =
             (pacer.maxLeadUs() * 1000 + pacer.characterNs() - 1) / pacer.characterNs();
-        EXPECT_LE(res.value("after_xoff").toInt(), paced ? leadBytes + 8 : 3);
+        EXPECT_LE(res.value("after_xoff").toInt(), c.paced ? leadBytes + 8 : 3);
     }
+}
+
+// --- through ser2net, an Ethernet serial device server, on loopback -------
+
+TEST(SendThroughDeviceServer, ABoxThatDiesMidSendEndsTheRunNamingIt) {
+    Machine m({"--timeout", "20000"});
+    TempHome folder;
+    Ser2Net box(folder.path(), m.slave(), Ser2Net::Kind::Rfc2217, "19200n82");
+    ASSERT_TRUE(box.isReady());
+    Rig r(box.url(), 1);
+    r.editor.lines = QList<QByteArray>(40, "G01X100.Y200.Z300.");
+    r.lineHost.onPump = [&](int) {
+        if (r.state.dataSent)
+            box.kill();
+    };
+    r.editor.lines.prepend("O1");
+    r.send();
+    const QString log = r.session.log().text();
+    EXPECT_TRUE(log.contains(QStringLiteral(u"  通信ﾎﾟｰﾄ書込み不良の為中止\n")) ||
+                log.contains(QStringLiteral(u"  通信回線切断の為中止\n")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("  127.0.0.1:" + QString::number(box.port()) +
+                             QStringLiteral(u" 接続が切断されました\n")))
+        << log.toStdString();
+    EXPECT_TRUE(r.lastLogLine().startsWith(QStringLiteral(u"  送信中止　ｴﾗｰ番号 10")))
+        << r.lastLogLine().toStdString();
+    EXPECT_FALSE(r.port.isOpen());
+    EXPECT_TRUE(r.desk.isPostTransferDue()) << "the window goes back to editing";
 }

@@ -127,6 +127,10 @@ TEST(OpenLine, UserFramingAndStopBitsAndSpeeds) {
         {1, 3, 1, 1, 0, "  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ偶数", "  ｽﾄｯﾌﾟﾋﾞｯﾄ1", 2400, Parity::Even},
         {4, 3, 1, 7, 1, "  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ奇数", "  ｽﾄｯﾌﾟﾋﾞｯﾄ2", 14400, Parity::Odd},
         {5, 1, 0, 0, 1, "  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ無し", "  ｽﾄｯﾌﾟﾋﾞｯﾄ2", 19200, Parity::None},
+        // The fast rates stand after the tape entry.
+        {7, 0, 0, 0, 0, "  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ無し", "  ｽﾄｯﾌﾟﾋﾞｯﾄ1", 38400, Parity::None},
+        {8, 2, 0, 0, 1, "  ﾃﾞｰﾀ長7　ﾊﾟﾘﾃｨ偶数", "  ｽﾄｯﾌﾟﾋﾞｯﾄ2", 57600, Parity::Even},
+        {9, 1, 0, 0, 1, "  ﾃﾞｰﾀ長8　ﾊﾟﾘﾃｨ無し", "  ｽﾄｯﾌﾟﾋﾞｯﾄ2", 115200, Parity::None},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -210,7 +214,7 @@ TEST(OpenLine, FailuresShowOneMessageAndLogOneLine) {
         {"設定ﾎﾟｰﾄ無し", 2, nullptr, "通信ﾎﾟｰﾄが未設定です。!!", "  　通信ﾎﾟｰﾄが未設定の為中止", false},
         {"COM3", 2, [](EmulatedSerialPort& p) { p.setOpenFails(true); }, "COM3の通信ﾎﾟｰﾄが開きません｡!!",
          "  COM3　ﾎﾟｰﾄが開かず中止", false},
-        {"COM1", 7, nullptr, "通信設定（速度）を確認してください!!", "  通信速度設定不良の為中止", true},
+        {"COM1", 10, nullptr, "通信設定（速度）を確認してください!!", "  通信速度設定不良の為中止", true},
         {"COM1", -1, nullptr, "通信設定（速度）を確認してください!!", "  通信速度設定不良の為中止", true},
         {"COM1", 2, [](EmulatedSerialPort& p) { p.setLineParametersFail(true); }, "通信設定ｴﾗｰ!!",
          "  通信設定が不良の為中止", true},

@@ -138,9 +138,12 @@ TEST(TransferLogFile, UnwritableFolderAnswersFalse) {
 TEST(TransferLogView, ReadsBackTheStoredAccountOrNamesTheMissingFile) {
     TempHome home;
     EXPECT_FALSE(TransferLog::readFile(home.path(), TransferLog::Dnc).has_value()) << "no DNC run yet";
-    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Dnc), QStringLiteral(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
-    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Send), QStringLiteral(u"送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
-    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Receive), QStringLiteral(u"受信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Dnc),
+              QStringLiteral(u"DNC送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Send),
+              QStringLiteral(u"送信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
+    EXPECT_EQ(TransferLog::missingFileText(TransferLog::Receive),
+              QStringLiteral(u"受信ﾛｸﾞﾌｧｲﾙが見つかりません｡"));
     StepClock clock;
     TransferLog log = japaneseLog(clock);
     log.setFolder(home.path());

@@ -67,7 +67,9 @@ public:
     bool raiseDtr() override { return m_open && ++m_dtrRaised; }
     bool raiseRts() override { return m_open && ++m_rtsRaised; }
     bool waitForInput(std::int64_t timeoutUs) override;
-    bool lineLost() override { return m_lostAtUs >= 0 && m_clock.nowUs() >= m_lostAtUs && queuedInput() == 0; }
+    bool lineLost() override {
+        return m_lostAtUs >= 0 && m_clock.nowUs() >= m_lostAtUs && queuedInput() == 0;
+    }
     int descriptor() const override { return -1; }
     QString lastError() const override { return m_error; }
 

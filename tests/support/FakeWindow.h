@@ -149,6 +149,7 @@ public:
     int openFileCalls = 0;
     std::function<void()> onOpenFile;
     int indexBuilds = 0;
+    std::function<void()> onExtractIndex;
     int indexStops = 0;
     QStringList selectionEntries;
     int selectionShown = 0, selectionClosed = 0;
@@ -165,7 +166,11 @@ public:
         if (onOpenFile)
             onOpenFile();
     }
-    void extractIndexNow() override { ++indexBuilds; }
+    void extractIndexNow() override {
+        ++indexBuilds;
+        if (onExtractIndex)
+            onExtractIndex();
+    }
     void stopIndexExtraction() override { ++indexStops; }
     void showSelectionDialog(const QString&, const QStringList& entries, const QString&) override {
         ++selectionShown;

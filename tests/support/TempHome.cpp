@@ -4,7 +4,9 @@
 
 namespace tornyx::test {
 
-TempHome::TempHome() : m_previous(qgetenv("TORNYX_HOME")) { qputenv("TORNYX_HOME", m_dir.path().toLocal8Bit()); }
+TempHome::TempHome() : m_previous(qgetenv("TORNYX_HOME")) {
+    qputenv("TORNYX_HOME", m_dir.path().toLocal8Bit());
+}
 
 TempHome::~TempHome() {
     if (m_previous.isEmpty())

@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace tornyx::machine {
@@ -139,6 +140,29 @@ public:
         }
     }
 
+    // The framing the PC's side of the pseudo-terminal is set to now, as
+    // "19200-8N2" ("-" when it cannot be read): shows what a device server
+    // in between made of the program's settings.
+    std::string lineSettings() const {
+        termios t{};
+        if (::tcgetattr(m_fd, &t) != 0)
+            return "-";
+        static const std::pair<speed_t, int> speeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
+                                                         {B9600, 9600},   {B19200, 19200},  {B38400, 38400},
+                                                         {B57600, 57600}, {B115200, 115200}};
+        int baud = 0;
+        for (const auto& [code, rate] : speeds)
+            if (::cfgetospeed(&t) == code)
+                baud = rate;
+        const int bits = (t.c_cflag & CSIZE) == CS5   ? 5
+                         : (t.c_cflag & CSIZE) == CS6 ? 6
+                         : (t.c_cflag & CSIZE) == CS7 ? 7
+                                                      : 8;
+        const char parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
+        return std::to_string(baud) + "-" + std::to_string(bits) + parity +
+               ((t.c_cflag & CSTOPB) ? "2" : "1");
+    }
+
     // Drops the line at once, as a pulled cable does; the descriptor number
     // stays valid (on /dev/null) for whoever closes it later.
     void hangUp() {
@@ -250,6 +274,7 @@ struct Result {
     long pausesSeen = 0;
     int maxFill = 0;
     std::int64_t heldUs = 0; // time the machine held the PC with XOFF
+    std::string tty = "-";   // the line's framing when the first byte came
 };
 
 bool isControl(unsigned char d) {
@@ -270,11 +295,12 @@ void report(const Result& r, const Wire& w, const Config& c) {
     if (r.times.size() > 1 && last > first)
         rate = double(r.times.size() - 1) * 1e6 / double(last - first);
     const double lineRate = w.lineRate();
-    std::printf("result mode=%s end=%s bytes=%zu data=%zu sent=%ld after_xoff=%ld xoffs=%ld overflow=%ld "
-                "starved=%ld pauses=%ld max_fill=%d span_us=%lld held_us=%lld rate=%.1f line_rate=%.1f\n",
-                r.mode.c_str(), r.end.c_str(), r.raw.size(), r.decoded.size(), r.sent, r.afterXoff, r.xoffs,
-                r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first),
-                static_cast<long long>(r.heldUs), rate, lineRate);
+    std::printf(
+        "result mode=%s end=%s bytes=%zu data=%zu sent=%ld after_xoff=%ld xoffs=%ld overflow=%ld "
+        "starved=%ld pauses=%ld max_fill=%d span_us=%lld held_us=%lld rate=%.1f line_rate=%.1f tty=%s\n",
+        r.mode.c_str(), r.end.c_str(), r.raw.size(), r.decoded.size(), r.sent, r.afterXoff, r.xoffs,
+        r.overflow, r.starved, r.pausesSeen, r.maxFill, static_cast<long long>(last - first),
+        static_cast<long long>(r.heldUs), rate, lineRate, r.tty.c_str());
     std::fflush(stdout);
     (void)c;
 }
@@ -401,6 +427,8 @@ public:
                 continue;
             }
             const unsigned char byte = static_cast<unsigned char>(b);
+            if (r.raw.empty())
+                r.tty = m_wire.lineSettings();
             r.raw += char(byte);
             r.times.push_back(m_wire.lastArrival() ? m_wire.lastArrival() : now);
             lastByte = now;

@@ -26,10 +26,13 @@ Tornyx.INI (COM1=/dev/pts/5, or use --write-ports) and point the profile at
 that port. At the end of each transfer it prints one line
   result mode=... end=... bytes=N data=N sent=N after_xoff=N xoffs=N
          overflow=N starved=N pauses=N max_fill=N span_us=N held_us=N rate=B/s line_rate=B/s
+         tty=BAUD-8N2
 (bytes: received; data: decoded program characters; after_xoff: the most
 bytes that arrived while the machine held its XOFF; held_us: how long it
 held it; rate: received or punched bytes per second between the first and
-the last, the time held included).
+the last, the time held included; tty: the framing the PC's side of the
+pseudo-terminal had when the first byte came, which shows what a device
+server in between set).
 
 What the controller does:
   --mode receive     wait for the PC to open the line, send DC1 (again every

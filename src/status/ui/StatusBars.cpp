@@ -28,7 +28,9 @@ void StatusPanels::setText(int index, const QString& text) {
     emit textChanged(index, text);
 }
 
-QString StatusPanels::text(int index) const { return m_labels.at(index)->text(); }
+QString StatusPanels::text(int index) const {
+    return m_labels.at(index)->text();
+}
 
 EditingStatusBar::EditingStatusBar(QWidget* parent)
     : StatusPanels("StatusBar1",

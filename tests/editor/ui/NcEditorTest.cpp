@@ -1,5 +1,6 @@
 #include "editor/ui/NcEditor.h"
 
+#include "support/EditorClicks.h"
 #include "support/TempHome.h"
 
 #include <QApplication>
@@ -7,11 +8,15 @@
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
 using namespace tornyx;
+using tornyx::test::clickGutter;
 using tornyx::test::hex;
 using tornyx::test::TempHome;
 
@@ -198,4 +203,115 @@ TEST_F(Editor, LinePrefixIsCountedInShiftJisBytes) {
     e.setTextQuietly(QByteArray("(\xF0\x9F\x98\x80)X"));
     e.selectLinePrefix(0, 3);
     EXPECT_EQ(e.selectedText(), QString::fromUtf16(u"(\U0001F600)"));
+}
+
+namespace {
+
+struct Gutter : Editor {
+    Gutter() {
+        e.showBreakpointGutter();
+        e.setBeep([this] { ++beeps; });
+        e.setTextQuietly("O0001\nN10 G00\n\nN20 G01\nN30 M30\n");
+        QApplication::processEvents();
+    }
+    int beeps = 0;
+};
+
+} // namespace
+
+TEST_F(Gutter, TheBreakpointFollowsItsLineAndNoLoadKeepsIt) {
+    clickGutter(e, 3);
+    QSignalSpy changed(&e, &NcEditor::breakpointChanged);
+    e.setCursorPosition(1, 0);
+    typeText(e, "n5");
+    type(e, Qt::Key_Return, "\r");
+    EXPECT_EQ(e.breakpointLine(), 5);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toInt(), 5);
+
+    e.setReadOnly(true);
+    clickGutter(e, 4);
+    EXPECT_EQ(e.breakpointLine(), 5) << "a transfer holds the editor read-only";
+    e.setReadOnly(false);
+
+    load("O1\r\nN1\r\nN2\r\n");
+    EXPECT_EQ(e.breakpointLine(), -1);
+    EXPECT_EQ(changed.last()[0].toInt(), -1);
+    EXPECT_EQ(e.markersAtLine(4), 0u);
+}
+
+TEST_F(Gutter, DeletingEveryLineDoesNotLeaveABreakpointOnTheFirst) {
+    clickGutter(e, 3);
+    e.selectAll();
+    e.removeSelectedText();
+    EXPECT_EQ(e.breakpointLine(), -1);
+}
+
+TEST_F(Editor, EditsAreReportedOnceEachWhenTheyAreDone) {
+    QSignalSpy changed(&e, &QsciScintilla::textChanged);
+    typeText(e, "n1");
+    EXPECT_EQ(changed.count(), 2) << "each key reports its change before the next event";
+    e.selectAll();
+    e.cut();
+    EXPECT_EQ(changed.count(), 3);
+    e.undo();
+    EXPECT_EQ(changed.count(), 4);
+    EXPECT_EQ(e.text(), "N1");
+    // A change made past the editor's own commands is reported from the
+    // event loop.
+    e.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, 3ul, "\nN2");
+    EXPECT_EQ(changed.count(), 4);
+    QApplication::processEvents();
+    EXPECT_EQ(changed.count(), 5);
+    EXPECT_EQ(e.firstChangedLine(), 0);
+}
+
+TEST_F(Editor, ReplaceAllThatWouldPassTheTextLimitChangesNothing) {
+    e.setTextQuietly("XX1XX2\n");
+    e.setTextLimit(e.text().size() + 3);
+    EXPECT_EQ(e.replaceAll("X", "XYZ"), -1);
+    EXPECT_EQ(e.text(), "XX1XX2\n");
+    EXPECT_FALSE(e.isUndoAvailable());
+    EXPECT_EQ(e.replaceAll("X", "Y"), 4) << "a replacement that does not grow the text";
+}
+TEST_F(Editor, WheelAndPageKeysPutTheCaretOnTheSecondVisibleLine) {
+    QByteArray t;
+    for (int i = 0; i < 300; ++i)
+        t += "N" + QByteArray::number(i) + "\n";
+    e.setTextQuietly(t);
+    QSignalSpy moved(&e, &NcEditor::viewMoved);
+    e.setCursorPosition(10, 2);
+    QWheelEvent down(QPointF(50, 50), e.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(e.viewport(), &down);
+    EXPECT_EQ(e.caretLine(), 11);
+    EXPECT_EQ(e.caretColumn(), 0);
+    EXPECT_EQ(e.firstVisibleLine(), 10);
+    QWheelEvent half(QPointF(50, 50), e.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 60), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(e.viewport(), &half);
+    EXPECT_EQ(e.caretLine(), 11) << "half a step is no step";
+    QApplication::sendEvent(e.viewport(), &half);
+    EXPECT_EQ(e.caretLine(), 10);
+
+    type(e, Qt::Key_PageDown, QString());
+    EXPECT_EQ(e.caretColumn(), 0);
+    EXPECT_EQ(e.caretLine(), e.firstVisibleLine() + 1);
+    EXPECT_GT(e.caretLine(), 12);
+    EXPECT_GE(moved.count(), 3);
+}
+
+TEST_F(Editor, TheCaretFollowsTheScrollBar) {
+    QByteArray t;
+    for (int i = 0; i < 300; ++i)
+        t += "N" + QByteArray::number(i) + "\n";
+    e.setTextQuietly(t);
+    QSignalSpy moved(&e, &NcEditor::viewMoved);
+    e.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_GT(e.firstVisibleLine(), 5);
+    EXPECT_EQ(e.caretLine(), e.firstVisibleLine() + 1);
+    EXPECT_EQ(e.caretColumn(), 0);
+    EXPECT_EQ(moved.count(), 1);
+    e.setCursorPosition(250, 1);
+    EXPECT_EQ(moved.count(), 1) << "the caret's own scrolling is no scroll-bar action";
 }

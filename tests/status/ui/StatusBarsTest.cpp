@@ -7,7 +7,9 @@
 using namespace tornyx;
 
 namespace {
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
+QString q(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
 
 std::vector<int> widths(const StatusPanels& b) {
     std::vector<int> w;
