@@ -778,8 +778,8 @@ void TMainForm::FormClose() {
             reportSaveFailure(set.path(), why);
     }
 
-    // Open and close every port that is not excluded, so that a port a
-    // transfer left in a strange state is reset for the next program.
+    // Probe every port that is not excluded; the probe changes nothing and
+    // leaves a port another program holds alone.
     for (int n = 1; n <= 30; ++n) {
         const QString name = "COM" + QString::number(n);
         if (name.compare(options.modemePort1.trimmed(), Qt::CaseInsensitive) == 0 ||
