@@ -5,9 +5,13 @@
 //
 // With --via ser2net the line runs through ser2net as an RFC 2217 device
 // server on loopback in front of the machine's pty; "direct,ser2net" runs
-// both, one after the other, for the same program and rate.
+// both, one after the other, for the same program and rate. --max-lead runs
+// once per cap on the writer's lead in microseconds (0: the default of the
+// speed). --busy starts N processes that spin for the whole bench, as other
+// programs on a shop PC do. Each run ends with one "curve:" line.
 //
-//   tornyx-send-bench [--kb N] [--baud 19200,9600] [--pace yes|no] [--via direct,ser2net] [--machine PATH]
+//   tornyx-send-bench [--kb N] [--baud 19200,9600,115200] [--pace yes|no] [--via direct,ser2net]
+//                     [--max-lead US,...] [--busy N] [--machine PATH]
 #include "send/SendRun.h"
 
 #include "platform/MappedSerialPort.h"
@@ -28,7 +32,9 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <vector>
 
 using namespace tornyx;
 using namespace tornyx::test;
@@ -59,7 +65,20 @@ QMap<QString, QString> resultOf(QProcess& p) {
     return out;
 }
 
-void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace, bool viaSer2Net) {
+// One run of the bench: speed, cap on the writer's lead, spinning processes.
+struct LineCase {
+    int baud;
+    int speedIndex;
+    std::int64_t maxLeadUs;
+    bool pace;
+    bool viaSer2Net;
+    int busy;
+};
+
+void lineRun(const QString& machine, int kb, const LineCase& c) {
+    const int baud = c.baud;
+    const bool pace = c.pace;
+    const bool viaSer2Net = c.viaSer2Net;
     TempHome home;
     QProcess m;
     QStringList margs{"--mode",        "receive", "--baud",    QString::number(baud),
@@ -89,6 +108,7 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     platform::SystemClock clock;
     TransferSession session(port, lineHost, clock);
     session.setPortResolver([device](const QString&) { return device; });
+    session.setMaxWriteLeadUs(c.maxLeadUs);
     test::FakeWindow editor;
     editor.lines = program(kb);
     ProgramIndex programs;
@@ -96,7 +116,7 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
     SendRun run(session, editor, editor, programs, state);
     SendContext ctx;
     ctx.profile = defaultProfile(1);
-    ctx.profile.send.speed = speedIndex;
+    ctx.profile.send.speed = c.speedIndex;
     ctx.profile.send.signal = 0;
     ctx.options.dc3Is93 = ctx.lineOptions.dc3Is93 = false;
     // ser2net reports the pseudo-terminal's missing carrier as off.
@@ -153,6 +173,13 @@ void lineRun(const QString& machine, int kb, int baud, int speedIndex, bool pace
                 cpu, 100.0 * cpu / seconds);
     std::printf("  20 Hz timer: worst second %d ticks; max RSS %ld KB -> %ld KB\n", worstTicks, rssBefore,
                 maxRssKb());
+    const double charUs = session.pacer().characterNs() / 1000.0;
+    std::printf("curve: baud=%d via=%s max_lead_us=%lld max_lead_chars=%.1f peak_lead_chars=%.1f busy=%d "
+                "share=%.2f%% after_xoff=%s cpu=%.2f%%\n",
+                baud, viaSer2Net ? "ser2net" : "direct", qlonglong(session.pacer().maxLeadUs()),
+                session.pacer().maxLeadUs() / charUs, session.pacer().peakLeadUs() / charUs, c.busy,
+                lineRate > 0 ? 100.0 * rate / lineRate : 0.0, qPrintable(res.value("after_xoff")),
+                100.0 * cpu / seconds);
 }
 
 // The run's own cost: the same program over an emulated line whose clock
@@ -191,13 +218,15 @@ int main(int argc, char** argv) {
     QString machine = TORNYX_MACHINE;
     bool pace = true;
     QStringList via{"direct"};
+    QStringList leads{"0"};
+    int busy = 0;
     const QStringList args = app.arguments();
-    const QStringList known{"--kb", "--baud", "--machine", "--pace", "--via"};
+    const QStringList known{"--kb", "--baud", "--machine", "--pace", "--via", "--max-lead", "--busy"};
     for (int i = 1; i < args.size(); i += 2) {
         if (!known.contains(args[i]) || i + 1 >= args.size()) {
             std::fprintf(stderr,
                          "usage: tornyx-send-bench [--kb N] [--baud 19200,9600,115200] [--pace yes|no] "
-                         "[--via direct,ser2net] [--machine PATH]\n");
+                         "[--via direct,ser2net] [--max-lead US,...] [--busy N] [--machine PATH]\n");
             return args[i] == "--help" ? 0 : 2;
         }
     }
@@ -212,8 +241,19 @@ int main(int argc, char** argv) {
             pace = args[i + 1] != "no";
         else if (args[i] == "--via")
             via = args[i + 1].split(',');
+        else if (args[i] == "--max-lead")
+            leads = args[i + 1].split(',');
+        else if (args[i] == "--busy")
+            busy = args[i + 1].toInt();
     }
     overheadRun(kb);
+    // Other programs that want the processor; killed when the bench ends.
+    std::vector<std::unique_ptr<QProcess>> spinners;
+    for (int i = 0; i < busy; ++i) {
+        spinners.push_back(std::make_unique<QProcess>());
+        spinners.back()->start("sh", {"-c", "while :; do :; done"});
+        spinners.back()->waitForStarted();
+    }
     for (const QString& b : bauds) {
         const int baud = b.toInt();
         int index = 0;
@@ -221,7 +261,8 @@ int main(int argc, char** argv) {
             if (s != TapeSpeed && speedBaud(s) == baud)
                 index = s;
         for (const QString& v : via)
-            lineRun(machine, kb, baud, index, pace, v == "ser2net");
+            for (const QString& l : leads)
+                lineRun(machine, kb, {baud, index, l.toLongLong(), pace, v == "ser2net", busy});
     }
     return 0;
 }

@@ -58,7 +58,7 @@ struct Host : ReadFormHost {
     QString path;
     bool failed = false;
     std::optional<QString> chooseFolder(QWidget*, const QString&, const QString&) override { return folder; }
-    void errorBox(QWidget*, const QString& text) override {
+    void showError(QWidget*, const QString& text) override {
         std::fprintf(stderr, "error: %s\n", qPrintable(text));
         failed = true;
     }
@@ -68,7 +68,7 @@ struct Host : ReadFormHost {
     bool warningYesNo(QWidget*, const QString&) override { return true; }
     const IndexedText& editorText() override { return editor->indexedText(); }
     QString documentPath() override { return path; }
-    bool isModified() override { return false; }
+    bool isModified() const override { return false; }
     void setMainWindowEnabled(bool) override {}
     void dialogClosed() override {}
     void splitDone(bool) override {}

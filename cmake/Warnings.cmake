@@ -7,6 +7,12 @@ if(TORNYX_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
+# The fuzz build instruments every target for coverage, the libraries
+# included; only the fuzz targets link libFuzzer's main (fuzz/CMakeLists.txt).
+if(TORNYX_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 
 # tornyx_add_test(name LABEL label [GUI] SOURCES ... LIBS ...)
 # GUI tests get a QApplication on the offscreen platform, the others a

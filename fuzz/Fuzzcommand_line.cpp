@@ -10,7 +10,12 @@ public:
     bool fileExists(const QString& p) override { return p.size() % 3 == 0; }
     void errorBox(const QString&) override {}
     bool warningQuestion(const QString& t) override { return t.size() % 2 == 0; }
-    void appendToTransferList(const QString&) override {}
+    bool appendToTransferList(const QString& p, QString* error) override {
+        if (p.size() % 5 != 0)
+            return true;
+        *error = "full";
+        return false;
+    }
     void loadForSend(const QString&) override {}
     void openPlainPath(const QString&) override {}
 };
@@ -35,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (st.activeProfile < 1 || st.activeProfile > 12)
         std::abort();
     if (st.autoSendRequest == 'Y' && st.autoReceiveRequest == 'Y')
+        std::abort();
+    // A list that could not be written is never sent.
+    if (!st.transferListError.isEmpty() && st.autoSendRequest == 'Y' && st.transferPath == "/tmp/Tornyx.tmp")
         std::abort();
     return 0;
 }

@@ -12,6 +12,7 @@ packages=(
     fonts-ipafont-gothic xvfb xauth dbus-daemon
     ser2net python3-serial
     poppler-utils
+    librsvg2-bin desktop-file-utils appstream libglib2.0-bin shared-mime-info file dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

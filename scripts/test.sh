@@ -2,7 +2,9 @@
 # Set-up as scripts/setup.sh, then every test. Warnings are errors here.
 #   1. the sources must be formatted as .clang-format says;
 #   2. every test of the normal build;
-#   3. the unit tests again under the address and undefined-behaviour
+#   3. the package: validators, the Debian package built from the tree and
+#      unpacked, the unpacked program started (scripts/check-package.sh);
+#   4. the unit tests again under the address and undefined-behaviour
 #      sanitizers, stopping at the first finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +21,9 @@ fi
 export QT_QPA_PLATFORM=offscreen
 echo "== tests"
 (cd build && ctest --output-on-failure -j"$(nproc)" --timeout 600)
+
+echo "== package"
+scripts/check-package.sh build
 
 echo "== unit tests under the sanitizers"
 cmake --preset sanitize >/dev/null

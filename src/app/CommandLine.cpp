@@ -73,8 +73,20 @@ QString overwriteQuestionText(const QString& path) {
            QStringLiteral(u"上書きしますか？");
 }
 
+QString transferListFailedText(const QString& error) {
+    return QStringLiteral(u"送信ﾘｽﾄﾌｧｲﾙを作れません｡送信を中止します｡\n") + error;
+}
+
 void processCommandLine(const QStringList& args, CommandLineState& st, CommandLineHost& host,
                         const QString& transferListPath) {
+    // One box for a list that cannot be trusted, however many members follow.
+    bool listFailureShown = false;
+    auto refuseList = [&] {
+        if (!listFailureShown)
+            host.errorBox(transferListFailedText(st.transferListError));
+        listFailureShown = true;
+        st.autoSendRequest = 'N';
+    };
     for (const QString& arg : args) {
         const QString upper = arg.toUpper();
 
@@ -86,8 +98,14 @@ void processCommandLine(const QStringList& args, CommandLineState& st, CommandLi
             for (const char* m : MultiMarkers)
                 if (contains(upper, m))
                     st.transferPath = resolve(withoutMarker(arg, m), st.lastFolder);
-            if (host.fileExists(st.transferPath)) {
-                host.appendToTransferList(st.transferPath);
+            if (!st.transferListError.isEmpty()) {
+                refuseList();
+            } else if (host.fileExists(st.transferPath)) {
+                if (!host.appendToTransferList(st.transferPath, &st.transferListError)) {
+                    if (st.transferListError.isEmpty())
+                        st.transferListError = transferListPath;
+                    refuseList();
+                }
             } else {
                 host.errorBox(sendDataMissingText(st.transferPath));
                 st.autoSendRequest = 'N';
@@ -98,7 +116,9 @@ void processCommandLine(const QStringList& args, CommandLineState& st, CommandLi
         // 2. Send the collected list.
         if (contains(upper, "SE=Y") && !st.requestPending()) {
             st.transferPath = transferListPath;
-            if (host.fileExists(st.transferPath)) {
+            if (!st.transferListError.isEmpty()) {
+                refuseList();
+            } else if (host.fileExists(st.transferPath)) {
                 host.loadForSend(st.transferPath);
                 st.autoSendRequest = 'Y';
             } else {

@@ -2,9 +2,11 @@
 
 #include "app/Prompts.h"
 #include "editor/ui/NcEditor.h"
+#include "platform/AtomicFile.h"
 #include "platform/DialogPlacement.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/TextCodec.h"
 #include "profiles/ProfileStore.h"
 #include "profiles/ui/TSetdataForm.h"
@@ -26,7 +28,6 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
-#include <QSysInfo>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -110,6 +111,7 @@ TMainForm::TMainForm(const QStringList& arguments, MainFormServices services, QW
     connectSettings();
     setUpPrintSearch();
     connectEditCommands();
+    setUpShell();
     FormCreate(arguments);
 }
 
@@ -143,17 +145,12 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     SpeedButton[14]->setEnabled(false);
     m_commandLineOpened = false;
 
-    m_versionText = " Ver" + QCoreApplication::applicationVersion();
-    m_osText = "OS=" + QSysInfo::prettyProductName();
-    setCaption(CaptionMode::Idle, QString());
-    setWindowTitle(windowTitle() + QString(10, ' ') + m_osText);
+    showStartCaption();
 
-    // A fresh, empty transfer list for this start.
-    QFile tmp(home().transferList());
-    if (tmp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        tmp.close();
-
+    // A fresh, empty transfer list for this start. A list that cannot be
+    // emptied may be one from an earlier start: no multi-file send uses it.
     CommandLineState st;
+    platform::writeFileAtomically(home().transferList(), {}, &st.transferListError);
     st.lastFolder = options.dirPath;
     st.activeProfile = options.setNo;
     processCommandLine(arguments, st, *this, home().transferList());
@@ -648,18 +645,29 @@ bool TMainForm::warningQuestion(const QString& text) {
            Prompts::Yes;
 }
 
-void TMainForm::appendToTransferList(const QString& path) {
+bool TMainForm::appendToTransferList(const QString& path, QString* error) {
     clearEditor();
-    if (loadDocument(path) < 0)
-        return;
+    // A member that cannot be read would leave a list that only looks whole.
+    if (loadDocument(path) < 0) {
+        *error = path + ": cannot be read";
+        return false;
+    }
+    m_desk->document().saveDialogFileName = m_desk->document().path = path;
     QByteArray bytes = RichEdit1->encodeForFile().bytes;
     // Files are joined into one program text: a last line without its line
     // break must not run into the first line of the next file.
     if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
         bytes += "\r\n";
-    QFile tmp(home().transferList());
-    if (tmp.open(QIODevice::WriteOnly | QIODevice::Append))
-        tmp.write(bytes);
+    // The whole list is written anew each time, so it holds every member so
+    // far or, when that fails, the previous ones unchanged.
+    const QString list = home().transferList();
+    bool readable = false;
+    const QByteArray before = readAll(list, &readable);
+    if (!readable) {
+        *error = list + ": cannot be read back";
+        return false;
+    }
+    return platform::writeFileAtomically(list, before + bytes, error);
 }
 
 void TMainForm::loadForSend(const QString& path) {
@@ -771,8 +779,8 @@ void TMainForm::FormClose() {
             reportSaveFailure(set.path(), why);
     }
 
-    // Open and close every port that is not excluded, so that a port a
-    // transfer left in a strange state is reset for the next program.
+    // Probe every port that is not excluded; the probe changes nothing and
+    // leaves a port another program holds alone.
     for (int n = 1; n <= 30; ++n) {
         const QString name = "COM" + QString::number(n);
         if (name.compare(options.modemePort1.trimmed(), Qt::CaseInsensitive) == 0 ||
@@ -784,7 +792,9 @@ void TMainForm::FormClose() {
 
 int runProgram(QApplication& app) {
     QApplication::setApplicationName("Tornyx");
-    QApplication::setApplicationVersion(TORNYX_VERSION);
+    QApplication::setApplicationVersion(platform::program::Version);
+    QGuiApplication::setDesktopFileName(platform::program::AppId);
+    QApplication::setWindowIcon(programIcon());
     QStringList args = app.arguments();
     args.removeFirst();
     TMainForm w(args);

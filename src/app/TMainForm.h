@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/ScreenSaver.h"
 #include "platform/SystemCommands.h"
+#include "receive/ui/TReadForm.h"
 #include "status/ui/StatusBars.h"
 
 #include <QMainWindow>
@@ -22,6 +23,7 @@ class QAction;
 class QActionGroup;
 class QApplication;
 class QComboBox;
+class QIcon;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -41,7 +43,6 @@ class FindDialog;
 class Prompts;
 class ReplaceDialog;
 class SettingsWiring;
-class SplitWindowHost;
 class TAutoForm;
 class TBudgetForm;
 class TRestartForm;
@@ -83,6 +84,13 @@ struct MainFormServices {
     // The print dialog (nullopt: cancelled, true: the selection); a test
     // answers it with a PDF file.
     std::function<std::optional<bool>(QPrinter&, bool hasSelection, qint64 pages)> printDialog;
+    // The desktop: the executable that the launcher and the "Open with"
+    // entries start and beside which the help lies (empty: this process),
+    // the os-release files (empty: the system's), and how gio and the cache
+    // tools are started (empty: detached, when installed).
+    QString executable;
+    QStringList osReleaseFiles;
+    std::function<void(const QString&, const QStringList&)> runTool;
 };
 
 // The controls of the main window, by their component names. The window
@@ -137,9 +145,9 @@ class TMainForm : public QMainWindow,
                   private DncPrompts,
                   private DeskView,
                   private DncFileHost,
+                  private ReadFormHost,
                   private CommandLineHost {
     Q_OBJECT
-    friend class SplitWindowHost;
 
 public:
     TMainForm(const QStringList& arguments, MainFormServices services = {}, QWidget* parent = nullptr);
@@ -269,6 +277,13 @@ public:
     // line; false when it was not opened.
     bool openSearchHit(const QString& path, qint64 line);
 
+    // --- the desktop, the help and the About box (TMainFormShell.cpp) ---
+    void DeskTop_setClick();
+    void SendTo_setClick();
+    void Menu_help1Click();
+    void Menu_hpClick();
+    void Menu_verClick();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* e) override;
@@ -286,6 +301,9 @@ private:
     void setUpTransfers();
     void setUpSplit();
     void setUpPrintSearch();
+    void setUpShell();
+    // VersionText and OsText, and the caption they give at start.
+    void showStartCaption();
     void connectLogMenu();
     bool probePort(int n);
     void connectSettings();
@@ -367,6 +385,20 @@ private:
     // DncPrompts
     Start chooseDncStart() override;
 
+    // ReadFormHost (TMainFormSplit.cpp)
+    std::optional<QString> chooseFolder(QWidget* owner, const QString& caption,
+                                        const QString& start) override;
+    void showError(QWidget* owner, const QString& text) override;
+    void informationBox(QWidget* owner, const QString& text) override;
+    bool warningYesNo(QWidget* owner, const QString& text) override;
+    const IndexedText& editorText() override;
+    QString documentPath() override;
+    void setMainWindowEnabled(bool enabled) override;
+    void dialogClosed() override;
+    void splitDone(bool wasModified) override;
+    void sendSelected(const ExcludedPrograms& excluded) override;
+    void sendCancelled() override;
+
     // DncFileHost
     QString chooseFile(QWidget* owner) override;
     void errorBox(QWidget* owner, const QString& text) override;
@@ -391,7 +423,7 @@ private:
     bool fileExists(const QString& path) override;
     void errorBox(const QString& text) override;
     bool warningQuestion(const QString& text) override;
-    void appendToTransferList(const QString& path) override;
+    bool appendToTransferList(const QString& path, QString* error) override;
     void loadForSend(const QString& path) override;
     void openPlainPath(const QString& path) override;
 
@@ -425,5 +457,7 @@ private:
 };
 
 int runProgram(QApplication& app);
+// The program's icon in every size it comes in.
+QIcon programIcon();
 
 } // namespace tornyx

@@ -50,6 +50,17 @@ private:
     QWidget* m_owner;
 };
 
+// A folder, a device or a FIFO named by a plain path, a drop or a recent
+// entry is refused before anything is asked or cleared, with the box Open
+// and S= give for what is not a file; true when path was refused.
+bool refusedAsDocument(Prompts& prompts, QWidget* owner, const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return false;
+    prompts.messageBox(owner, Prompts::Error, "Tornyx", text::fileMissing(path), Prompts::Yes);
+    return true;
+}
+
 } // namespace
 
 void TMainForm::connectDocument() {
@@ -198,7 +209,7 @@ void TMainForm::FileOpenClick() {
 }
 
 void TMainForm::openFileAsDocument(const QString& path) {
-    if (!askSaveBeforeReplace())
+    if (refusedAsDocument(*m_prompts, this, path) || !askSaveBeforeReplace())
         return;
     RichEdit1->clearQuietly();
     loadAsDocument(path);
@@ -226,7 +237,7 @@ void TMainForm::openRecent(int tag) {
     if (tag < 1 || tag > 5)
         return;
     const QString path = m_desk->options().recentFiles[tag - 1];
-    if (path.isEmpty())
+    if (path.isEmpty() || refusedAsDocument(*m_prompts, this, path))
         return;
     if (!askSaveBeforeReplace())
         return;

@@ -7,53 +7,63 @@
 
 namespace tornyx {
 
-// What the dialog reaches of the window and its desk.
-class SplitWindowHost : public QObject, public ReadFormHost {
-public:
-    explicit SplitWindowHost(TMainForm& w) : QObject(&w), m_w(w) {}
+// ---------------------------------------------------------------- ReadFormHost
 
-    std::optional<QString> chooseFolder(QWidget* owner, const QString& caption,
-                                        const QString& start) override {
-        const QString folder = m_w.prompts().folderName(owner, caption, start);
-        return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
-    }
-    void errorBox(QWidget* owner, const QString& text) override {
-        box(owner, Prompts::Error, text, Prompts::Ok);
-    }
-    void informationBox(QWidget* owner, const QString& text) override {
-        box(owner, Prompts::Information, text, Prompts::Ok);
-    }
-    bool warningYesNo(QWidget* owner, const QString& text) override {
-        return box(owner, Prompts::Warning, text, Prompts::Yes | Prompts::No) == Prompts::Yes;
-    }
-    const IndexedText& editorText() override { return m_w.RichEdit1->indexedText(); }
-    QString documentPath() override { return m_w.m_desk->document().path; }
-    bool isModified() override { return m_w.isModified(); }
-    void setMainWindowEnabled(bool enabled) override { m_w.setEnabled(enabled); }
-    void dialogClosed() override {
-        m_w.RichEdit1->setFocus();
-        m_w.m_desk->programs().cancelExtraction();
-    }
-    void splitDone(bool wasModified) override {
-        if (wasModified)
-            return;
-        m_w.setModified(false);
-        m_w.setCaption(CaptionMode::Editing, m_w.m_desk->document().saveDialogFileName);
-        m_w.setEditingPanel(EditingPanel::CharacterCode, QString());
-    }
-    void sendSelected(const ExcludedPrograms& excluded) override { m_w.m_desk->sendSelected(excluded); }
-    void sendCancelled() override { m_w.m_desk->selectionCancelled(); }
+std::optional<QString> TMainForm::chooseFolder(QWidget* owner, const QString& caption, const QString& start) {
+    const QString folder = m_prompts->folderName(owner, caption, start);
+    return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
+}
 
-private:
-    int box(QWidget* owner, Prompts::Kind kind, const QString& text, int buttons) {
-        return m_w.prompts().messageBox(owner ? owner : &m_w, kind, QString(), text, buttons);
-    }
+void TMainForm::showError(QWidget* owner, const QString& text) {
+    m_prompts->messageBox(owner ? owner : this, Prompts::Error, QString(), text, Prompts::Ok);
+}
 
-    TMainForm& m_w;
-};
+void TMainForm::informationBox(QWidget* owner, const QString& text) {
+    m_prompts->messageBox(owner ? owner : this, Prompts::Information, QString(), text, Prompts::Ok);
+}
+
+bool TMainForm::warningYesNo(QWidget* owner, const QString& text) {
+    return m_prompts->messageBox(owner ? owner : this, Prompts::Warning, QString(), text,
+                                 Prompts::Yes | Prompts::No) == Prompts::Yes;
+}
+
+const IndexedText& TMainForm::editorText() {
+    return RichEdit1->indexedText();
+}
+
+QString TMainForm::documentPath() {
+    return m_desk->document().path;
+}
+
+void TMainForm::setMainWindowEnabled(bool enabled) {
+    setEnabled(enabled);
+}
+
+void TMainForm::dialogClosed() {
+    RichEdit1->setFocus();
+    m_desk->programs().cancelExtraction();
+}
+
+void TMainForm::splitDone(bool wasModified) {
+    if (wasModified)
+        return;
+    setModified(false);
+    setCaption(CaptionMode::Editing, m_desk->document().saveDialogFileName);
+    setEditingPanel(EditingPanel::CharacterCode, QString());
+}
+
+void TMainForm::sendSelected(const ExcludedPrograms& excluded) {
+    m_desk->sendSelected(excluded);
+}
+
+void TMainForm::sendCancelled() {
+    m_desk->selectionCancelled();
+}
+
+// ---------------------------------------------------------------- the dialog
 
 void TMainForm::setUpSplit() {
-    m_readForm = new TReadForm(home().optionFile(), *new SplitWindowHost(*this), this);
+    m_readForm = new TReadForm(home().optionFile(), *this, this);
 }
 
 void TMainForm::opSaveClick() {

@@ -1,12 +1,15 @@
 #include "editor/DocumentFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/TextCodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tornyx {
 
@@ -61,6 +64,29 @@ namespace {
 // exists as a 200 MB UTF-16 string.
 constexpr qsizetype ChunkBytes = 4 << 20;
 
+// The first c in v, or nullptr; an empty view may have no data at all, which
+// memchr must not be given.
+const char* find(QByteArrayView v, char c) {
+    return v.isEmpty() ? nullptr : static_cast<const char*>(std::memchr(v.data(), c, v.size()));
+}
+
+// Opens path for reading only when it is a regular file: a FIFO would block
+// the window before it appears and a device such as /dev/zero never ends.
+// *notRegular tells the two refusals apart.
+bool openRegular(const QString& path, QFile& f, bool* notRegular = nullptr) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (notRegular)
+            *notRegular = true;
+        ::close(fd);
+        return false;
+    }
+    return f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+}
+
 // Address of the first byte >= 0x80 in [p, end), or end.
 const char* firstNonAscii(const char* p, const char* end) {
     while (p + 8 <= end) {
@@ -94,8 +120,8 @@ template <class Ascii, class Other> void forEachRun(QByteArrayView text, Ascii a
             --lineStart;
         if (lineStart > p)
             ascii(QByteArrayView(p, lineStart - p));
-        const void* lf = std::memchr(q, '\n', end - q);
-        const char* lineEnd = lf ? static_cast<const char*>(lf) + 1 : end;
+        const char* lf = find(QByteArrayView(q, end - q), '\n');
+        const char* lineEnd = lf ? lf + 1 : end;
         other(QByteArrayView(lineStart, lineEnd - lineStart));
         p = lineEnd;
     }
@@ -246,8 +272,8 @@ QList<QByteArray> linesForFallback(QByteArrayView fileBytes) {
     qsizetype pos = 0;
     while (pos < n) {
         const qsizetype limit = std::min(pos + Piece, n);
-        const void* lf = std::memchr(d + pos, '\n', limit - pos);
-        qsizetype end = lf ? static_cast<const char*>(lf) - d + 1 : limit;
+        const char* lf = find(QByteArrayView(d + pos, limit - pos), '\n');
+        qsizetype end = lf ? lf - d + 1 : limit;
         if (!lf && end - pos == Piece) {
             // Keep a double-byte character whole instead of splitting it
             // between two lines.
@@ -259,8 +285,8 @@ QList<QByteArray> linesForFallback(QByteArrayView fileBytes) {
         }
         QByteArrayView piece(d + pos, end - pos);
         pos = end;
-        if (const void* z = std::memchr(piece.data(), '\0', piece.size()))
-            piece.truncate(static_cast<const char*>(z) - piece.data());
+        if (const char* z = find(piece, '\0'))
+            piece.truncate(z - piece.data());
         if (piece.endsWith('\n'))
             piece.chop(1);
         if (!piece.isEmpty())
@@ -273,8 +299,8 @@ ReadResult readDocument(const QString& path, bool receivedPending, DocumentHost&
     ReadResult r;
     QByteArray data;
     {
-        QFile f(path);
-        if (f.open(QIODevice::ReadOnly)) {
+        QFile f;
+        if (openRegular(path, f, &r.notRegular)) {
             const qint64 size = f.size();
             data = f.readAll();
             r.opened = f.error() == QFileDevice::NoError && data.size() == size;
@@ -283,6 +309,8 @@ ReadResult readDocument(const QString& path, bool receivedPending, DocumentHost&
     }
     if (!r.opened)
         data.clear();
+    if (r.notRegular)
+        return r;
 
     bool cutByZero = false;
     const auto* u = reinterpret_cast<const unsigned char*>(data.constData());
@@ -307,16 +335,16 @@ ReadResult readDocument(const QString& path, bool receivedPending, DocumentHost&
         r.encoding = FileEncoding::Utf8;
         if (host.warningYesNo(text::utf8Question())) {
             QByteArrayView body = QByteArrayView(data).sliced(data.size() >= 3 && u[2] == 0xBF ? 3 : 2);
-            if (const void* z = std::memchr(body.data(), '\0', body.size()))
-                body.truncate(static_cast<const char*>(z) - body.data());
+            if (const char* z = find(body, '\0'))
+                body.truncate(z - body.data());
             r.textBytes = feedUnicode(QString::fromUtf8(body), sink);
         } else {
             r.refused = true;
         }
     } else {
         QByteArrayView body(data);
-        if (const void* z = std::memchr(body.data(), '\0', body.size())) {
-            body.truncate(static_cast<const char*>(z) - body.data());
+        if (const char* z = find(body, '\0')) {
+            body.truncate(z - body.data());
             // Text behind a 0 byte would be dropped without a word; the
             // line-by-line reading keeps every line up to its own 0 byte.
             cutByZero = !body.isEmpty();
@@ -339,8 +367,8 @@ ReadResult readDocument(const QString& path, bool receivedPending, DocumentHost&
         }
         if (readLines) {
             r.lineByLine = true;
-            QFile f(path);
-            if (f.open(QIODevice::ReadOnly)) {
+            QFile f;
+            if (openRegular(path, f)) {
                 const QList<QByteArray> lines = linesForFallback(f.readAll());
                 QByteArray joined;
                 for (const QByteArray& l : lines) {
@@ -366,11 +394,11 @@ EncodedDocument encodeDocument(QByteArrayView utf8) {
     auto appendCrLf = [&out](QByteArrayView sjis) {
         const char* p = sjis.data();
         const char* end = p + sjis.size();
-        if (!std::memchr(p, '\r', end - p)) {
+        if (!find(sjis, '\r')) {
             // The usual case: line feeds only.
             while (p < end) {
-                const void* lf = std::memchr(p, '\n', end - p);
-                const char* q = lf ? static_cast<const char*>(lf) : end;
+                const char* lf = find(QByteArrayView(p, end - p), '\n');
+                const char* q = lf ? lf : end;
                 out.bytes.append(p, q - p);
                 if (q == end)
                     break;
@@ -420,13 +448,12 @@ EncodedDocument encodeDocument(QByteArrayView utf8) {
 }
 
 bool writeDocumentFile(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile f(path);
     // A folder the program may not create files in can still hold a file it
-    // may overwrite.
-    f.setDirectWriteFallback(true);
-    const bool ok = f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+    // may overwrite: the writer then writes in place, after reserving room.
+    platform::AtomicFile f(path);
+    const bool ok = f.open() && f.write(bytes) && f.commit();
     if (!ok && error)
-        *error = f.errorString();
+        *error = f.reason();
     return ok;
 }
 

@@ -31,8 +31,9 @@ public:
 enum class FileEncoding { ShiftJis, Utf16BigEndian, Utf16LittleEndian, Utf8 };
 
 struct ReadResult {
-    bool opened = false; // false: the file could not be opened or read
-    qint64 fileSize = 0; // 0 when it could not be opened
+    bool opened = false;     // false: the file could not be opened or read
+    bool notRegular = false; // a folder, device or FIFO: nothing read, nothing asked
+    qint64 fileSize = 0;     // 0 when it could not be opened
     FileEncoding encoding = FileEncoding::ShiftJis;
     bool unicodeMark = false;
     bool refused = false;    // a Unicode file the operator declined to convert
@@ -40,7 +41,9 @@ struct ReadResult {
     qsizetype textBytes = 0; // UTF-8 bytes handed to the sink
 };
 
-// Reads a document file into sink. A file with a byte-order mark is converted
+// Reads a document file into sink. Only a regular file is read: a folder, a
+// device or a FIFO answers notRegular at once, without a question. A file
+// with a byte-order mark is converted
 // after the operator agreed; any other file is Shift-JIS. When that gives no
 // text (an empty file, a file that starts with a 0 byte or cannot be read) or
 // when a 0 byte would cut the text short, the operator is asked whether to
@@ -65,8 +68,10 @@ struct EncodedDocument {
 // utf8 is the editor text; its line ends (LF, CR LF or CR) all become CR LF.
 EncodedDocument encodeDocument(QByteArrayView utf8);
 
-// Replaces path with bytes; an existing file is replaced only when the whole
-// new content has been written. On failure *error gets the reason.
+// Replaces path with bytes through platform::AtomicFile: an existing file is
+// replaced only when the whole new content has been written (or, in a folder
+// that refuses new files, overwritten after the room was reserved). On
+// failure *error gets the reason, without the path.
 bool writeDocumentFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // The messages of reading and writing.

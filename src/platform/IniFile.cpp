@@ -1,9 +1,9 @@
 #include "platform/IniFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/TextCodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -22,6 +22,131 @@ QString singleLine(const QString& s) {
     out.replace('\r', ' ');
     out.replace('\n', ' ');
     return out;
+}
+
+// A value Shift-JIS cannot hold, or that the plain form would not give back
+// (blanks at an end, enclosing quotes), is stored as this marker followed by
+// its UTF-8 bytes, percent-encoded outside printable ASCII.
+constexpr QLatin1StringView EscapeMarker("%UTF-8%");
+
+// UTF-8 that also carries a lone surrogate (an invalid Shift-JIS byte that
+// fromSjisExact kept) as its own three bytes, so every string comes back.
+QByteArray toWtf8(QStringView s) {
+    QByteArray out;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t cp = s[i].unicode();
+        if (QChar::isHighSurrogate(cp) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(s[i], s[i + 1]);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | cp >> 6);
+            out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += char(0xE0 | cp >> 12);
+            out += char(0x80 | (cp >> 6 & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xF0 | cp >> 18);
+            out += char(0x80 | (cp >> 12 & 0x3F));
+            out += char(0x80 | (cp >> 6 & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The inverse of toWtf8; a sequence that is not one (a hand-edited value)
+// gives U+FFFD for its first byte.
+QString fromWtf8(QByteArrayView b) {
+    static constexpr char32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    QString out;
+    for (qsizetype i = 0; i < b.size();) {
+        const auto c = static_cast<unsigned char>(b[i]);
+        const int len = c < 0x80             ? 1
+                        : (c & 0xE0) == 0xC0 ? 2
+                        : (c & 0xF0) == 0xE0 ? 3
+                        : (c & 0xF8) == 0xF0 ? 4
+                                             : 0;
+        char32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+        bool ok = len > 0 && i + len <= b.size();
+        for (int k = 1; ok && k < len; ++k) {
+            const auto d = static_cast<unsigned char>(b[i + k]);
+            ok = (d & 0xC0) == 0x80;
+            cp = cp << 6 | (d & 0x3F);
+        }
+        if (!ok || cp < Smallest[len] || cp > 0x10FFFF) {
+            out += QChar(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            out += QChar(QChar::highSurrogate(cp));
+            out += QChar(QChar::lowSurrogate(cp));
+        } else {
+            out += QChar(char16_t(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+QByteArray escaped(QStringView value) {
+    const QByteArray utf8 = toWtf8(value);
+    QByteArray out = EscapeMarker.toString().toLatin1();
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool literal = (c > 0x20 && c < 0x7F && c != '%') || (c == ' ' && i + 1 < utf8.size());
+        if (literal)
+            out += char(c);
+        else
+            out += '%' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0');
+    }
+    return out;
+}
+
+int hexDigit(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : -1;
+}
+
+// A "%" without two hexadecimal digits (a hand-edited value) stays as it is.
+QString unescaped(QByteArrayView body) {
+    QByteArray utf8;
+    utf8.reserve(body.size());
+    for (qsizetype i = 0; i < body.size(); ++i) {
+        if (body[i] == '%' && i + 2 < body.size() && hexDigit(body[i + 1]) >= 0 &&
+            hexDigit(body[i + 2]) >= 0) {
+            utf8 += char(hexDigit(body[i + 1]) << 4 | hexDigit(body[i + 2]));
+            i += 2;
+        } else {
+            utf8 += body[i];
+        }
+    }
+    return fromWtf8(utf8);
+}
+
+// The value of the text after "=": blanks around it and one pair of
+// enclosing quotes are not part of it, like with the Windows profile
+// functions; then the escaped form or Shift-JIS.
+QString valueOf(QByteArrayView afterEquals) {
+    QByteArrayView v = afterEquals.trimmed();
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.sliced(1, v.size() - 2);
+    if (v.startsWith(QByteArrayView(EscapeMarker.data(), EscapeMarker.size())))
+        return unescaped(v.sliced(EscapeMarker.size()));
+    return fromSjisExact(v);
+}
+
+// Shift-JIS whenever that gives the value back exactly, else the escaped form.
+QByteArray encodedValue(const QString& value) {
+    if (const auto plain = toSjisExact(value); plain && valueOf(*plain) == value)
+        return *plain;
+    return escaped(value);
 }
 
 } // namespace
@@ -81,10 +206,10 @@ bool IniFile::save(QString* error) const {
             out += "\r\n";
         }
     }
-    QSaveFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(out) != out.size() || !f.commit()) {
+    AtomicFile f(m_path);
+    if (!f.open() || !f.write(out) || !f.commit()) {
         if (error)
-            *error = f.errorString();
+            *error = f.reason();
         return false;
     }
     return true;
@@ -121,12 +246,7 @@ const IniFile::Line* IniFile::findLine(const Section& s, const QString& key) {
 
 QString IniFile::entryValue(const Line& line) {
     const qsizetype eq = line.raw.indexOf('=');
-    QByteArray v = line.raw.mid(eq + 1).trimmed();
-    // Like the Windows profile functions: one pair of enclosing quotes is
-    // not part of the value.
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        v = v.mid(1, v.size() - 2);
-    return fromSjis(v);
+    return valueOf(QByteArrayView(line.raw).sliced(eq + 1));
 }
 
 std::optional<QString> IniFile::value(const QString& section, const QString& key) const {
@@ -181,13 +301,13 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         if (entryValue(l) == v)
             return; // keep the stored bytes
         const qsizetype eq = l.raw.indexOf('=');
-        l.raw = l.raw.left(eq + 1) + toSjis(v);
+        l.raw = l.raw.left(eq + 1) + encodedValue(v);
         return;
     }
     Line l;
     l.key = singleLine(key.trimmed());
     l.isEntry = true;
-    l.raw = toSjis(l.key) + "=" + toSjis(v);
+    l.raw = toSjis(l.key) + "=" + encodedValue(v);
     // New keys go after the section's last entry, before trailing blank lines.
     auto at = s.lines.end();
     while (at != s.lines.begin() && std::prev(at)->raw.trimmed().isEmpty())

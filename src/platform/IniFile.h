@@ -17,8 +17,14 @@ namespace tornyx::platform {
 //   junk) are kept as they were, in their order.
 // - A value that is written with the text it already has keeps its original
 //   bytes, so unchanged values survive a save byte for byte.
-// - save() writes a temporary file in the same folder and renames it over the
-//   old one: a crash or a full disk never leaves a half-written file.
+// - Values are Shift-JIS wherever that gives them back exactly. A value it
+//   cannot hold (a folder named "Müller") is stored as "%UTF-8%" followed by
+//   its UTF-8 bytes, percent-encoded outside printable ASCII; so is a value
+//   the plain form would change (blanks at an end, enclosing quotes, one
+//   that starts with the marker). Bytes of a stored value that are no
+//   Shift-JIS are kept (TextCodec's exact form) and written back unchanged.
+// - save() goes through AtomicFile: a crash or a full disk never leaves a
+//   half-written file.
 class IniFile {
 public:
     explicit IniFile(QString path);
@@ -26,8 +32,8 @@ public:
     // Reads the file. A missing or unreadable file gives an empty store and
     // false; every read then yields its default.
     bool load();
-    // Writes the store back. On failure returns false and, when given, puts a
-    // reason into *error; the values stay in memory.
+    // Writes the store back. On failure returns false and, when given, puts
+    // the reason (without the path) into *error; the values stay in memory.
     bool save(QString* error = nullptr) const;
 
     const QString& path() const { return m_path; }

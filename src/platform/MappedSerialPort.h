@@ -15,7 +15,7 @@ public:
     explicit MappedSerialPort(NetworkSerialPort::Timing timing) : m_network(timing) {}
 
     bool open(const QString& devicePath) override { return pick(devicePath).open(devicePath); }
-    bool probe(const QString& devicePath) override { return pick(devicePath).probe(devicePath); }
+    PortState probe(const QString& devicePath) override { return pick(devicePath).probe(devicePath); }
     bool isOpen() const override { return m_active->isOpen(); }
     void close() override { m_active->close(); }
 

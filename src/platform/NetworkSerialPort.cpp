@@ -181,14 +181,14 @@ int NetworkSerialPort::connectTo(std::int64_t deadlineUs) {
     return fd;
 }
 
-bool NetworkSerialPort::probe(const QString& url) {
+PortState NetworkSerialPort::probe(const QString& url) {
     if (!parse(url))
-        return false;
+        return PortState::Unavailable;
     const int fd = connectTo(monotonicUs() + std::int64_t(m_timing.probeMs) * 1000);
     if (fd < 0)
-        return false;
+        return PortState::Unavailable;
     ::close(fd);
-    return true;
+    return PortState::Free;
 }
 
 bool NetworkSerialPort::open(const QString& url) {

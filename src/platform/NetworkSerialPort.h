@@ -47,7 +47,7 @@ public:
     NetworkSerialPort& operator=(const NetworkSerialPort&) = delete;
 
     bool open(const QString& url) override;
-    bool probe(const QString& url) override;
+    PortState probe(const QString& url) override;
     bool isOpen() const override { return m_fd >= 0; }
     void close() override;
 

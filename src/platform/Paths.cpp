@@ -8,8 +8,6 @@
 
 namespace tornyx::platform {
 
-namespace {
-
 QString executableFolder() {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
@@ -21,6 +19,15 @@ QString executableFolder() {
     return QFileInfo(QString::fromLocal8Bit(buf, n)).absolutePath();
 }
 
+QString installedDataFolder(const QString& executableFolder) {
+    if (executableFolder.isEmpty())
+        return {};
+    const QString data = QDir::cleanPath(executableFolder + "/../share/tornyx");
+    return QFileInfo(data).isDir() ? data : QString();
+}
+
+namespace {
+
 bool isWritableFolder(const QString& folder) {
     if (folder.isEmpty())
         return false;
@@ -30,14 +37,18 @@ bool isWritableFolder(const QString& folder) {
 } // namespace
 
 SettingsHome SettingsHome::resolve() {
+    return resolveFor(executableFolder());
+}
+
+SettingsHome SettingsHome::resolveFor(const QString& exeDir) {
     QString home = qEnvironmentVariable("TORNYX_HOME");
     if (home.isEmpty()) {
-        const QString exeDir = executableFolder();
-        if (isWritableFolder(exeDir)) {
+        if (installedDataFolder(exeDir).isEmpty() && isWritableFolder(exeDir)) {
             home = exeDir;
         } else {
+            // A relative XDG_CONFIG_HOME is invalid and to be ignored.
             QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-            if (config.isEmpty())
+            if (config.isEmpty() || QDir::isRelativePath(config))
                 config = QDir::homePath() + "/.config";
             home = config + "/tornyx";
         }

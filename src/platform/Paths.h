@@ -13,10 +13,13 @@ inline constexpr const char* ProgramName = "Tornyx";
 // whatever reads or writes those files.
 class SettingsHome {
 public:
-    // $TORNYX_HOME when set, else the executable's folder when it is
-    // writable (the portable layout), else $XDG_CONFIG_HOME/tornyx. The
+    // $TORNYX_HOME when set; else $XDG_CONFIG_HOME/tornyx for an installed
+    // program; else the executable's folder when it is writable (a copy run
+    // from its build folder or a stick); else $XDG_CONFIG_HOME/tornyx. The
     // folder is created when it does not exist yet.
     static SettingsHome resolve();
+    // The same for an executable in executableFolder.
+    static SettingsHome resolveFor(const QString& executableFolder);
 
     explicit SettingsHome(QString folder);
 
@@ -33,5 +36,14 @@ public:
 private:
     QString m_folder;
 };
+
+// The folder of the running executable.
+QString executableFolder();
+
+// <prefix>/share/tornyx of a program installed under <prefix>, found from
+// <prefix>/bin; empty when the program does not run from an installed layout.
+// Its presence is what makes a program "installed": a program that root runs
+// from /usr/bin must not write its settings there, though it could.
+QString installedDataFolder(const QString& executableFolder);
 
 } // namespace tornyx::platform

@@ -4,14 +4,18 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -101,6 +105,94 @@ short pollFor(int fd, short events, std::int64_t timeoutUs) {
     return p.revents;
 }
 
+// Whether the device is one of the kernel's consoles (/proc/consoles ends
+// each line with its major:minor): the kernel writes its messages there and a
+// login prompt may run on it.
+bool isConsole(dev_t device) {
+    QFile consoles(QStringLiteral("/proc/consoles"));
+    if (!consoles.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : consoles.readAll().split('\n')) {
+        const QList<QByteArray> number = line.simplified().split(' ').last().split(':');
+        bool majorOk = false;
+        bool minorOk = false;
+        const unsigned major = number.value(0).toUInt(&majorOk);
+        const unsigned minor = number.value(1).toUInt(&minorOk);
+        if (majorOk && minorOk && makedev(major, minor) == device)
+            return true;
+    }
+    return false;
+}
+
+// Whether the device number belongs to a tty driver, from /proc/tty/drivers
+// (name, device path, major, minor or minor range, type on each line), so
+// that a probe can look for other holders before it opens anything. When the
+// table cannot be read, the open decides.
+bool isTerminalDevice(dev_t device) {
+    QFile drivers(QStringLiteral("/proc/tty/drivers"));
+    if (!drivers.open(QIODevice::ReadOnly))
+        return true;
+    for (const QByteArray& line : drivers.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 5)
+            continue;
+        const QList<QByteArray> range = f[f.size() - 2].split('-');
+        bool ok[3] = {};
+        const unsigned major = f[f.size() - 3].toUInt(&ok[0]);
+        const unsigned first = range.value(0).toUInt(&ok[1]);
+        const unsigned last = range.size() > 1 ? range[1].toUInt(&ok[2]) : first;
+        if (ok[0] && ok[1] && (range.size() == 1 || ok[2]) && ::major(device) == major &&
+            ::minor(device) >= first && ::minor(device) <= last)
+            return true;
+    }
+    return false;
+}
+
+bool isNumber(const char* s) {
+    if (!*s)
+        return false;
+    for (; *s; ++s)
+        if (*s < '0' || *s > '9')
+            return false;
+    return true;
+}
+
+// Whether the process of a /proc entry has the device open.
+bool holds(const char* pid, dev_t device) {
+    const QByteArray fdDir = QByteArray("/proc/") + pid + "/fd";
+    DIR* fds = ::opendir(fdDir.constData());
+    if (!fds)
+        return false; // gone, or another user's
+    bool found = false;
+    for (const dirent* f = ::readdir(fds); f && !found; f = ::readdir(fds)) {
+        struct stat st {};
+        found = isNumber(f->d_name) && ::stat((fdDir + '/' + f->d_name).constData(), &st) == 0 &&
+                S_ISCHR(st.st_mode) && st.st_rdev == device;
+    }
+    ::closedir(fds);
+    return found;
+}
+
+// Another process that has the device open (of those this user may look
+// into; all of them for root), with its name. 0: none.
+pid_t holderOf(dev_t device, QString* name) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return 0;
+    const pid_t self = ::getpid();
+    pid_t found = 0;
+    for (const dirent* p = ::readdir(proc); p && !found; p = ::readdir(proc))
+        if (isNumber(p->d_name) && pid_t(std::atol(p->d_name)) != self && holds(p->d_name, device))
+            found = pid_t(std::atol(p->d_name));
+    ::closedir(proc);
+    if (found) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(found));
+        if (comm.open(QIODevice::ReadOnly))
+            *name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+    }
+    return found;
+}
+
 } // namespace
 
 PosixSerialPort::~PosixSerialPort() {
@@ -166,6 +258,62 @@ bool PosixSerialPort::open(const QString& devicePath) {
     m_paramsSet = false;
     m_timeouts = Timeouts{};
     return true;
+}
+
+// The transfer's open makes the line raw, sets CLOCAL and takes the
+// exclusive-use lock, and its close clears that lock: none of that may touch
+// a terminal another program holds. So the probe looks before it opens
+// (another process with the device open, the system console), opens without
+// waiting for carrier and without becoming anybody's controlling terminal,
+// checks the exclusive-use flag and the lock of other openers, and closes
+// without a single ioctl that changes anything. What the open itself does
+// cannot be avoided: on a port nobody holds the driver raises DTR and RTS,
+// and the close drops them again when the line has HUPCL set.
+PortState PosixSerialPort::probe(const QString& devicePath) {
+    m_error.clear();
+    const auto busy = [&](const QString& why) {
+        m_error = devicePath + ": " + why;
+        return PortState::Busy;
+    };
+    const QByteArray path = QFile::encodeName(devicePath);
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0) {
+        fail("stat");
+        return PortState::Unavailable;
+    }
+    if (!S_ISCHR(st.st_mode) || !isTerminalDevice(st.st_rdev)) {
+        errno = ENOTTY;
+        fail("probe");
+        return PortState::Unavailable;
+    }
+    if (isConsole(st.st_rdev))
+        return busy(QStringLiteral("the system console"));
+    QString holder;
+    if (const pid_t pid = holderOf(st.st_rdev, &holder))
+        return busy(QStringLiteral("in use by process %1 (%2)").arg(pid).arg(holder));
+
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // TIOCEXCL of another opener refuses everybody but root.
+        if (errno == EBUSY)
+            return busy(QStringLiteral("in exclusive use"));
+        fail("open");
+        return PortState::Unavailable;
+    }
+    PortState state = PortState::Free;
+    int exclusive = 0;
+    if (!::isatty(fd)) {
+        errno = ENOTTY;
+        fail("probe");
+        state = PortState::Unavailable;
+    } else if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) {
+        state = busy(QStringLiteral("in exclusive use"));
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        state = busy(QStringLiteral("locked by another program"));
+    }
+    // Closing also releases the lock the probe may just have taken.
+    ::close(fd);
+    return state;
 }
 
 void PosixSerialPort::close() {
@@ -316,20 +464,22 @@ bool PosixSerialPort::fillBuffer() {
         m_buffer.clear();
         m_bufferPos = 0;
     }
-    int n = 0;
-    if (::ioctl(m_fd, FIONREAD, &n) != 0 || n <= 0)
-        return true;
-    const qsizetype old = m_buffer.size();
-    m_buffer.resize(old + n);
+    // read() rather than FIONREAD first: the tty layer hands received bytes
+    // to the line discipline from a work queue, and FIONREAD counts only
+    // what has been handed over, which may be nothing for a while after the
+    // peer wrote (long on a loaded computer). A read waits for a pending
+    // hand-over, so an XOFF the machine sent before this call is seen by it.
+    // With VMIN and VTIME 0 an empty line answers 0 at once.
+    char chunk[4096];
     ssize_t got;
     do {
-        got = ::read(m_fd, m_buffer.data() + old, size_t(n));
+        got = ::read(m_fd, chunk, sizeof chunk);
     } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        m_buffer.resize(old);
-        return errno == EAGAIN ? true : fail("read");
-    }
-    m_buffer.resize(old + got);
+    // EIO: the peer hung up; nothing came, and lineLost() reports it.
+    if (got < 0)
+        return errno == EAGAIN || errno == EIO ? true : fail("read");
+    const qsizetype old = m_buffer.size();
+    m_buffer.append(chunk, got);
     if (m_params.discardNul) {
         qsizetype w = old;
         for (qsizetype r = old; r < m_buffer.size(); ++r)

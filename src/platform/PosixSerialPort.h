@@ -27,6 +27,7 @@ public:
     bool open(const QString& devicePath) override;
     bool isOpen() const override { return m_fd >= 0; }
     void close() override;
+    PortState probe(const QString& devicePath) override;
 
     std::optional<LineParameters> lineParameters() override;
     bool setLineParameters(const LineParameters& p) override;

@@ -46,9 +46,13 @@ bool isAscii(const char* p, qsizetype n) {
     return true;
 }
 
-} // namespace
+// Invalid bytes kept by fromSjisExact: U+DC80..U+DCFF (only bytes from 0x80
+// up are ever invalid in CP932).
+constexpr char16_t EscapeBase = 0xDC00;
 
-QString fromSjis(QByteArrayView bytes) {
+// Damaged or cut-off sequences become one replacement per byte: U+FFFD, or
+// with escape the byte itself as a lone surrogate.
+QString decode(QByteArrayView bytes, bool escape) {
     if (isAscii(bytes.data(), bytes.size()))
         return QString::fromLatin1(bytes.data(), bytes.size());
 
@@ -63,8 +67,8 @@ QString fromSjis(QByteArrayView bytes) {
         if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != static_cast<size_t>(-1))
             break;
         if (errno == EILSEQ || errno == EINVAL) {
-            // Damaged or cut-off sequence: one replacement for the byte, go on.
-            *reinterpret_cast<char16_t*>(dst) = 0xFFFD;
+            const auto b = static_cast<unsigned char>(*in);
+            *reinterpret_cast<char16_t*>(dst) = escape ? char16_t(EscapeBase + b) : char16_t(0xFFFD);
             dst += sizeof(char16_t);
             dstLeft -= sizeof(char16_t);
             ++in;
@@ -75,6 +79,36 @@ QString fromSjis(QByteArrayView bytes) {
         }
     }
     out.resize((dst - reinterpret_cast<char*>(out.data())) / sizeof(char16_t));
+    return out;
+}
+
+} // namespace
+
+QString fromSjis(QByteArrayView bytes) {
+    return decode(bytes, false);
+}
+
+QString fromSjisExact(QByteArrayView bytes) {
+    return decode(bytes, true);
+}
+
+std::optional<QByteArray> toSjisExact(QStringView text) {
+    QByteArray out;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const bool escaped = i < text.size() && text[i].unicode() >= EscapeBase + 0x80 &&
+                             text[i].unicode() <= EscapeBase + 0xFF &&
+                             !(i > 0 && QChar::isHighSurrogate(text[i - 1].unicode()));
+        if (i < text.size() && !escaped)
+            continue;
+        qsizetype bad = 0;
+        out += toSjis(text.sliced(from, i - from), &bad);
+        if (bad > 0)
+            return std::nullopt;
+        if (i < text.size())
+            out += char(text[i].unicode() - EscapeBase);
+        from = i + 1;
+    }
     return out;
 }
 

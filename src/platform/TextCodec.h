@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 namespace tornyx::platform {
 
 // Conversion between the Windows Japanese code page (CP932, Shift-JIS with
@@ -18,6 +20,14 @@ QString fromSjis(QByteArrayView bytes);
 // Characters CP932 cannot hold become '?'; *unmappable (when given) receives
 // how many there were, so that a caller can warn before it writes.
 QByteArray toSjis(QStringView text, qsizetype* unmappable = nullptr);
+
+// For texts that must come back byte for byte (settings values): a byte that
+// is no valid CP932 sequence becomes the lone surrogate U+DC00 + byte instead
+// of U+FFFD, and toSjisExact gives it back as that byte.
+QString fromSjisExact(QByteArrayView bytes);
+// CP932 bytes of text, with such surrogates written as their bytes; nullopt
+// when text holds a character CP932 cannot hold.
+std::optional<QByteArray> toSjisExact(QStringView text);
 
 // True when the byte starts a two-byte CP932 character.
 constexpr bool isSjisLeadByte(unsigned char b) {

@@ -1,6 +1,7 @@
 #include "receive/ReceiveRun.h"
 
 #include "editor/ProgramIndex.h"
+#include "platform/AtomicFile.h"
 #include "platform/TextCodec.h"
 #include "receive/OspFileName.h"
 #include "serial/TransferSession.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <stdexcept>
@@ -40,6 +40,7 @@ QString hexByte(unsigned char b) {
 
 // A receive file that cannot be created, appended to or moved: the run
 // leaves through the unexpected-error path, and what was flushed stays.
+// The path it carries is followed by the reason where that is known.
 class ReceiveFileError : public std::runtime_error {
 public:
     explicit ReceiveFileError(const QString& path) : std::runtime_error("receive file"), m_path(path) {}
@@ -92,12 +93,11 @@ void appendLines(const QString& path, const QList<QByteArray>& lines) {
         bytes += line;
         bytes += "\r\n";
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append) || f.write(bytes) != bytes.size() || !f.flush())
-        throw ReceiveFileError(path);
-    f.close();
-    if (f.error() != QFileDevice::NoError)
-        throw ReceiveFileError(path);
+    // One block, reserved before it is written: a full disk leaves the file
+    // as it was after the last block, ending at a whole line.
+    QString error;
+    if (!platform::appendToFile(path, bytes, &error))
+        throw ReceiveFileError(error);
 }
 
 } // namespace
@@ -125,9 +125,9 @@ ReceiveResult ReceiveRun::run() {
 ReceiveResult ReceiveRun::runSteps() {
     // The (empty) editor is saved first: this creates or truncates the file.
     {
-        QFile f(m_receiveFile);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw ReceiveFileError(m_receiveFile);
+        QString error;
+        if (!platform::writeFileAtomically(m_receiveFile, {}, &error))
+            throw ReceiveFileError(error);
     }
     m_display.setScreenSaverInhibited(true);
     m_programs.cancelExtraction();
@@ -438,8 +438,7 @@ void ReceiveRun::moveToReceivedName() {
     if (source.error() != QFileDevice::NoError)
         throw ReceiveFileError(m_receiveFile);
     source.close();
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+    if (!platform::writeFileAtomically(target, bytes)) {
         log("  受信ﾌｧｲﾙを" + target + "に保存できない為" + OspTemporaryName + "に保存\n");
         return;
     }

@@ -280,6 +280,7 @@ bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profi
         return false;
     }
     m_params = p;
+    startPacing();
     m_log.append("  通信設定完了\n");
     if (!m_port.setsLineParameters())
         m_log.append("  " + m_port.peerName() +
@@ -306,6 +307,17 @@ bool TransferSession::openLineSteps(LineDirection kind, const CommProfile& profi
     if (!m_options.autoSwitch)
         return true;
     return switchLine();
+}
+
+// The writer paces at the speed the device reports back, so a device that
+// rounds a speed is modelled at the rate it really runs.
+void TransferSession::startPacing() {
+    platform::LineParameters line = m_params;
+    if (const std::optional<LineParameters> applied = m_port.lineParameters(); applied && applied->baud > 0)
+        line.baud = applied->baud;
+    const std::int64_t charNs = line.characterTimeNs();
+    m_pacer =
+        LinePacer(charNs, m_maxWriteLeadUs > 0 ? m_maxWriteLeadUs : LinePacer::defaultMaxLeadUs(charNs));
 }
 
 bool TransferSession::switchLine() {
@@ -352,26 +364,13 @@ bool TransferSession::writeChar(unsigned char c) {
             return false;
         if (m_rawNext) {
             m_rawNext = false;
-            if (!m_port.writeByte(c))
-                return writeFailure();
-            noteWritten();
-            return false;
+            return handOver(c);
         }
         const std::optional<unsigned char> encoded = nc::encode(c, m_mode);
         if (!encoded)
             return false;
-
-        // The machine's pause request; anything else it sends now is dropped.
-        // An undecided receive mode is left for the data to settle.
-        const unsigned char pause = pauseCharacter();
-        while (m_port.queuedInput() > 0) {
-            const std::optional<unsigned char> b = m_port.readByte();
-            if (!b)
-                break;
-            CodeMode mode = m_mode;
-            if (nc::decode(*b, mode, pause) == pause && pauseUntilXon())
-                return true;
-        }
+        if (waitForRoom() || honourPause())
+            return true;
 
         if (const std::optional<platform::ModemLines> m = m_port.modemStatus()) {
             if (!m->carrier && m_settings.signal == 0 && m_settings.kind == SendKind &&
@@ -388,12 +387,18 @@ bool TransferSession::writeChar(unsigned char c) {
             }
             m_host.setCtsLamp(m->cts);
         }
-
-        if (!m_port.writeByte(*encoded))
-            return writeFailure();
-        return drainAfterWrite(noteWritten());
+        // A stop pressed while the byte went out answers "stop", as it did
+        // while the writer waited for every byte to drain: no DC4 follows.
+        return handOver(*encoded) || m_stop;
     }();
     return m_writeFailed;
+}
+
+bool TransferSession::handOver(unsigned char b) {
+    if (!m_port.writeByte(b))
+        return writeFailure();
+    m_pacer.noteWritten(m_clock.nowUs());
+    return false;
 }
 
 bool TransferSession::writeFailure() {
@@ -405,6 +410,45 @@ bool TransferSession::writeFailure() {
     return true;
 }
 
+// Waits until the lead has room for one more byte (LinePacer). A pause
+// request that comes meanwhile is honoured at once, not when there is room.
+bool TransferSession::waitForRoom() {
+    const std::int64_t since = m_clock.nowUs();
+    for (;;) {
+        const int queued = m_port.queuedOutput();
+        const std::int64_t now = m_clock.nowUs();
+        std::int64_t step = m_pacer.untilRoomUs(now, queued);
+        if (step == 0)
+            return false;
+        pumpEvents();
+        if (m_stop)
+            return true;
+        // A queue that does not drain (CTS held off) is looked at less and
+        // less often, up to the pump interval.
+        if (queued > 0)
+            step = std::max(step, (now - since) / 4);
+        step =
+            std::clamp<std::int64_t>(step, 1, std::max<std::int64_t>(1, m_lastPumpUs + PumpIntervalUs - now));
+        if (m_port.waitForInput(step) && honourPause())
+            return true;
+    }
+}
+
+// The machine's pause request; anything else it sends now is dropped. An
+// undecided receive mode is left for the data to settle.
+bool TransferSession::honourPause() {
+    const unsigned char pause = pauseCharacter();
+    while (m_port.queuedInput() > 0) {
+        const std::optional<unsigned char> b = m_port.readByte();
+        if (!b)
+            break;
+        CodeMode mode = m_mode;
+        if (nc::decode(*b, mode, pause) == pause && pauseUntilXon())
+            return true;
+    }
+    return false;
+}
+
 // A port on the network names the box and what went wrong with it, so the
 // operator knows which device server to look at.
 void TransferSession::logPeerFault() {
@@ -414,6 +458,7 @@ void TransferSession::logPeerFault() {
 }
 
 bool TransferSession::pauseUntilXon() {
+    m_pacer.noteIdle();
     const unsigned char pause = pauseCharacter();
     struct Held {
         TransferSession& s;
@@ -445,51 +490,6 @@ bool TransferSession::pauseUntilXon() {
         }
         const std::int64_t now = m_clock.nowUs();
         m_port.waitForInput(std::max<std::int64_t>(1000, m_lastPumpUs + PumpIntervalUs - now));
-    }
-}
-
-// The line is modelled as busy until the last byte written has had one
-// character time of the line settings on it, counted from when it was written
-// or from when the byte before it leaves, whichever is later.
-std::int64_t TransferSession::noteWritten() {
-    const std::int64_t charUs = std::max<std::int64_t>(1, m_params.characterTimeUs());
-    m_lineFreeUs = std::max(m_lineFreeUs, m_clock.nowUs()) + charUs;
-    return m_lineFreeUs;
-}
-
-// The byte has left when the driver's queue is empty and the modelled line is
-// free: a pseudo-terminal reports an empty queue at once, and a writer that
-// trusted it would run far ahead of the machine's pause request. Returning
-// once the byte has started on the modelled line lets the wake-up latency
-// pass while it is still going out, so the line does not idle between bytes;
-// the lead is bounded because the model counts from when the line is free, so
-// at most one byte waits behind the one on the line. The next call honours an
-// XOFF that came in meanwhile before it writes.
-bool TransferSession::drainAfterWrite(std::int64_t lineFreeUs) {
-    const std::int64_t charUs = std::max<std::int64_t>(1, m_params.characterTimeUs());
-    const std::int64_t writtenAtUs = m_clock.nowUs();
-    const std::int64_t deadline = lineFreeUs - charUs;
-    for (;;) {
-        const int queued = m_port.queuedOutput();
-        const std::int64_t now = m_clock.nowUs();
-        if (queued == 0 && now >= deadline)
-            return false;
-        pumpEvents();
-        if (m_stop)
-            return true;
-        // A queue that does not drain (CTS held off) is re-checked less and
-        // less often, up to the pump interval, instead of 8 times a character.
-        std::int64_t step =
-            queued > 0 ? std::clamp<std::int64_t>((now - writtenAtUs) / 4,
-                                                  std::max<std::int64_t>(charUs / 8, 50), PumpIntervalUs)
-                       : deadline - now;
-        step =
-            std::clamp<std::int64_t>(step, 1, std::max<std::int64_t>(1, m_lastPumpUs + PumpIntervalUs - now));
-        // Unread input would wake the poll at once; sleep instead.
-        if (m_port.queuedInput() > 0)
-            m_clock.sleepUs(step);
-        else
-            m_port.waitForInput(step);
     }
 }
 
@@ -531,7 +531,10 @@ void TransferSession::pumpEvents() {
 }
 
 bool TransferSession::waitMs(std::int64_t ms, bool stopOnRequest) {
-    const std::int64_t deadline = m_clock.nowUs() + ms * 1000;
+    // Counted from when the last byte handed over has left the line, as the
+    // runs' pauses (InvTime, before closing, after a program end) mean it.
+    const std::int64_t deadline = std::max(m_clock.nowUs(), m_pacer.idleAtUs()) + ms * 1000;
+    m_pacer.noteIdle();
     for (;;) {
         pumpEvents();
         if (stopOnRequest && m_stop)
@@ -544,6 +547,7 @@ bool TransferSession::waitMs(std::int64_t ms, bool stopOnRequest) {
 }
 
 bool TransferSession::waitForInput(std::int64_t timeoutMs) {
+    m_pacer.noteIdle();
     const std::int64_t deadline =
         timeoutMs < 0 ? std::numeric_limits<std::int64_t>::max() : m_clock.nowUs() + timeoutMs * 1000;
     for (;;) {
@@ -560,14 +564,21 @@ bool TransferSession::waitForInput(std::int64_t timeoutMs) {
     }
 }
 
-bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
-               const TransferSession::PortResolver& resolve) {
+platform::PortState probePortState(int n, platform::SerialPort& port, const LineOptions& options,
+                                   const TransferSession::PortResolver& resolve) {
     const QString name = "COM" + QString::number(n);
     for (const QString& excluded : {options.excludedPort1, options.excludedPort2})
         if (!excluded.trimmed().isEmpty() && excluded.trimmed().toUpper() == name)
-            return false;
+            return platform::PortState::Unavailable;
     const QString device = resolve(name);
-    return !device.isEmpty() && port.probe(device);
+    if (device.isEmpty())
+        return platform::PortState::Unavailable;
+    return port.probe(device);
+}
+
+bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
+               const TransferSession::PortResolver& resolve) {
+    return probePortState(n, port, options, resolve) == platform::PortState::Free;
 }
 
 } // namespace tornyx

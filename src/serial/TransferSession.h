@@ -4,6 +4,7 @@
 #include "platform/SerialPort.h"
 #include "serial/LineHost.h"
 #include "serial/LineOptions.h"
+#include "serial/LinePacer.h"
 #include "serial/LineSettings.h"
 #include "serial/NcCode.h"
 #include "status/TransferLog.h"
@@ -65,10 +66,16 @@ public:
     // written. The port may be left open on false: call closeLine().
     bool openLine(LineDirection kind, const CommProfile& profile, const LineOptions& options);
 
-    // Sends one text character (encoded for codeMode()) and waits until it
-    // has left. true means "stop the run": CAN during a pause, the stop
-    // request, a failed line check, or a write that failed (logged).
-    // Also sets writeFailed() to the answer.
+    // Sends one text character (encoded for codeMode()). It first waits until
+    // the line has room for it: the writer runs at most the lead ahead of the
+    // modelled line (see LinePacer), so the line stays busy through a late
+    // wake-up shorter than the lead. The machine's pause request is looked
+    // for right before the byte is handed over and while waiting for room.
+    // The 4000 ms before closing, InvTime and the other waits count from
+    // when the byte has left (waitMs).
+    // true means "stop the run": CAN during a pause, the stop request, a
+    // failed line check, or a write that failed (logged). Also sets
+    // writeFailed() to the answer.
     bool writeChar(unsigned char c);
 
     // One byte from the line, decoded; 0 when nothing could be read. Call
@@ -95,8 +102,9 @@ public:
 
     // --- waits (none burns the processor; all pump events every 16 ms) -----
 
-    // Waits ms milliseconds. With stopOnRequest, ends early and answers true
-    // when the stop request is set.
+    // Waits ms milliseconds after the last byte written has left the line.
+    // With stopOnRequest, ends early and answers true when the stop request
+    // is set.
     bool waitMs(std::int64_t ms, bool stopOnRequest = true);
     // Waits until a byte is waiting, the stop request is set or timeoutMs
     // passes (timeoutMs < 0: no limit). true when input is waiting.
@@ -111,6 +119,10 @@ public:
     const LineOptions& options() const { return m_options; }
     // The line parameters openLine applied (character time, speed).
     const platform::LineParameters& lineParameters() const { return m_params; }
+    // The most the writer may run ahead of the line, in microseconds, from
+    // the next openLine on; 0: LinePacer::defaultMaxLeadUs of the line.
+    void setMaxWriteLeadUs(std::int64_t us) { m_maxWriteLeadUs = us; }
+    const LinePacer& pacer() const { return m_pacer; }
 
     CodeMode codeMode() const { return m_mode; }
     void setCodeMode(CodeMode mode) { m_mode = mode; }
@@ -149,9 +161,11 @@ private:
     bool openLineSteps(LineDirection kind, const CommProfile& profile);
     bool fail(const QString& message, const QString& logLine);
     bool switchLine();
+    void startPacing();
+    bool handOver(unsigned char b);
+    bool waitForRoom();
+    bool honourPause();
     bool pauseUntilXon();
-    std::int64_t noteWritten();
-    bool drainAfterWrite(std::int64_t lineFreeUs);
     bool writeFailure();
     void logPeerFault();
 
@@ -172,14 +186,18 @@ private:
     bool m_writeErrorLogged = false;
     bool m_connectionLossLogged = false;
     std::int64_t m_lastPumpUs = 0;
-    // When the modelled line has sent the last byte written.
-    std::int64_t m_lineFreeUs = 0;
+    LinePacer m_pacer;
+    std::int64_t m_maxWriteLeadUs = 0;
     std::int64_t m_heldUs = 0;
 };
 
-// True when "COM"n is not one of the excluded ports (compared in upper case)
-// and can be opened; it is closed again at once (a device server is only
-// connected to, briefly). Used to list ports 1..30.
+// What a probe of "COM"n finds (SerialPort::probe: nothing another program
+// relies on is changed, a port another program holds is Busy, a device
+// server is only connected to, briefly). An excluded port (compared in upper
+// case) and a name without a device are Unavailable and never touched.
+platform::PortState probePortState(int n, platform::SerialPort& port, const LineOptions& options,
+                                   const TransferSession::PortResolver& resolve);
+// True when "COM"n is Free. Used to list ports 1..30 and at program end.
 bool probePort(int n, platform::SerialPort& port, const LineOptions& options,
                const TransferSession::PortResolver& resolve);
 

@@ -1,12 +1,21 @@
 #include "status/TransferLog.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace tornyx {
+
+namespace {
+
+int slotOf(int kind) {
+    return kind == TransferLog::Receive ? 1 : kind == TransferLog::Dnc ? 2 : 0;
+}
+
+} // namespace
 
 TransferLog::TransferLog(Now now, QLocale locale) : m_now(std::move(now)), m_locale(std::move(locale)) {}
 
@@ -78,10 +87,32 @@ bool TransferLog::write(int kind) const {
     crlf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     crlf.replace('\n', QLatin1String("\r\n"));
     const QByteArray bytes = platform::toSjis(crlf);
-    if (m_folder.isEmpty())
-        return false;
-    QSaveFile f(filePath(m_folder, kind));
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+    const QString path = filePath(m_folder, kind);
+    QString error = QStringLiteral("no folder for the log files");
+    std::optional<Unwritten>& slot = m_unwritten[slotOf(kind)];
+    if (!m_folder.isEmpty() && platform::writeFileAtomically(path, bytes, &error)) {
+        slot.reset();
+        if (m_report)
+            m_report(kind, QString());
+        return true;
+    }
+    // The file there describes an earlier transfer: better gone than taken
+    // for this one.
+    if (!m_folder.isEmpty() && QFileInfo(path).isFile() && !QFile::remove(path))
+        error += QStringLiteral(u" (前回の通信のﾛｸﾞが残っています)");
+    slot = Unwritten{m_text, error};
+    if (m_report)
+        m_report(kind, error);
+    return false;
+}
+
+const TransferLog::Unwritten* TransferLog::unwritten(int kind) const {
+    const std::optional<Unwritten>& slot = m_unwritten[slotOf(kind)];
+    return slot ? &*slot : nullptr;
+}
+
+QString TransferLog::writeFailedText(const QString& error) {
+    return QStringLiteral(u"※通信ﾛｸﾞを保存できませんでした｡ ") + error;
 }
 
 } // namespace tornyx

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -39,11 +40,29 @@ public:
     // "Tornyx_S.log", "Tornyx_R.log", "Tornyx_D.log" in folder; any kind
     // other than 2 and 3 is the send log.
     static QString filePath(const QString& folder, int kind);
-    // Stores the account (Shift-JIS, CR LF) in the file of its kind,
-    // replacing the file as a whole. An empty account writes nothing and
-    // leaves the previous file alone. Returns false when the file could not
-    // be written (the previous file then stays as it was).
+    // Stores the account (Shift-JIS, CR LF) in the file of its kind through
+    // platform::AtomicFile, replacing the file as a whole. An empty account
+    // writes nothing and leaves the previous file alone. Returns false when
+    // the file could not be written: the previous file, which describes an
+    // earlier transfer, is then removed where that is possible, the account
+    // is kept as unwritten(kind) and the write report is told.
     bool write(int kind) const;
+
+    // An account that could not be stored, and why ("<path>: <reason>").
+    struct Unwritten {
+        QString text;
+        QString error;
+    };
+    // The last account of kind when its file could not be written; nullptr
+    // when the file holds it (or nothing was written yet).
+    const Unwritten* unwritten(int kind) const;
+    // Told after every write of an account: the kind, and why it failed
+    // (empty when it was stored).
+    using WriteReport = std::function<void(int kind, const QString& error)>;
+    void setWriteReport(WriteReport report) { m_report = std::move(report); }
+    // "※通信ﾛｸﾞを保存できませんでした｡ " + error: the notice for the status
+    // display, the error stream and the log view.
+    static QString writeFailedText(const QString& error);
 
     // For the log view: the stored account of a kind as text (Shift-JIS
     // decoded, CR LF as LF); nullopt when there is no such file.
@@ -67,6 +86,8 @@ private:
     Now m_now;
     QLocale m_locale;
     QString m_text;
+    WriteReport m_report;
+    mutable std::array<std::optional<Unwritten>, 3> m_unwritten; // send, receive, DNC
 };
 
 } // namespace tornyx

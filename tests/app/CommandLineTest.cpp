@@ -22,7 +22,14 @@ public:
         log << "question:" + t;
         return answerYes;
     }
-    void appendToTransferList(const QString& p) override { log << "append:" + p; }
+    QString failAppendOf; // this member cannot be added to the list
+    bool appendToTransferList(const QString& p, QString* error) override {
+        log << "append:" + p;
+        if (p != failAppendOf)
+            return true;
+        *error = "/home/op/.tornyx/Tornyx.tmp: write failed (No space left on device)";
+        return false;
+    }
     void loadForSend(const QString& p) override { log << "send:" + p; }
     void openPlainPath(const QString& p) override { log << "open:" + p; }
 };
@@ -111,6 +118,34 @@ TEST_F(CommandLineTest, MissingListMemberWarnsAndLaterMembersStillCollect) {
     ASSERT_EQ(host.log.size(), 2);
     EXPECT_TRUE(host.log[0].startsWith("error:"));
     EXPECT_EQ(host.log[1], "append:/nc/B.NC");
+}
+
+TEST_F(CommandLineTest, ListThatCannotBeWrittenStopsTheOrderWithOneBoxAndSendsNothing) {
+    host.files = {"/nc/A.NC", "/nc/B.NC", "/nc/C.NC", tmp};
+    host.failAppendOf = "/nc/B.NC";
+    run({"S01=A.NC", "S02=B.NC", "S03=C.NC", "SE=Y", "END"});
+    ASSERT_EQ(host.log.size(), 3) << host.log.join(" | ").toStdString();
+    EXPECT_EQ(host.log[0], "append:/nc/A.NC");
+    EXPECT_EQ(host.log[1], "append:/nc/B.NC");
+    EXPECT_EQ(host.log[2],
+              "error:" + transferListFailedText(
+                             "/home/op/.tornyx/Tornyx.tmp: write failed (No space left on device)"));
+    EXPECT_EQ(st.autoSendRequest, 'N');
+    EXPECT_TRUE(st.exitAfterTransfer);
+}
+
+TEST_F(CommandLineTest, ListLeftFromAnEarlierStartIsNeverSent) {
+    host.files = {"/nc/A.NC", "/nc/P.NC", tmp};
+    st.transferListError = tmp + ": cannot create a file in its folder (Permission denied)";
+    run({"S01=A.NC", "SE=Y"});
+    EXPECT_EQ(host.log, QStringList{"error:" + transferListFailedText(st.transferListError)});
+    EXPECT_EQ(st.autoSendRequest, 'N');
+
+    // A single-file send does not need the list.
+    host.log.clear();
+    run({"S=P.NC"});
+    EXPECT_EQ(host.log, QStringList{"send:/nc/P.NC"});
+    EXPECT_EQ(st.autoSendRequest, 'Y');
 }
 
 TEST_F(CommandLineTest, ProfileNumbers) {

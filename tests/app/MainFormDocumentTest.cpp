@@ -1,6 +1,7 @@
 #include "app/TMainForm.h"
 #include "editor/DocumentFile.h"
 #include "platform/TextCodec.h"
+#include "support/DiskFaults.h"
 #include "support/FakePrompts.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
@@ -15,6 +16,8 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
+
+#include <Qsci/qsciscintilla.h>
 
 #include <gtest/gtest.h>
 
@@ -459,4 +462,28 @@ TEST_F(Document, LampsShowTheLines) {
     EXPECT_EQ(form->controls().LabeledEdit2->text(), u(u" ○"));
     form->setCtsLamp(true);
     EXPECT_EQ(form->controls().LabeledEdit2->text(), u(u" ●"));
+}
+
+TEST_F(Document, SaveOnAFullDiskNamesTheFileAndKeepsTheChanges) {
+    QByteArray program = "O1420\r\n";
+    for (int i = 1; program.size() < 1420; ++i)
+        program += "N" + QByteArray::number(i) + "G01X" + QByteArray::number(i % 97) + ".F100\r\n";
+    home.write("P.NC", program);
+    start();
+    open("P.NC");
+    form->controls().RichEdit1->SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
+    typeText(form->controls().RichEdit1, "N9999M30\n");
+    ASSERT_TRUE(form->isModified());
+    prompts.boxes.clear();
+    {
+        test::FileSizeLimit full(program.size());
+        form->controls().FileSave->trigger(); // Ctrl+S
+    }
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
+    EXPECT_TRUE(prompts.boxes[0].text.startsWith(home.file("P.NC") + u(u"\nに保存できませんでした｡\n")))
+        << prompts.boxes[0].text.toStdString();
+    EXPECT_TRUE(form->isModified()) << "the modified mark stays";
+    EXPECT_EQ(form->controls().StatusBar1->text(4), u(u"<変更>"));
+    EXPECT_EQ(home.read("P.NC"), program) << "the old version is kept";
 }

@@ -1,5 +1,6 @@
 #include "app/TMainForm.h"
 #include "platform/TextCodec.h"
+#include "support/DiskFaults.h"
 #include "support/FakePrompts.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
@@ -7,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
@@ -18,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace tornyx;
 using test::FakePrompts;
@@ -168,6 +172,15 @@ TEST_F(MainForm, MultiFileSendJoinsTheFilesInTheTransferList) {
     EXPECT_EQ(form->controls().RichEdit1->text(), "O1\nM99\nO2\nM30\n");
     EXPECT_EQ(form->activeProfile(), 2);
     EXPECT_TRUE(form->controls().Set[2]->isChecked());
+    EXPECT_EQ(form->desk().document().path, home.file("Tornyx.tmp")) << "the sent list is the document";
+}
+
+TEST_F(MainForm, ListMemberWithoutTheSendOrderIsTheDocument) {
+    home.write("A.NC", "O1\r\nM30\r\n");
+    home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    start({"S01=A.NC"});
+    EXPECT_EQ(form->desk().document().path, home.file("A.NC")) << "not 無題: Save must not write elsewhere";
+    EXPECT_FALSE(form->desk().hasOrder());
 }
 
 TEST_F(MainForm, ProfileNumberErrorsAndReceiveQuestion) {
@@ -350,4 +363,123 @@ TEST_F(MainForm, CompletionMailAfterASendGoesToTheMailCommand) {
     EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"\n送信無事完了しました｡"))) << mail.constData();
     EXPECT_TRUE(QString::fromUtf8(mail).contains(u(u"開始 "))) << "the body starts with the run's start line";
     EXPECT_TRUE(form->controls().SpeedButton[10]->isEnabled());
+}
+
+// --- what a failing disk, odd files and odd names must not do -----------------
+
+TEST_F(MainForm, WhatIsNotAFileIsRefusedByEveryRouteAsSendRefusesIt) {
+    home.write("A.NC", "O1\r\n");
+    QDir(home.path()).mkdir("folder.nc");
+    const QString fifo = home.file("fifo.nc");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A plain path on the command line: a FIFO would block before the window
+    // appears.
+    start({fifo});
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
+    EXPECT_EQ(prompts.boxes[0].text, u(u"呼出ﾃﾞｰﾀ\n") + fifo + u(u"が見つかりません｡"));
+    EXPECT_EQ(form->desk().document().path, u(u"無題"));
+
+    form->dropFiles({home.file("A.NC")});
+    for (const QString& path : {QString("/dev/zero"), fifo, home.file("folder.nc")}) {
+        prompts.boxes.clear();
+        form->dropFiles({path});
+        form->addRecent(path);
+        form->openRecent(1);
+        ASSERT_EQ(prompts.boxes.size(), 2u) << path.toStdString();
+        for (const auto& box : prompts.boxes) {
+            EXPECT_EQ(box.kind, Prompts::Error);
+            EXPECT_EQ(box.text, u(u"呼出ﾃﾞｰﾀ\n") + path + u(u"が見つかりません｡"));
+        }
+        EXPECT_EQ(form->controls().RichEdit1->text(), "O1\n") << "the document stays";
+        EXPECT_EQ(form->desk().document().path, home.file("A.NC"));
+    }
+}
+
+TEST_F(MainForm, ListThatCannotBeEmptiedIsNeverSent) {
+    home.write("A.NC", "O1\r\nM30\r\n");
+    home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    // What cannot be replaced (here a folder in its place) may hold a list
+    // from an earlier start.
+    QDir(home.path()).mkdir("Tornyx.tmp");
+    safe.port.deliver("\x11");
+    start({"S01=A.NC", "SE=Y", "END"});
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].kind, Prompts::Error);
+    EXPECT_TRUE(prompts.boxes[0].text.startsWith(u(u"送信ﾘｽﾄﾌｧｲﾙを作れません｡送信を中止します｡\n") +
+                                                 home.file("Tornyx.tmp")))
+        << prompts.boxes[0].text.toStdString();
+    EXPECT_EQ(test::hex(safe.port.written()), "") << "nothing is sent";
+    EXPECT_FALSE(form->desk().hasOrder());
+}
+
+TEST_F(MainForm, ListCutShortByAFullDiskStopsTheOrderAndSendsNothing) {
+    QByteArray a;
+    for (int i = 1; a.size() < 1500; ++i)
+        a += "N" + QByteArray::number(i) + "G01X" + QByteArray::number(i % 97) + ".F100\r\n";
+    home.write("A.NC", "O1\r\n" + a);
+    home.write("B.NC", "O2\r\nM30\r\n");
+    home.write("Tornyx.INI", ("[Setting]\r\nDirPath=" + home.path() + "\r\n").toLocal8Bit());
+    safe.port.deliver("\x11");
+    {
+        test::FileSizeLimit full(a.size() + 10); // A fits, A and B do not
+        start({"S01=A.NC", "S02=B.NC", "SE=Y"});
+    }
+    ASSERT_FALSE(prompts.boxes.empty());
+    EXPECT_TRUE(prompts.boxes.back().text.contains(home.file("Tornyx.tmp")));
+    EXPECT_EQ(test::hex(safe.port.written()), "");
+    EXPECT_EQ(home.read("Tornyx.tmp"), "O1\r\n" + a) << "the list holds whole members only";
+}
+
+TEST_F(MainForm, LogThatCannotBeStoredIsReportedAndShownFromMemory) {
+    home.write("PROG.NC", "O1\r\nM30\r\n");
+    QDir(home.path()).mkdir("Tornyx_S.log"); // cannot be replaced by a file
+    safe.port.deliver("\x11");
+    testing::internal::CaptureStderr();
+    start({home.file("PROG.NC")});
+    form->controls().SpeedButton[10]->click();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(u(u"通信ﾛｸﾞを保存できませんでした｡").toStdString()), std::string::npos) << err;
+    EXPECT_NE(err.find(home.file("Tornyx_S.log").toStdString()), std::string::npos) << err;
+    EXPECT_EQ(form->controls().StatusBar1->text(6), u(u"通信ﾛｸﾞ保存不可"));
+
+    form->Menu_sendClick(1);
+    const QString view = form->controls().RichEdit2->text();
+    EXPECT_TRUE(view.startsWith(u(u"※通信ﾛｸﾞを保存できませんでした｡ ") + home.file("Tornyx_S.log")))
+        << view.toStdString();
+    EXPECT_TRUE(view.contains(u(u"  送信完了"))) << "the account of this send, not an old file";
+}
+
+TEST_F(MainForm, FolderNameShiftJisCannotHoldStillFindsTheFile) {
+    const QString folder = home.file(u(u"Müller"));
+    QDir(home.path()).mkdir(u(u"Müller"));
+    home.write(u(u"Müller/P.NC"), "O1\r\nM30\r\n");
+    // A recent entry with bytes that are no Shift-JIS, as an old file may hold.
+    const QByteArray damaged("C:\\NC\\\x81 X\xA0.NC", 13);
+    home.write("Tornyx.INI", "[Recent File List]\r\nFile1=" + damaged + "\r\n[Setting]\r\nSetNo=1\r\n");
+    start();
+    form->openFileAsDocument(folder + "/P.NC");
+    closeForm();
+    const QByteArray ini = home.read("Tornyx.INI");
+    EXPECT_TRUE(ini.contains("DirPath=%UTF-8%")) << ini.constData();
+    EXPECT_TRUE(ini.contains("\r\nFile2=" + damaged + "\r\n")) << test::hex(ini).toStdString();
+
+    prompts.boxes.clear();
+    safe.port.deliver("\x11");
+    start({"S=P.NC", "END"});
+    EXPECT_TRUE(prompts.boxes.empty()) << prompts.boxes[0].text.toStdString();
+    EXPECT_EQ(form->desk().state().transferPath, folder + "/P.NC");
+    EXPECT_EQ(form->desk().options().recentFiles[0], folder + "/P.NC");
+    EXPECT_EQ(test::hex(safe.port.written()), "0A CF B1 0A 4D 33 30 0A 0A A5");
+}
+
+TEST_F(MainForm, CommandLineSendToTheOspControlNamesTheFileInTheHeader) {
+    home.write("PART1.nc", "O1\r\nM30\r\n");
+    safe.port.deliver("\x11");
+    start({"S=" + home.file("PART1.nc"), "N=11"});
+    EXPECT_EQ(form->desk().document().path, home.file("PART1.nc"));
+    QByteArray sent = safe.port.written();
+    for (char& c : sent)
+        c = char(c & 0x7F); // the parity bit aside
+    EXPECT_TRUE(sent.startsWith("$PART1.MIN\nO1\nM30\n")) << test::hex(safe.port.written()).toStdString();
 }

@@ -1,11 +1,14 @@
 #include "editor/DocumentFile.h"
 
+#include "support/DiskFaults.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace tornyx;
 using tornyx::test::hex;
@@ -167,6 +170,25 @@ TEST_F(DocumentRead, MissingFileGivesTheEmptyDataMessageAndNothing) {
     EXPECT_TRUE(sink.out.isEmpty());
 }
 
+TEST_F(DocumentRead, DevicesFifosAndFoldersAreRefusedWithoutAQuestion) {
+    QDir(home.path()).mkdir("folder.nc");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home.file("fifo.nc")).constData(), 0600), 0);
+    // /dev/zero never ends and a FIFO without a writer never answers: both
+    // would hold the window before it appears.
+    for (const QString& path : {QString("/dev/zero"), home.file("fifo.nc"), home.file("folder.nc")}) {
+        sink = Collect();
+        host.asked.clear();
+        const ReadResult r = readDocument(path, false, host, sink);
+        EXPECT_TRUE(r.notRegular) << path.toStdString();
+        EXPECT_FALSE(r.opened);
+        EXPECT_TRUE(host.asked.isEmpty()) << path.toStdString();
+        EXPECT_EQ(sink.begins, 0);
+    }
+    read("O1\r\n");
+    EXPECT_FALSE(sink.out.isEmpty());
+    EXPECT_FALSE(readDocument(home.file("doc.nc"), false, host, sink).notRegular);
+}
+
 TEST(FallbackLines, PiecesOf499BytesKeepDoubleByteCharactersWhole) {
     QByteArray longLine(600, 'A');
     QList<QByteArray> l = linesForFallback(longLine + "\r\nB\n");
@@ -231,9 +253,25 @@ TEST(DocumentWrite, ReplacesTheFileAndReportsAFolderThatIsMissing) {
     EXPECT_FALSE(error.isEmpty());
 }
 
+TEST(DocumentWrite, FullDiskKeepsTheOldVersionAndSaysWhy) {
+    TempHome home;
+    QByteArray old;
+    while (old.size() < 1420)
+        old += "N" + QByteArray::number(old.size()) + " G01 X1. F100\r\n";
+    home.write("p.nc", old);
+    QString error;
+    {
+        test::FileSizeLimit full(1420);
+        EXPECT_FALSE(writeDocumentFile(home.file("p.nc"), old + "N9999 M30\r\n", &error));
+    }
+    EXPECT_TRUE(error.contains("File too large")) << error.toStdString();
+    EXPECT_EQ(home.read("p.nc"), old);
+}
+
 TEST(SizeText, BytesUnitsAndTapeMetres) {
     EXPECT_EQ(sizeText(0, false), q(u"0ﾊﾞｲﾄ"));
     EXPECT_EQ(sizeText(1024, false), q(u"1024ﾊﾞｲﾄ"));
+    EXPECT_EQ(sizeText(1025, false), q(u"1.001KB"));
     EXPECT_EQ(sizeText(1536, false), q(u"1.500KB"));
     EXPECT_EQ(sizeText(1.5 * 1024 * 1024, false), q(u"1.500MB"));
     EXPECT_EQ(sizeText(1024.0 * 1024 * 1024 * 1024 * 2, false), q(u"2.000TB"));

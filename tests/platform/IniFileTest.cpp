@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 #include "platform/TextCodec.h"
+#include "support/DiskFaults.h"
 #include "support/TempHome.h"
 
 #include <QFile>
@@ -136,4 +137,60 @@ TEST(IniFile, FailedSaveReportsAndLeavesTheOldFile) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(ini.readInteger("Main", "Top", 0), 2); // still in memory
     EXPECT_EQ(home.read("X.INI"), QByteArray("[Main]\r\nTop=1\r\n"));
+}
+
+TEST(IniFile, ValuesShiftJisCannotHoldComeBackExactly) {
+    TempHome home;
+    // As a Windows program or an old version left it: bytes that are no
+    // Shift-JIS (a lead byte before a blank, a byte no table has).
+    const QByteArray damaged("C:\\NC\\\x81 X\xA0.NC", 13);
+    home.write("T.INI", "[Recent File List]\r\nFile1=" + damaged + "\r\n");
+    IniFile ini(home.file("T.INI"));
+    ASSERT_TRUE(ini.load());
+    const std::vector<QString> values = {
+        QString::fromUtf16(u"/home/op/Müller"),
+        QString::fromUtf16(u"/データ/Müller/100%"),
+        QString::fromUtf16(u"O1(\U0001F600)"),
+        "trailing blank ",
+        " leading blank",
+        "\"quoted\"",
+        "%UTF-8%looks escaped",
+        "tab\there",
+    };
+    for (size_t i = 0; i < values.size(); ++i)
+        ini.writeString("Setting", "V" + QString::number(i), values[i]);
+    ini.writeString("Setting", "Plain", QString::fromUtf16(u"旋盤１号機"));
+    // The recent list moves the entry down: its bytes move with it.
+    ini.writeString("Recent File List", "File2", ini.readString("Recent File List", "File1", ""));
+    ini.writeString("Recent File List", "File1", "/nc/new.nc");
+    ASSERT_TRUE(ini.save());
+
+    IniFile again(home.file("T.INI"));
+    ASSERT_TRUE(again.load());
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(again.readString("Setting", "V" + QString::number(i), ""), values[i]) << i;
+    const QByteArray file = home.read("T.INI");
+    EXPECT_TRUE(file.contains("\r\nFile2=" + damaged + "\r\n")) << hex(file).toStdString();
+    EXPECT_TRUE(file.contains("\r\nV0=%UTF-8%/home/op/M%C3%BCller\r\n")) << file.toStdString();
+    EXPECT_TRUE(file.contains("\r\nPlain=" + sj(u"旋盤１号機") + "\r\n")) << "Shift-JIS wherever it can";
+    EXPECT_EQ(again.readString("Recent File List", "File2", ""),
+              ini.readString("Recent File List", "File2", ""));
+}
+
+TEST(IniFile, SaveOnAFullDiskKeepsTheOldFile) {
+    TempHome home;
+    QByteArray old = "[Ports]\r\nCOM1=/dev/ttyUSB0\r\n[Main]\r\n";
+    while (old.size() < 1400)
+        old += "Filler" + QByteArray::number(old.size()) + "=1\r\n";
+    home.write("Tornyx.INI", old);
+    IniFile ini(home.file("Tornyx.INI"));
+    ASSERT_TRUE(ini.load());
+    ini.writeString("Main", "Extra", QString(200, 'x'));
+    QString error;
+    {
+        tornyx::test::FileSizeLimit full(1500);
+        EXPECT_FALSE(ini.save(&error));
+    }
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(home.read("Tornyx.INI"), old);
 }

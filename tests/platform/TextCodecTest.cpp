@@ -30,3 +30,18 @@ TEST(TextCodec, UnmappableCharactersAreCounted) {
     toSjis(u"plain", &bad);
     EXPECT_EQ(bad, 0);
 }
+
+TEST(TextCodec, ExactFormKeepsDamagedBytesAndRefusesWhatItCannotHold) {
+    const QByteArray damaged("A\x82\x20"
+                             "B\x82\x80\xA0\xFD",
+                             8);
+    const QString text = fromSjisExact(damaged);
+    EXPECT_EQ(text.size(), 8);
+    EXPECT_EQ(text.at(1).unicode(), 0xDC82);
+    ASSERT_TRUE(toSjisExact(text).has_value());
+    EXPECT_EQ(hex(*toSjisExact(text)), hex(damaged));
+    EXPECT_EQ(hex(*toSjisExact(QString::fromUtf16(u"旋盤\\~"))), hex(toSjis(QString::fromUtf16(u"旋盤\\~"))));
+    EXPECT_FALSE(toSjisExact(QString::fromUtf16(u"Müller")).has_value());
+    // A surrogate pair is a character beyond the code page, not two bytes.
+    EXPECT_FALSE(toSjisExact(QString::fromUtf16(u"\U00010082")).has_value());
+}

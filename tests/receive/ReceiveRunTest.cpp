@@ -1,6 +1,7 @@
 #include "receive/ReceiveRig.h"
 
 #include "status/TransferLog.h"
+#include "support/DiskFaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -601,4 +602,55 @@ TEST(ReceiveRun, RandomTapesAlwaysEndCleanly) {
             ASSERT_FALSE(QFile::exists(res.receiveFile)) << "round " << round;
         }
     }
+}
+
+// --- a disk that fills up under a receive ------------------------------------
+
+TEST(ReceiveRun, FullDiskLeavesTheFileAtAWholeLineAndSaysWhy) {
+    ReceiveRig r;
+    r.setup.options.line.noLineCheck = true;
+    r.stream = iso("%\n" + lines(2500) + "%\n");
+    ReceiveResult res;
+    {
+        // The first block of 1000 lines fits, the second does not.
+        test::FileSizeLimit full(storedLines(1000).size() + 700);
+        res = r.run();
+    }
+    EXPECT_EQ(int(res.outcome), int(Outcome::Failed));
+    EXPECT_TRUE(r.file() == storedLines(1000)) << "no piece of a line stays: " << r.file().size()
+                                               << " bytes, ending " << r.file().right(16).toStdString();
+    EXPECT_TRUE(r.messages().contains(r.setup.receiveFile + ": ")) << r.messages().toStdString();
+    EXPECT_TRUE(r.messages().contains("File too large")) << r.messages().toStdString();
+    EXPECT_TRUE(r.logHas("  受信中にｴﾗｰが発生した為に中止")) << r.logText();
+}
+
+TEST(ReceiveRun, RealFullDiskLeavesTheFileAtAWholeLine) {
+    test::TempHome outer;
+    QDir(outer.path()).mkdir("disk");
+    const QString disk = outer.file("disk");
+    const int rc = test::runInChild([&] {
+        if (!test::mountSmallTmpfs(disk, 64))
+            return test::ChildSkipped;
+        // Room for the first block of 1000 lines and not for the second.
+        const qsizetype block = storedLines(1000).size();
+        const qsizetype pages = (block + 4095) / 4096 + 1;
+        QFile ballast(disk + "/ballast");
+        if (!ballast.open(QIODevice::WriteOnly) ||
+            ballast.write(QByteArray(64 * 1024 - pages * 4096, 'b')) < 0)
+            return 2;
+        ballast.close();
+        ReceiveRig r;
+        r.setup.options.line.noLineCheck = true;
+        r.setup.receiveFile = disk + "/received.nc";
+        r.stream = iso("%\n" + lines(2500) + "%\n");
+        const ReceiveResult res = r.run();
+        if (res.outcome != Outcome::Failed || r.file() != storedLines(1000) ||
+            !r.messages().contains("No space left")) {
+            std::fprintf(stderr, "outcome %d, %lld bytes, %s\n", int(res.outcome), (long long)r.file().size(),
+                         qPrintable(r.messages()));
+            return 1;
+        }
+        return 0;
+    });
+    EXPECT_CHILD_PASSED_ON_TMPFS(rc);
 }

@@ -168,6 +168,9 @@ TEST_F(Split, NamesFromTheMachineStayInsideTheFolder) {
 
 TEST_F(Split, AReadOnlyFolderStopsAtTheFirstFileAndNamesIt) {
     put("O1.NC", "OLD\r\n");
+    // A writable file in a locked folder is rewritten in place, so the old
+    // file is locked too for the first one to fail.
+    QFile::setPermissions(folder + "/O1.NC", QFile::ReadOwner);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
     SplitResult r;
     {

@@ -42,6 +42,11 @@ struct Rig {
         profile.read.speed = 5;
         options.dc3Is93 = false;
     }
+    // How many bytes the writer may at most hand over ahead of the line.
+    int leadBytes() const {
+        const LinePacer& p = s.pacer();
+        return int((p.maxLeadUs() * 1000 + p.characterNs() - 1) / p.characterNs());
+    }
     // Waits for the machine's DC1, then sends the text; true when every
     // character went out.
     bool send(const QByteArray& text) {
@@ -112,25 +117,6 @@ TEST(Machine, PunchedProgramIsReadBackByteExact) {
     }
 }
 
-// The kernel hands the machine's XOFF over asynchronously; on a loaded
-// machine that takes milliseconds, so the tests only tell a writer that
-// pauses from one that runs on (the benchmark reports the figure; the
-// emulated line checks the exact bound).
-constexpr int PausedWriterBound = 16;
-
-TEST(Machine, FewBytesArriveAfterTheMachinesXoff) {
-    TempHome out;
-    Machine m({"--mode", "receive", "--baud", "19200", "--xoff-at", "20", "--xoff-ms", "150", "--out",
-               out.file("got.nc")});
-    Rig r(m.slave());
-    ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
-    EXPECT_TRUE(r.send(Program));
-    const auto res = m.result();
-    EXPECT_EQ(out.read("got.nc"), Program);
-    EXPECT_EQ(res.value("xoffs"), "1");
-    EXPECT_LE(res.value("after_xoff").toInt(), PausedWriterBound);
-}
-
 TEST(Machine, CanDuringThePauseAndAHangUpStopTheWriter) {
     {
         Machine m({"--mode", "receive", "--baud", "19200", "--xoff-at", "10", "--xoff-ms", "5000", "--fault",
@@ -170,21 +156,31 @@ TEST(Machine, HelpExplainsItselfAndWritePortsKeepsOtherKeys) {
               "[Main]\r\nLeft=5\r\n[Ports]\r\nCOM2=/dev/ttyUSB0\r\nCOM1=" + m.slave().toLocal8Bit() + "\r\n");
 }
 
+// Paced, or reading at once (where what was already waiting at the XOFF
+// counts as before it).
 TEST(Machine, CountsWhatAWriterThatIgnoresXoffSends) {
-    Machine m({"--mode", "receive", "--baud", "19200", "--xoff-at", "20", "--xoff-ms", "100",
-               "--no-percent-end", "--idle", "300"});
-    PosixSerialPort port;
-    ASSERT_TRUE(port.open(m.slave()));
-    SystemClock clock;
-    ASSERT_TRUE(port.waitForInput(3000000));
-    port.purge();
-    for (int i = 0; i < 120; ++i) { // 120 characters at 19200 8N2, XOFF or not
-        ASSERT_TRUE(port.writeByte('A'));
-        clock.sleepUs(573);
+    for (const bool paced : {true, false}) {
+        SCOPED_TRACE(paced ? "paced" : "unpaced");
+        // A hold longer than the writing, so a loaded computer cannot make the
+        // writer's bytes come after the XON.
+        QStringList args{"--mode",    "receive", "--baud",           "19200",  "--xoff-at", "20",
+                         "--xoff-ms", "3000",    "--no-percent-end", "--idle", "300"};
+        if (!paced)
+            args << "--no-pace";
+        Machine m(args);
+        PosixSerialPort port;
+        ASSERT_TRUE(port.open(m.slave()));
+        SystemClock clock;
+        ASSERT_TRUE(port.waitForInput(3000000));
+        port.purge();
+        for (int i = 0; i < 300; ++i) { // 300 characters at 19200 8N2, XOFF or not
+            ASSERT_TRUE(port.writeByte('A'));
+            clock.sleepUs(573);
+        }
+        const auto res = m.result();
+        EXPECT_GT(res.value("after_xoff").toInt(), 30)
+            << "the machine's count must see a writer that runs on";
     }
-    const auto res = m.result();
-    EXPECT_GT(res.value("after_xoff").toInt(), 2 * PausedWriterBound)
-        << "the machine's count must see a writer that runs on";
 }
 
 TEST(Machine, PunchHoldsOnThePcsXoffUntilXon) {
@@ -220,7 +216,10 @@ TEST(Machine, PunchHoldsOnThePcsXoffUntilXon) {
 
 TEST(Machine, DncBufferThrottlesTheWriterWithoutLosingABlock) {
     TempHome out;
-    Machine m({"--mode", "dnc", "--baud", "19200", "--buffer", "64", "--blocks-per-s", "30", "--out",
+    // The machine sends its XOFF with a quarter of the buffer left: room for
+    // what the writer has handed over ahead of the line (at most 13 bytes at
+    // 19200) and for the simulator's own lateness on a loaded computer.
+    Machine m({"--mode", "dnc", "--baud", "19200", "--buffer", "96", "--blocks-per-s", "30", "--out",
                out.file("got.nc")});
     Rig r(m.slave());
     ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
@@ -233,5 +232,7 @@ TEST(Machine, DncBufferThrottlesTheWriterWithoutLosingABlock) {
     EXPECT_EQ(out.read("got.nc"), text);
     EXPECT_EQ(res.value("overflow"), "0");
     EXPECT_GE(res.value("xoffs").toInt(), 1);
-    EXPECT_LE(res.value("after_xoff").toInt(), PausedWriterBound);
+    // A paced machine that wakes late for a byte models the line that much
+    // later, and counts a few of the bytes before its XOFF as after it.
+    EXPECT_LE(res.value("after_xoff").toInt(), r.leadBytes() + 8);
 }

@@ -12,10 +12,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace tornyx;
 using tornyx::platform::IniFile;
+using tornyx::platform::PortState;
 using tornyx::platform::PosixSerialPort;
 using tornyx::platform::SystemClock;
 using tornyx::test::FakeLineHost;
@@ -50,6 +61,81 @@ struct PtyRig {
         return pty.read(int(text.size()), 500);
     }
 };
+
+// A terminal's settings as another program left them: cooked input with echo
+// and signals, output processing, 2400 bit/s, hang-up on close, no CLOCAL.
+void setCooked(int fd) {
+    termios t{};
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    t.c_iflag = ICRNL | IXON | IXANY;
+    t.c_oflag = OPOST | ONLCR;
+    t.c_cflag = (t.c_cflag & ~tcflag_t(CSIZE | CLOCAL | CRTSCTS)) | CS7 | PARENB | CREAD | HUPCL;
+    t.c_lflag = ICANON | ECHO | ECHOE | ISIG | IEXTEN;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VSTOP] = 0x13;
+    ::cfsetispeed(&t, B2400);
+    ::cfsetospeed(&t, B2400);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
+}
+
+std::string settingsOf(int fd) {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return "unreadable";
+    return hex(QByteArray(reinterpret_cast<const char*>(&t), sizeof t)).toStdString();
+}
+
+bool isExclusive(int fd) {
+    int on = 0;
+    return ::ioctl(fd, TIOCGEXCL, &on) == 0 && on;
+}
+
+// Another program holding a terminal: a child process that opens it, takes
+// the lock of its kind, and keeps it until the object goes.
+class HeldByChild {
+public:
+    enum class Kind { Open, Exclusive, Flock };
+
+    HeldByChild(const QString& device, Kind kind) {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        const QByteArray path = device.toLocal8Bit();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+            const bool held = fd >= 0 && (kind != Kind::Exclusive || ::ioctl(fd, TIOCEXCL) == 0) &&
+                              (kind != Kind::Flock || ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+            const char answer = held ? 'y' : 'n';
+            (void)!::write(ready[1], &answer, 1);
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char answer = 0;
+        m_held = m_pid > 0 && ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+        ::close(ready[0]);
+    }
+    ~HeldByChild() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    HeldByChild(const HeldByChild&) = delete;
+    HeldByChild& operator=(const HeldByChild&) = delete;
+    bool isHeld() const { return m_held; }
+
+private:
+    pid_t m_pid = -1;
+    bool m_held = false;
+};
+
+bool probe(const QString& device, PosixSerialPort& port) {
+    return probePort(7, port, LineOptions{},
+                     [device](const QString& n) { return n == "COM7" ? device : QString(); });
+}
 
 } // namespace
 
@@ -107,6 +193,91 @@ TEST(PosixSerialPort, PtyHasNoModemLinesAndReadsThroughItsBuffer) {
     EXPECT_EQ(p.queuedOutput(), 0);
     ASSERT_TRUE(p.writeByte(0x8D));
     EXPECT_EQ(hex(pty.read(1)), "8D");
+}
+
+// The tty layer hands a peer's bytes to the reader from a work queue, and
+// FIONREAD counts only what has been handed over: right after the machine's
+// write it often says 0. The port must see an XOFF the moment it was sent.
+TEST(PosixSerialPort, SeesWhatThePeerWroteJustBefore) {
+    PtyPair pty;
+    PosixSerialPort p;
+    ASSERT_TRUE(p.open(pty.slavePath()));
+    int missed = 0;
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_TRUE(pty.write("\x13"));
+        if (p.queuedInput() != 1)
+            ++missed;
+        while (p.queuedInput() > 0)
+            p.readByte();
+    }
+    EXPECT_EQ(missed, 0);
+}
+
+// --- the port probe ---------------------------------------------------------------
+
+TEST(ProbePort, LeavesAFreeTerminalExactlyAsItWas) {
+    PtyPair pty;
+    setCooked(pty.slave());
+    const std::string before = settingsOf(pty.slave());
+    PosixSerialPort port;
+    EXPECT_EQ(port.probe(pty.slavePath()), PortState::Free) << port.lastError().toStdString();
+    EXPECT_TRUE(probe(pty.slavePath(), port));
+    EXPECT_EQ(settingsOf(pty.slave()), before) << "no line setting changed";
+    EXPECT_FALSE(isExclusive(pty.slave()));
+    PosixSerialPort transfer; // no lock left behind
+    EXPECT_TRUE(transfer.open(pty.slavePath())) << transfer.lastError().toStdString();
+}
+
+TEST(ProbePort, ATerminalAnotherProgramHoldsIsBusyAndUntouched) {
+    using Kind = HeldByChild::Kind;
+    for (const Kind kind : {Kind::Open, Kind::Exclusive, Kind::Flock}) {
+        SCOPED_TRACE(int(kind));
+        PtyPair pty;
+        setCooked(pty.slave());
+        const std::string before = settingsOf(pty.slave());
+        HeldByChild holder(pty.slavePath(), kind);
+        ASSERT_TRUE(holder.isHeld());
+        PosixSerialPort port;
+        EXPECT_EQ(port.probe(pty.slavePath()), PortState::Busy);
+        EXPECT_TRUE(port.lastError().contains("in use by process")) << port.lastError().toStdString();
+        EXPECT_FALSE(probe(pty.slavePath(), port));
+        EXPECT_EQ(settingsOf(pty.slave()), before);
+        EXPECT_EQ(isExclusive(pty.slave()), kind == Kind::Exclusive) << "the holder's exclusive use stays";
+    }
+}
+
+TEST(ProbePort, ALockOrExclusiveUseInThisProgramIsBusyToo) {
+    PtyPair pty;
+    {
+        PosixSerialPort transfer; // a transfer holds it: lock and exclusive use
+        ASSERT_TRUE(transfer.open(pty.slavePath()));
+        PosixSerialPort port;
+        EXPECT_EQ(port.probe(pty.slavePath()), PortState::Busy);
+        EXPECT_TRUE(isExclusive(pty.slave())) << "the probe leaves the transfer's exclusive use alone";
+        PosixSerialPort second;
+        EXPECT_FALSE(second.open(pty.slavePath())) << "and its lock";
+    }
+    const int fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    PosixSerialPort port;
+    EXPECT_EQ(port.probe(pty.slavePath()), PortState::Busy);
+    EXPECT_TRUE(port.lastError().contains("locked")) << port.lastError().toStdString();
+    ::close(fd);
+    EXPECT_EQ(port.probe(pty.slavePath()), PortState::Free) << port.lastError().toStdString();
+}
+
+TEST(ProbePort, WhatIsNoTerminalIsUnavailableAndNeverBlocks) {
+    TempHome home;
+    home.write("plain.txt", "x");
+    const QString fifo = home.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    PosixSerialPort port;
+    for (const QString& path : {home.file("plain.txt"), fifo, home.path(), QString("/dev/null"),
+                                QString("/dev/tornyx-no-such-port")}) {
+        EXPECT_EQ(port.probe(path), PortState::Unavailable) << path.toStdString();
+        EXPECT_FALSE(port.lastError().isEmpty());
+    }
 }
 
 TEST(OpenLineOverPty, MissingAndHeldPortsGiveTheNotOpenMessage) {
@@ -202,6 +373,27 @@ TEST(OpenLineOverPty, AHungUpLineStopsTheWriterWithALogLine) {
         stopped = r.s.writeChar('A');
     EXPECT_TRUE(stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(4));
+    EXPECT_TRUE(r.s.log().text().endsWith("  通信ﾎﾟｰﾄ書込み不良の為中止\n"))
+        << r.s.log().text().toStdString();
+}
+
+TEST(OpenLineOverPty, AWriteThatCannotLeaveStillTimesOut) {
+    PtyRig r;
+    ASSERT_TRUE(r.s.openLine(SendKind, r.profile, r.options));
+    r.s.setCodeMode(CodeMode::Raw);
+    platform::Timeouts t = *r.port.timeouts();
+    t.writeTotalConstantMs = 200;
+    ASSERT_TRUE(r.port.setTimeouts(t));
+    // A machine that stops reading without an XOFF: the terminal fills up.
+    int filled = 0;
+    while (r.port.writeByte('x'))
+        ++filled;
+    ASSERT_GT(filled, 1000);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(r.s.writeChar('A'));
+    const auto took = std::chrono::steady_clock::now() - t0;
+    EXPECT_GE(took, std::chrono::milliseconds(190));
+    EXPECT_LT(took, std::chrono::seconds(2));
     EXPECT_TRUE(r.s.log().text().endsWith("  通信ﾎﾟｰﾄ書込み不良の為中止\n"))
         << r.s.log().text().toStdString();
 }

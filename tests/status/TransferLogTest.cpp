@@ -1,11 +1,14 @@
 #include "status/TransferLog.h"
 
+#include "support/DiskFaults.h"
 #include "support/QtPrinters.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTimeZone>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -133,6 +136,64 @@ TEST(TransferLogFile, UnwritableFolderAnswersFalse) {
     // A folder in the place of the file cannot be replaced.
     ASSERT_TRUE(QDir(home.path()).mkdir("Tornyx_S.log"));
     EXPECT_FALSE(log.write(TransferLog::Send));
+}
+
+TEST(TransferLogFile, FullDiskRemovesTheOldLogKeepsTheAccountAndReports) {
+    TempHome home;
+    QByteArray old;
+    while (old.size() < 1400)
+        old += "2010/07/08 09:00:00  an earlier receive\r\n";
+    home.write("Tornyx_R.log", old);
+    StepClock clock;
+    TransferLog log = japaneseLog(clock);
+    log.setFolder(home.path());
+    QStringList reports;
+    log.setWriteReport(
+        [&](int kind, const QString& error) { reports << QString::number(kind) + ":" + error; });
+    log.start("  receive\n");
+    for (int i = 0; i < 60; ++i)
+        log.append("  a line of this receive\n");
+    {
+        tornyx::test::FileSizeLimit full(1000);
+        EXPECT_FALSE(log.write(TransferLog::Receive));
+    }
+    EXPECT_FALSE(QFile::exists(home.file("Tornyx_R.log"))) << "an old log must not pass for this one";
+    ASSERT_NE(log.unwritten(TransferLog::Receive), nullptr);
+    EXPECT_EQ(log.unwritten(TransferLog::Receive)->text, log.text());
+    EXPECT_TRUE(log.unwritten(TransferLog::Receive)->error.startsWith(home.file("Tornyx_R.log") + ": "));
+    EXPECT_EQ(log.unwritten(TransferLog::Send), nullptr);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(reports[0], "2:" + log.unwritten(TransferLog::Receive)->error);
+
+    log.start("  next\n");
+    ASSERT_TRUE(log.write(TransferLog::Receive));
+    EXPECT_EQ(log.unwritten(TransferLog::Receive), nullptr);
+    EXPECT_EQ(reports.last(), "2:");
+}
+
+TEST(TransferLogFile, OldLogThatCannotBeRemovedIsNamedOutOfDate) {
+    TempHome home;
+    ::chmod(QFile::encodeName(home.path()).constData(), 0755);
+    QDir(home.path()).mkdir("locked");
+    home.write("locked/Tornyx_S.log", "old\r\n");
+    ::chmod(QFile::encodeName(home.file("locked/Tornyx_S.log")).constData(), 0444);
+    ::chmod(QFile::encodeName(home.file("locked")).constData(), 0555);
+    const QString folder = home.file("locked");
+    const int rc = tornyx::test::runInChild(
+        [&] {
+            TransferLog log;
+            log.setFolder(folder);
+            log.start("  send\n");
+            if (log.write(TransferLog::Send) || !log.unwritten(TransferLog::Send))
+                return 1;
+            return log.unwritten(TransferLog::Send)
+                           ->error.contains(QStringLiteral(u"前回の通信のﾛｸﾞが残っています"))
+                       ? 0
+                       : 2;
+        },
+        tornyx::test::ChildUser::Unprivileged);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(home.read("locked/Tornyx_S.log"), "old\r\n");
 }
 
 TEST(TransferLogView, ReadsBackTheStoredAccountOrNamesTheMissingFile) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 namespace tornyx::test {
@@ -21,6 +22,8 @@ public:
         ++m_sleeps;
         if (us > 0)
             m_now += us;
+        if (oversleep)
+            m_now += oversleep(m_sleeps);
         checkCap();
     }
     void advanceTo(std::int64_t us) {
@@ -29,6 +32,9 @@ public:
         checkCap();
     }
     int sleeps() const { return m_sleeps; }
+
+    // How much later than asked the n-th sleep ends, as on a busy computer.
+    std::function<std::int64_t(int n)> oversleep;
 
 private:
     static constexpr std::int64_t StartUs = 1000000;

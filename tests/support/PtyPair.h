@@ -18,6 +18,8 @@ public:
 
     bool isValid() const { return m_master >= 0; }
     int master() const { return m_master; }
+    // The pair's own descriptor of the slave (to read its settings).
+    int slave() const { return m_slave; }
     QString slavePath() const { return m_slavePath; }
 
     bool write(const QByteArray& bytes);

@@ -43,8 +43,11 @@ public:
     Wire(int fd, const Config& c) : m_fd(fd), m_pace(c.pace), m_batchUs(c.batchUs) {
         const int bits = 1 + c.dataBits + c.parityBits + c.stopBits;
         m_charUs = c.baud > 0 ? (std::int64_t(bits) * 1000000 + c.baud - 1) / c.baud : 0;
+        m_lineRate = double(c.baud) / bits;
     }
     std::int64_t charUs() const { return m_charUs; }
+    // Characters per second, exact (charUs is rounded up: 0.5% slow at 115200).
+    double lineRate() const { return m_lineRate; }
 
     // Waits until the PC has the slave open (the master reports a hang-up
     // while nobody has).
@@ -64,6 +67,12 @@ public:
     int read(std::int64_t deadline, bool paced = true) {
         if (m_batchUs > 0)
             return readBatched(deadline, paced);
+        if (!m_queue.empty()) {
+            const auto [b, at] = m_queue.front();
+            m_queue.pop_front();
+            m_lastArrival = at;
+            return b;
+        }
         for (;;) {
             const std::int64_t now = nowUs();
             if (paced && m_pace && now < m_nextRead) {
@@ -108,6 +117,28 @@ public:
         }
     }
     std::int64_t lastArrival() const { return m_lastArrival; }
+
+    // Unpaced, the bytes already here when the machine sends its XOFF came
+    // before it, however late the machine gets round to reading them. That
+    // includes what the kernel is still handing over from its work queue
+    // (which a loaded computer may delay for milliseconds): a read that finds
+    // nothing handed over waits for it, so read until none is left, and count
+    // them all as here at the XOFF. Paced, they are still on the modelled line
+    // and come after it, as on a real one.
+    void takeWaiting() {
+        if (m_pace)
+            return;
+        const std::int64_t t = nowUs();
+        unsigned char buf[4096];
+        for (std::size_t taken = 0; taken < 65536;) {
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            for (ssize_t i = 0; i < n; ++i)
+                m_queue.push_back({buf[i], t});
+            taken += std::size_t(n);
+        }
+    }
 
     // The framing the PC's side of the pseudo-terminal is set to now, as
     // "19200-8N2" ("-" when it cannot be read): shows what a device server
@@ -219,6 +250,7 @@ private:
     int m_fd;
     bool m_pace;
     std::int64_t m_charUs = 0;
+    double m_lineRate = 0;
     std::int64_t m_nextRead = 0;
     std::int64_t m_nextWrite = 0;
     std::int64_t m_lastArrival = 0;
@@ -262,7 +294,7 @@ void report(const Result& r, const Wire& w, const Config& c) {
     double rate = 0;
     if (r.times.size() > 1 && last > first)
         rate = double(r.times.size() - 1) * 1e6 / double(last - first);
-    const double lineRate = w.charUs() > 0 ? 1e6 / double(w.charUs()) : 0;
+    const double lineRate = w.lineRate();
     std::printf(
         "result mode=%s end=%s bytes=%zu data=%zu sent=%ld after_xoff=%ld xoffs=%ld overflow=%ld "
         "starved=%ld pauses=%ld max_fill=%d span_us=%lld held_us=%lld rate=%.1f line_rate=%.1f tty=%s\n",
@@ -328,6 +360,7 @@ public:
         auto sendXoff = [&] {
             m_wire.write(m_c.pauseChar);
             xoffSentAt = nowUs();
+            m_wire.takeWaiting();
             xoffed = true;
             episode = 0;
             ++r.xoffs;

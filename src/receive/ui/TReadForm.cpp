@@ -228,7 +228,7 @@ void TReadForm::Button1Click() {
     for (const ProgramHeader& p : uncheckedPrograms(&ticked))
         unticked.add(p);
     if (ticked == 0) {
-        m_host.errorBox(this, splittext::nothingTicked());
+        m_host.showError(this, splittext::nothingTicked());
         return;
     }
     const IndexedText& text = m_host.editorText();
@@ -248,7 +248,7 @@ void TReadForm::Button1Click() {
     ProgressBar1->setValue(ProgressBar1->maximum());
 
     if (!result.ok()) {
-        m_host.errorBox(this, splittext::stopped(result));
+        m_host.showError(this, splittext::stopped(result));
         setSplitControlsEnabled(true);
         ProgressBar1->setValue(0);
         return;
@@ -266,7 +266,7 @@ void TReadForm::Button5Click() {
     for (const ProgramHeader& p : uncheckedPrograms(&ticked))
         excluded.add(p);
     if (ticked == 0) {
-        m_host.errorBox(this, splittext::nothingToSend());
+        m_host.showError(this, splittext::nothingToSend());
         return;
     }
     Button1->setEnabled(false);
@@ -314,7 +314,7 @@ void TReadForm::done(int result) {
     // The options decide the "%" lines of the next split; losing them
     // silently would change the files.
     if (!saved)
-        m_host.errorBox(parentWidget(), text::writeFailed(m_optionFile, error));
+        m_host.showError(parentWidget(), text::writeFailed(m_optionFile, error));
 }
 
 } // namespace tornyx

@@ -27,14 +27,14 @@ public:
     virtual std::optional<QString> chooseFolder(QWidget* owner, const QString& caption,
                                                 const QString& start) = 0;
     // Boxes placed 50 pixels right of and below the owner's corner.
-    virtual void errorBox(QWidget* owner, const QString& text) = 0;
+    virtual void showError(QWidget* owner, const QString& text) = 0;
     virtual void informationBox(QWidget* owner, const QString& text) = 0;
     virtual bool warningYesNo(QWidget* owner, const QString& text) = 0;
 
     // The editor text and its document.
     virtual const IndexedText& editorText() = 0;
     virtual QString documentPath() = 0;
-    virtual bool isModified() = 0;
+    virtual bool isModified() const = 0;
 
     // The main window is disabled while the dialog is open.
     virtual void setMainWindowEnabled(bool enabled) = 0;

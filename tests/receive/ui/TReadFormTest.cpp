@@ -61,7 +61,7 @@ struct FakeReadHost : ReadFormHost {
         folders.pop_front();
         return f;
     }
-    void errorBox(QWidget* owner, const QString& t) override { boxes.push_back({"error", t, owner}); }
+    void showError(QWidget* owner, const QString& t) override { boxes.push_back({"error", t, owner}); }
     void informationBox(QWidget* owner, const QString& t) override {
         boxes.push_back({"information", t, owner});
     }
@@ -71,7 +71,7 @@ struct FakeReadHost : ReadFormHost {
     }
     const IndexedText& editorText() override { return *text; }
     QString documentPath() override { return path; }
-    bool isModified() override { return modified; }
+    bool isModified() const override { return modified; }
     void setMainWindowEnabled(bool enabled) override { main->setEnabled(enabled); }
     void dialogClosed() override { ++closed; }
     void splitDone(bool wasModified) override { splitsDone.push_back(wasModified); }
