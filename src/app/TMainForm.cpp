@@ -311,6 +311,7 @@ void TMainForm::buildMenus() {
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(jump);
     PopupMenu1->addAction(jump_bp);
+    buildRestartMenus();
 }
 
 void TMainForm::buildToolbar() {

@@ -44,6 +44,8 @@ class Prompts;
 class ReplaceDialog;
 class SettingsWiring;
 class TAutoForm;
+class TBudgetForm;
+class TRestartForm;
 class TPrintCtrlDlg;
 class TReadForm;
 class TSearchFiles;
@@ -256,6 +258,12 @@ public:
     // files to the document, through the window.
     void connectDncForm(TDncForm& form);
 
+    // --- restart and drip-feed budget (TMainFormRestart.cpp) ---
+    void restartClick(); // popup "途中再開(ｶｰｿﾙ位置)..."
+    // Popup "DNC送信ﾁｪｯｸ..." (0: the last start program) and "送信ﾁｪｯｸ" of the
+    // DNC set-up dialog (its start program).
+    void checkDripBudget(int startLine);
+
     // --- the log view (TMainFormLog.cpp): tags 1 send, 2 receive, 3 DNC, 4 end ---
     void Menu_sendClick(int tag);
     void endLogView();
@@ -331,6 +339,10 @@ private:
     // it. The bytes of the file, 4294967295 when it cannot be opened.
     double load(NcEditor* editor, const QString& path, bool asDocument);
     void clearBreakpointMark();
+    void buildRestartMenus();
+    int defaultStartProgram();
+    std::optional<RunRestart> chooseRestart(bool dnc, int startProgram);
+    Start chooseDncRestart(int startProgram);
 
     // RunDisplay
     void setProgramLabel(const QString& text) override;
@@ -427,6 +439,9 @@ private:
     TDncForm* m_dncForm = nullptr;        // the DNC set-up dialog
     SettingsWiring* m_settings = nullptr; // a child of the window
     TReadForm* m_readForm = nullptr;      // the split-save and selective-send dialog
+    TRestartForm* m_restartForm = nullptr;
+    TBudgetForm* m_budgetForm = nullptr;
+    int m_restartStart = 0; // the DNC start program of the last restart or check
     QActionGroup* m_profileGroup = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QRect m_rememberedGeometry;

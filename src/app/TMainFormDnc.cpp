@@ -18,6 +18,7 @@ void TMainForm::connectDncForm(TDncForm& form) {
     form.askYesNo = [this](const QString& text) {
         return showMessage(Kind::Warning, text, Buttons::YesNo, QString()) == Answer::Yes;
     };
+    form.budgetCheck = [this](int startLine) { checkDripBudget(startLine); };
 }
 
 DncPrompts::Start TMainForm::chooseDncStart() {
@@ -26,6 +27,8 @@ DncPrompts::Start TMainForm::chooseDncStart() {
         connectDncForm(*m_dncForm);
     }
     const std::optional<int> start = m_dncForm->choose(m_desk->programs().entries(), frameGeometry());
+    if (start && *start > 0 && m_dncForm->restartRequested())
+        return chooseDncRestart(*start);
     return start ? Start{true, *start} : Start{false, 0};
 }
 

@@ -33,7 +33,9 @@ TransferDesk::TransferDesk(const Services& services, const DeskViews& views)
     : m_clock(services.clock), m_home(services.home), m_commands(services.commands), m_views(views),
       m_session(services.port, views.line, services.clock, services.now),
       m_send(m_session, views.editor, views.display, m_programs, m_state),
-      m_dnc(m_session, views.editor, views.display, m_programs, views.dncPrompts, m_state) {
+      m_dnc(m_session, views.editor, views.display, m_programs, views.dncPrompts, m_state),
+      m_watch(views.display, m_session) {
+    m_dnc.setWatch(&m_watch);
     m_session.setPortResolver(
         [home = m_home](const QString& name) { return platform::portDevicePath(name, home); });
     m_session.log().setFolder(m_home.folder());
@@ -86,6 +88,14 @@ ReceiveOptions TransferDesk::receiveOptions() const {
     return r;
 }
 
+nc::RestartSettings TransferDesk::restartSettings() const {
+    return nc::readRestartSettings(m_home.profileFile(), m_options.setNo);
+}
+
+nc::ReaderSettings TransferDesk::readerSettings(bool dnc) const {
+    return nc::readerSettingsFor(restartSettings(), m_options.isOn(Opt::SendAfterComment), dnc);
+}
+
 // ---------------------------------------------------------------- start-up
 
 void TransferDesk::setOrder(const CommandLineState& order) {
@@ -124,7 +134,11 @@ void TransferDesk::repeatPressed(bool shiftHeld) {
     startSend(true, shiftHeld);
 }
 
-void TransferDesk::startSend(bool repeat, bool shiftHeld) {
+void TransferDesk::restartPressed(const RunRestart& restart) {
+    startSend(false, false, &restart);
+}
+
+void TransferDesk::startSend(bool repeat, bool shiftHeld, const RunRestart* restart) {
     if (m_running)
         return;
     m_repeat = repeat;
@@ -158,12 +172,19 @@ void TransferDesk::startSend(bool repeat, bool shiftHeld) {
             log.start(LogSend);
             log.append(LogDnc);
             log.append(fileLine);
-            runDnc();
+            runDnc(restart && restart->dnc ? &*restart->dnc : nullptr);
         } else {
             showError(IndexBusy);
             m_views.display.leaveTransferMode();
             editor.setReadOnly(false);
         }
+        return;
+    }
+    if (restart) {
+        // Not all of the text: the head's own log lines say from where.
+        log.start(LogSend);
+        log.append(fileLine);
+        runSend({}, restart);
         return;
     }
     if (!ctx.options.selectPrograms) {
@@ -215,11 +236,15 @@ void TransferDesk::selectionCancelled() {
     updateTicking();
 }
 
-void TransferDesk::runSend(const ExcludedPrograms& excluded) {
+void TransferDesk::runSend(const ExcludedPrograms& excluded, const RunRestart* restart) {
     SendRun::Request r;
     r.context = sendContext();
     r.repeat = m_repeat;
     r.excludedPrograms = excluded;
+    if (restart) {
+        r.startLine = restart->line;
+        r.head = restart->head;
+    }
     if (m_shiftHeld)
         m_state.exitAfterTransfer = true;
     m_running = true;
@@ -229,12 +254,15 @@ void TransferDesk::runSend(const ExcludedPrograms& excluded) {
     afterRun(outcome, outcome == RunOutcome::Completed);
 }
 
-void TransferDesk::runDnc() {
+void TransferDesk::runDnc(const DncRestart* restart) {
     if (m_shiftHeld)
         m_state.exitAfterTransfer = true;
     m_running = true;
     updateTicking();
-    const RunOutcome outcome = m_dnc.run(sendContext(), m_repeatCount);
+    const SendContext ctx = sendContext();
+    m_watch.configure(readerSettings(true), platform::toSjis(ctx.profile.send.sendMsg));
+    const RunOutcome outcome = m_dnc.run(ctx, m_repeatCount, restart);
+    m_watch.finish();
     m_running = false;
     afterRun(outcome, outcome == RunOutcome::Completed);
 }

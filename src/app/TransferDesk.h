@@ -5,6 +5,8 @@
 #include "dnc/DncRun.h"
 #include "editor/ProgramIndex.h"
 #include "editor/ProgramSelection.h"
+#include "nc/DripWatch.h"
+#include "nc/RestartHeader.h"
 #include "platform/Paths.h"
 #include "platform/SystemCommands.h"
 #include "profiles/CommProfile.h"
@@ -37,6 +39,15 @@ struct DocumentState {
     quint32 size = 0;        // bytes of the file last loaded
     double sizeValue = 0;    // the number last shown in the size panel
     int breakpointLine = -1; // 1-based; -1 for none
+};
+
+// A run that begins inside the program, as the restart dialog set it up:
+// the send run from a line, or the DNC run from its restart point; each
+// sends the head first.
+struct RunRestart {
+    int line = 1; // 1-based (send run)
+    RestartHead head;
+    std::optional<DncRestart> dnc;
 };
 
 // What the desk asks of the window besides the run display, the editor and
@@ -121,6 +132,11 @@ public:
     LineOptions lineOptions() const;
     SendContext sendContext() const;
     ReceiveOptions receiveOptions() const;
+    // The active profile's restart template and budget settings
+    // (Setting.ini, section "Restart"n).
+    nc::RestartSettings restartSettings() const;
+    // How the NC reader reads the program for a send run or a DNC run.
+    nc::ReaderSettings readerSettings(bool dnc) const;
 
     // --- start-up --------------------------------------------------------
     // The transfer the command line ordered (at most one), started at the
@@ -138,6 +154,9 @@ public:
     // The selection dialog was left without sending: the post-transfer step
     // gives the window back.
     void selectionCancelled();
+    // The restart dialog's "送信開始": the run of the active profile from
+    // the block the operator chose, after the head he read.
+    void restartPressed(const RunRestart& restart);
     void stopPressed(); // SpeedButton13 "中止", Esc, F3
     void stepPressed(); // SpeedButton14 "ｽﾃｯﾌﾟ", the space bar
     // The window is closing. True when a run is in progress: it is asked to
@@ -150,10 +169,10 @@ public:
     bool isPostTransferDue() const { return m_timer1DueUs.has_value(); }
 
 private:
-    void startSend(bool repeat, bool shiftHeld);
-    void runSend(const ExcludedPrograms& excluded);
+    void startSend(bool repeat, bool shiftHeld, const RunRestart* restart = nullptr);
+    void runSend(const ExcludedPrograms& excluded, const RunRestart* restart = nullptr);
     QList<ProgramHeader> selectablePrograms() const;
-    void runDnc();
+    void runDnc(const DncRestart* restart = nullptr);
     void runReceive(bool ordered, const QString& orderedPath, bool shiftHeld);
     void afterRun(RunOutcome outcome, bool completed);
     void postTransfer(); // Timer1
@@ -173,6 +192,7 @@ private:
     TransferSession m_session;
     SendRun m_send;
     DncRun m_dnc;
+    nc::DripWatch m_watch;
 
     bool m_running = false;
     bool m_repeat = false;

@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include <utility>
+
 namespace tornyx {
 
 namespace {
@@ -29,6 +31,7 @@ const QString LogMissing = QStringLiteral(u"  ﾌﾟﾛｸﾞﾗﾑが見当た�
 const QString LogNoTarget = QStringLiteral(u"  飛び先が見当たりません\n");
 const QString LogTooDeep = QStringLiteral(u"  ｻﾌﾞﾌﾟﾛｸﾞﾗﾑ呼出のﾈｽﾄが深すぎる為中止\n");
 const QString LogNoStart = QStringLiteral(u"  ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑが見当たりません\n");
+const QString LogNoRestart = QStringLiteral(u"  再開ﾌﾞﾛｯｸが見当たりません\n");
 const QString LogElapsed = QStringLiteral(u"  経過時間 ");
 const QString LogCompleted = QStringLiteral(u"  DNC送信完了\n");
 
@@ -58,12 +61,19 @@ Step DncRun::chooseStart() {
     if (!m_firstPass)
         return Step::Continue; // the start line chosen on the first pass is kept
     m_startLine = 0;
+    if (m_restart) {
+        // Chosen in the restart dialog before the run began.
+        m_state.errorNumber = ErrConfirmed;
+        return takeRestart(*m_restart) ? Step::Continue : Step::Stop;
+    }
     const DncPrompts::Start answer = m_prompts.chooseDncStart();
     if (!answer.confirmed) {
         m_state.errorNumber = ErrCancelled;
         return Step::Stop;
     }
     m_state.errorNumber = ErrConfirmed;
+    if (answer.restart)
+        return takeRestart(*answer.restart) ? Step::Continue : Step::Stop;
     if (answer.startLine <= 0)
         return Step::Stop;
     // A program deleted after the list was built: nothing to start from.
@@ -81,10 +91,66 @@ Step DncRun::chooseStart() {
     return Step::Continue;
 }
 
+// The restart's start program and block; false when the text has no such
+// lines (the run stops with its log line).
+bool DncRun::takeRestart(const DncRestart& restart) {
+    const DncStartPoint& p = restart.point;
+    const int lines = lastLine();
+    const auto inText = [lines](int line1) { return line1 >= 1 && line1 <= lines; };
+    if (!inText(restart.startProgram)) {
+        m_steps.logAppend(LogNoStart);
+        return false;
+    }
+    bool tables = inText(p.line) && p.level >= 0 && p.level < Levels;
+    for (int l = 0; tables && l < p.level; ++l)
+        tables = inText(p.returnLine[size_t(l)]) && inText(p.levelStart[size_t(l + 1)]);
+    if (!tables) {
+        m_steps.logAppend(LogNoRestart);
+        return false;
+    }
+    m_restart = restart;
+    m_startLine = restart.startProgram;
+    const QByteArray line = lineAt(p.line - 1);
+    m_label = ProgramPrefix + platform::fromSjis(lineAt(m_startLine - 1));
+    m_display.setProgramLabel(m_label);
+    m_editor.selectLine(p.line - 1, int(line.size()));
+    m_editor.focus();
+    m_editor.setReadOnly(true);
+    return true;
+}
+
+// The head, then the call tables the run has at the restart block.
+bool DncRun::continueAtRestart() {
+    const DncRestart r = *m_restart;
+    m_restart.reset(); // a repeat's next pass begins at the start program
+    if (m_steps.sendRestartHead(r.head, ErrLineChar, ErrEndOfLine) == Step::Stop)
+        return true;
+    const DncStartPoint& p = r.point;
+    const auto labelOf = [this](int line1) {
+        return line1 > 0 ? ProgramPrefix + platform::fromSjis(lineAt(line1 - 1)) : m_label;
+    };
+    m_current = p.line;
+    m_level = p.level;
+    m_returnLine = p.returnLine;
+    m_count = p.count;
+    m_levelStart = p.levelStart;
+    for (int l = 0; l < Levels; ++l)
+        m_savedLabel[size_t(l)] = l < p.level ? labelOf(p.savedLabelLine[size_t(l)]) : QString();
+    m_label = labelOf(p.labelLine);
+    m_display.setProgramLabel(m_label);
+    m_words = p.pendingWords;
+    showLevel(m_count[size_t(m_level)] > 1);
+    return false;
+}
+
 // ---------------------------------------------------------------- the run
 
-RunOutcome DncRun::run(const SendContext& context, int firstPass) {
+RunOutcome DncRun::run(const SendContext& context, int firstPass, const DncRestart* restart) {
     m_inRun = true;
+    if (restart)
+        m_restart = *restart;
+    else
+        m_restart.reset();
     m_steps.beginRun(context);
     m_eob = endOfBlock(context.profile.send.crlfType);
     m_firstPass = true;
@@ -133,6 +199,10 @@ DncRun::Pass DncRun::runPass() {
     m_count.fill(1);
     showLevel(false);
     m_state.startLine = QStringLiteral(u"開始 ") + m_session.log().stamp() + '\n';
+    if (m_restart && continueAtRestart())
+        return Pass::Stopped;
+    if (m_watch)
+        m_watch->passStarted();
     if (lineLoop())
         return Pass::Stopped;
     return complete() ? Pass::Stopped : Pass::Completed;
@@ -293,10 +363,12 @@ bool DncRun::transmit(const QByteArray& line, bool loneLf) {
     for (char c : std::as_const(m_words))
         if (m_steps.writeData(static_cast<unsigned char>(c)))
             return stop();
-    m_words.clear();
+    const QByteArray words = std::exchange(m_words, {});
     m_state.errorNumber = ErrEndOfLine;
     if (m_steps.writeGroup(m_eob))
         return stop();
+    if (m_watch)
+        m_watch->lineSent(m_current - 1, line, words);
     m_session.pumpEvents();
     return m_steps.context().options.stepSendEnabled && m_steps.stepWait() == Step::Stop;
 }

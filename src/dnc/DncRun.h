@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dnc/DncCalls.h"
+#include "dnc/DncStartPoint.h"
 #include "send/SendSteps.h"
 #include "serial/LineHost.h"
 
@@ -9,11 +10,21 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace tornyx {
 
 class ProgramIndex;
 class TransferSession;
+
+// A DNC run that begins inside the program: its start program (the passes
+// of a repeat begin there), the call tables at the block it continues at,
+// and the head sent before that block.
+struct DncRestart {
+    int startProgram = 0; // 1-based program-number line
+    DncStartPoint point;
+    RestartHead head;
+};
 
 // What the DNC run asks of the operator: the set-up dialog (TDncForm) with
 // its start program.
@@ -23,8 +34,22 @@ public:
     struct Start {
         bool confirmed = false; // "開始" (also the Yes of the no-selection question)
         int startLine = 0;      // 1-based program-number line; 0 for none
+        // "途中再開": the run begins at the block the operator chose.
+        std::optional<DncRestart> restart;
     };
     virtual Start chooseDncStart() = 0;
+};
+
+// Follows the lines a DNC run sends (the drip-feed monitor).
+class DncWatch {
+public:
+    virtual ~DncWatch() = default;
+    // The program data begins to flow (after the start codes and a restart's
+    // head).
+    virtual void passStarted() = 0;
+    // A line has gone out: its 0-based index, the line and the call words
+    // sent after it (Shift-JIS).
+    virtual void lineSent(int index, const QByteArray& line, const QByteArray& words) = 0;
 };
 
 // The DNC run: drip-feeds the editor lines from the chosen start program and
@@ -39,8 +64,10 @@ public:
            DncPrompts& prompts, TransferState& state);
 
     // All passes of a run; firstPass is the number of the first pass of a
-    // repeat (the repeat button), 0 for a single run.
-    RunOutcome run(const SendContext& context, int firstPass);
+    // repeat (the repeat button), 0 for a single run. With a restart the
+    // first pass asks for no start program and begins at its block.
+    RunOutcome run(const SendContext& context, int firstPass, const DncRestart* restart = nullptr);
+    void setWatch(DncWatch* watch) { m_watch = watch; }
 
     // The call search for a 0-based line; the 0-based index of the called
     // program's number line, or -1. Logs its failures; boxes only with
@@ -62,6 +89,8 @@ private:
     bool enterCall(int index);
     int gotoTarget(int index, int lines);
     void returnToCaller();
+    bool takeRestart(const DncRestart& restart);
+    bool continueAtRestart(); // true when stopped
     void showLevel(bool withCount);
     int lastLine() const;
     QString elapsed() const;
@@ -75,6 +104,8 @@ private:
     DncPrompts& m_prompts;
     TransferState& m_state;
     SendSteps m_steps;
+    DncWatch* m_watch = nullptr;
+    std::optional<DncRestart> m_restart; // of the first pass
 
     QByteArray m_eob;
     bool m_firstPass = true;

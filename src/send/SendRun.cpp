@@ -54,9 +54,19 @@ int32_t SendRun::totalCount() const {
 RunOutcome SendRun::run(const Request& request) {
     m_inRun = true;
     m_excluded = request.excludedPrograms;
+    m_startLine = std::max(1, request.startLine);
+    m_head = request.head;
     m_steps.beginRun(request.context);
-    const RunOutcome outcome = m_steps.runPasses([this] { return runPass() == Pass::Completed; },
-                                                 request.repeat, 1, [] { return 1; });
+    // A restart is the first pass only: the passes of a repeat after it send
+    // the whole text.
+    const RunOutcome outcome = m_steps.runPasses(
+        [this] {
+            const bool completed = runPass() == Pass::Completed;
+            m_startLine = 1;
+            m_head = {};
+            return completed;
+        },
+        request.repeat, 1, [] { return 1; });
     m_inRun = false;
     return outcome;
 }
@@ -66,7 +76,9 @@ SendRun::Pass SendRun::runPass() {
     const SendGroup& s = ctx.profile.send;
     m_session.setWriteFailed(false);
     m_steps.initDisplay();
-    m_indexBuilding = m_programs.entries().isEmpty();
+    // A restart passes only the lines from its block on: the list it would
+    // build would miss the programs above.
+    m_indexBuilding = m_programs.entries().isEmpty() && m_startLine == 1;
     m_state.kind = TransferKind::Send;
     if (!m_session.openLine(SendKind, ctx.profile, ctx.lineOptions)) {
         m_state.errorNumber = ErrNoLine;
@@ -107,7 +119,9 @@ SendRun::Pass SendRun::runPass() {
         m_steps.abort();
         return Pass::Stopped;
     }
-    if (sendLines() == Pass::Stopped)
+    if (m_steps.sendRestartHead(m_head, ErrDataChar, ErrDataEndOfBlock) == Step::Stop)
+        return Pass::Stopped;
+    if (sendLines(m_startLine) == Pass::Stopped)
         return Pass::Stopped;
 
     m_state.estimating = false;
@@ -157,11 +171,12 @@ bool SendRun::sendOspHeader() {
     return false;
 }
 
-SendRun::Pass SendRun::sendLines() {
+SendRun::Pass SendRun::sendLines(int firstLine) {
     const SendContext& ctx = m_steps.context();
     const SendGroup& s = ctx.profile.send;
     m_editor.caretToStart();
-    m_editor.selectLine(0, m_editor.lineCount() > 0 ? int(m_editor.line(0).size()) : 0);
+    m_editor.selectLine(firstLine - 1,
+                        m_editor.lineCount() >= firstLine ? int(m_editor.line(firstLine - 1).size()) : 0);
     m_editor.focus();
     m_state.startLine = QStringLiteral(u"開始 ") + m_session.log().stamp() + '\n';
     const QByteArray eob = endOfBlock(s.crlfType);
@@ -176,7 +191,15 @@ SendRun::Pass SendRun::sendLines() {
         return Pass::Stopped;
     };
     bool skipProgram = false;
-    for (int lineNo = 1; lineNo <= lines; ++lineNo) {
+    // A restart counts the lines above it as sent, and shows the program it
+    // restarts in.
+    for (int lineNo = 1; lineNo < firstLine && lineNo <= lines; ++lineNo) {
+        const QByteArray line = m_editor.line(lineNo - 1);
+        m_state.counters.sentCount += int32_t(line.size()) + (line == "\n" ? 0 : 2);
+        if (isProgramStart(line))
+            m_display.setProgramLabel(ProgramPrefix + platform::fromSjis(line));
+    }
+    for (int lineNo = firstLine; lineNo <= lines; ++lineNo) {
         if (lineNo == m_editor.breakpointLine())
             m_steps.showBreakpoint();
         const QByteArray line = m_editor.line(lineNo - 1);

@@ -24,6 +24,10 @@ public:
         SendContext context;
         bool repeat = false;               // the repeat button: passes until stopped
         ExcludedPrograms excludedPrograms; // programs not to send (selection)
+        // A restart: the first pass begins at this 1-based line, after the
+        // head; the passes of a repeat after it send the whole text.
+        int startLine = 1;
+        RestartHead head;
     };
     // All passes of a run.
     RunOutcome run(const Request& request);
@@ -37,7 +41,7 @@ private:
     enum class Pass { Completed, Stopped };
     Pass runPass();
     bool sendOspHeader();
-    Pass sendLines();
+    Pass sendLines(int firstLine);
     bool feedStopped(int errorNumber);
     bool writeFeed();
     void progressText();
@@ -50,6 +54,8 @@ private:
     SendSteps m_steps;
 
     ExcludedPrograms m_excluded;
+    int m_startLine = 1; // of the pass to come
+    RestartHead m_head;
     bool m_indexBuilding = false;
     bool m_inRun = false;
 };

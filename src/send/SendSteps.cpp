@@ -322,6 +322,34 @@ void SendSteps::wait(int ms) {
     m_session.waitMs(ms, false);
 }
 
+Step SendSteps::sendRestartHead(const RestartHead& head, int charStage, int endOfBlockStage) {
+    for (const QString& l : head.log)
+        logAppend(l);
+    const QByteArray eob = endOfBlock(m_ctx.profile.send.crlfType);
+    for (const QByteArray& line : head.lines) {
+        setState(sendtext::Sending);
+        const FilteredLine out = filterLine(line, 0, m_filter);
+        if (out.percentOnly)
+            continue;
+        m_state.errorNumber = charStage;
+        for (char c : out.chars) {
+            if (writeData(static_cast<unsigned char>(c))) {
+                abort();
+                return Step::Stop;
+            }
+        }
+        m_state.errorNumber = endOfBlockStage;
+        if (writeGroup(eob)) {
+            abort();
+            return Step::Stop;
+        }
+        m_session.pumpEvents();
+        if (m_ctx.options.stepSendEnabled && stepWait() == Step::Stop)
+            return Step::Stop;
+    }
+    return Step::Continue;
+}
+
 Step SendSteps::stepWait() {
     m_state.stepFlag = true;
     for (;;) {

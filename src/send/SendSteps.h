@@ -8,7 +8,9 @@
 #include "status/TransferLog.h"
 #include "status/TransferState.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -39,6 +41,14 @@ struct SendContext {
     SendOptions options;
     LineOptions lineOptions; // what the serial line obeys
     QString documentPath;
+};
+
+// What a run that restarts inside the program sends ahead of its first
+// program line, after the start codes: the header the operator read and
+// edited, and the log lines that record the restart.
+struct RestartHead {
+    QList<QByteArray> lines; // Shift-JIS, without line end
+    QStringList log;
 };
 
 // Which run the steps serve: the DNC run adds 2000 to every error number
@@ -99,6 +109,11 @@ public:
     // The run does not change the document: the modified mark goes back to
     // what it was when the run began.
     void restoreModifiedMark();
+    // The restart head: its log lines, then every line through the
+    // character filter and the data writer with the end of block, one step
+    // per line in step mode. The stages are the run's own for a data
+    // character and an end of block. Stop: aborted already.
+    Step sendRestartHead(const RestartHead& head, int charStage, int endOfBlockStage);
     // All passes of a run. pass() sends one and answers true when it was
     // completed; a pass that stopped or failed ends the run. With repeat,
     // the next pass follows a completed one after the repeat pause, until

@@ -460,6 +460,11 @@ void TransferSession::logPeerFault() {
 bool TransferSession::pauseUntilXon() {
     m_pacer.noteIdle();
     const unsigned char pause = pauseCharacter();
+    struct Held {
+        TransferSession& s;
+        std::int64_t from;
+        ~Held() { s.m_heldUs += s.m_clock.nowUs() - from; }
+    } held{*this, m_clock.nowUs()};
     for (;;) {
         if (m_port.queuedInput() > 0) {
             const std::optional<unsigned char> b = m_port.readByte();

@@ -141,6 +141,11 @@ public:
     bool writeFailed() const { return m_writeFailed; }
     void setWriteFailed(bool failed) { m_writeFailed = failed; }
 
+    // How long the machine has held the writer with its pause character,
+    // in all (microseconds of the session's clock): a drip feed that is
+    // held is not starving.
+    std::int64_t heldUs() const { return m_heldUs; }
+
     // Set by the runs once the program data flows (cleared by openLine).
     bool isDataPhase() const { return m_dataPhase; }
     void setDataPhase(bool on) { m_dataPhase = on; }
@@ -183,6 +188,7 @@ private:
     std::int64_t m_lastPumpUs = 0;
     LinePacer m_pacer;
     std::int64_t m_maxWriteLeadUs = 0;
+    std::int64_t m_heldUs = 0;
 };
 
 // What a probe of "COM"n finds (SerialPort::probe: nothing another program

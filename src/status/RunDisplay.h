@@ -14,6 +14,7 @@ enum class TransferPanel {
     Port = 4,        // port name
     StartSignal = 5, // "Y": the machine's signal starts the data
     Repeat = 6,      // "送信:" + pass counter
+    Supply = 7,      // a DNC run's warning while the line falls behind the control
 };
 
 // The panels of the editing status bar (StatusBar1).

@@ -75,4 +75,33 @@ TEST(TDncForm, ChoiceGivesTheStartLine) {
     EXPECT_EQ(TDncForm::placement(QRect(100, 200, 800, 600), 400), QPoint(300, 315));
 }
 
+// "途中再開" and "送信ﾁｪｯｸ" work on a chosen start program only; the
+// restart closes the dialog with it, the check leaves the dialog open.
+TEST(TDncForm, RestartAndBudgetNeedAStartProgram) {
+    Form f;
+    QList<int> checked;
+    f.form.budgetCheck = [&](int line) { checked << line; };
+    QTimer::singleShot(0, &f.form, [&] {
+        EXPECT_FALSE(f.form.Button5->isEnabled());
+        EXPECT_FALSE(f.form.Button6->isEnabled());
+        f.form.Button5Click(); // nothing chosen: stays open
+        EXPECT_TRUE(f.form.isVisible());
+        f.form.ComboBox1->setCurrentIndex(1);
+        emit f.form.ComboBox1->activated(1);
+        EXPECT_TRUE(f.form.Button6->isEnabled());
+        f.form.Button6->click();
+        EXPECT_TRUE(f.form.isVisible());
+        f.form.Button5->click();
+    });
+    EXPECT_EQ(f.form.choose({"00001-O1", "00005-O100"}, QRect(0, 0, 800, 600)), 5);
+    EXPECT_TRUE(f.form.restartRequested());
+    EXPECT_EQ(checked, QList<int>{5});
+    QTimer::singleShot(0, &f.form, [&] {
+        f.form.ComboBox1->setCurrentIndex(0);
+        f.form.Button1Click();
+    });
+    EXPECT_EQ(f.form.choose({"00001-O1", "00005-O100"}, QRect(0, 0, 800, 600)), 1);
+    EXPECT_FALSE(f.form.restartRequested()) << "a plain start after a restart";
+}
+
 } // namespace

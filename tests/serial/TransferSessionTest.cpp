@@ -379,6 +379,10 @@ TEST(WriteChar, AfterTheMachinesXoffOnlyTheLeadLeaves) {
         for (int i = 0; i < 80; ++i)
             expected += char('A' + i % 26);
         EXPECT_EQ(r.port.written(), expected);
+        // The hold is counted, so a drip feed held by a full buffer is not
+        // taken for one that starves.
+        EXPECT_GE(r.s.heldUs(), xonAt - xoffAt - 2 * r.charUs());
+        EXPECT_LE(r.s.heldUs(), xonAt - xoffAt + maxLead + 2 * r.charUs());
     }
 }
 

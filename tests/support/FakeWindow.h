@@ -24,7 +24,8 @@ public:
     // ---- RunDisplay records
     QMap<int, QString> panels; // by TransferPanel
     QStringList panel1History, panel2History, panel6History;
-    QMap<int, QString> editPanels; // by EditingPanel
+    QMap<int, QStringList> panelHistory; // every text of every panel
+    QMap<int, QString> editPanels;       // by EditingPanel
     QString programLabel;
     int progressMax = -1, progress = -1, progressUpdates = 0;
     int captionMode = 0;
@@ -40,6 +41,7 @@ public:
     void setTransferPanel(TransferPanel p, const QString& t) override {
         const int i = int(p);
         panels[i] = t;
+        panelHistory[i] << t;
         if (i == 1)
             panel1History << t;
         if (i == 2)

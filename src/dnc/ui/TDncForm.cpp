@@ -19,8 +19,9 @@ namespace tornyx {
 namespace {
 const QString NoChoice =
     QStringLiteral(u"ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑ番号が選択されていません｡\nDNC送信を中止しますか「はい(Y)」");
-constexpr int ShortHeight = 150;
-constexpr int TallHeight = 370;
+// With the row of the restart and budget buttons under the original ones.
+constexpr int ShortHeight = 180;
+constexpr int TallHeight = 400;
 const QString PositionSection = QStringLiteral("DncPos");
 } // namespace
 
@@ -46,6 +47,17 @@ TDncForm::TDncForm(QWidget* parent, QString optionFile)
     buttons->addWidget(Button2);
     buttons->addWidget(Button3);
     top->addLayout(buttons);
+    auto* more = new QHBoxLayout;
+    Button5 = new QPushButton(QStringLiteral(u"途中再開"), this);
+    Button6 = new QPushButton(QStringLiteral(u"送信ﾁｪｯｸ"), this);
+    Button5->setObjectName("Button5");
+    Button6->setObjectName("Button6");
+    Button5->setToolTip(QStringLiteral(u"ｽﾀｰﾄﾌﾟﾛｸﾞﾗﾑの途中のﾌﾞﾛｯｸから再開します。"));
+    Button6->setToolTip(QStringLiteral(u"回線の速度でﾃﾞｰﾀの供給が間に合うか調べます。"));
+    more->addWidget(Button5);
+    more->addWidget(Button6);
+    more->addStretch();
+    top->addLayout(more);
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName("GroupBox1");
     auto* group = new QVBoxLayout(GroupBox1);
@@ -63,7 +75,13 @@ TDncForm::TDncForm(QWidget* parent, QString optionFile)
     ProgressBar1->setObjectName("ProgressBar1");
     top->addWidget(ProgressBar1);
 
-    connect(ComboBox1, &QComboBox::activated, this, [this] { Button1->setEnabled(true); });
+    connect(ComboBox1, &QComboBox::activated, this, [this] {
+        Button1->setEnabled(true);
+        Button5->setEnabled(true);
+        Button6->setEnabled(bool(budgetCheck));
+    });
+    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
@@ -86,10 +104,13 @@ std::optional<int> TDncForm::choose(const QStringList& entries, const QRect& mai
     ComboBox1->addItems(entries);
     ComboBox1->setCurrentIndex(-1);
     m_startLine = 0;
+    m_restart = false;
     resize(width(), ShortHeight);
     ProgressBar1->hide();
     GroupBox1->hide();
     Button1->setEnabled(false);
+    Button5->setEnabled(false);
+    Button6->setEnabled(false);
     Button3->setEnabled(true);
     CheckListBox1->clear();
     move(placement(mainWindow, width()));
@@ -113,6 +134,28 @@ void TDncForm::Button1Click() {
     const int line = text.left(5).toInt(&ok);
     m_startLine = ok ? line : 0;
     accept();
+}
+
+int TDncForm::chosenLine() const {
+    bool ok = false;
+    const int line = ComboBox1->currentText().left(5).toInt(&ok);
+    return ok ? line : 0;
+}
+
+void TDncForm::Button5Click() {
+    // A restart belongs to a start program: its run decides the call
+    // levels at the block.
+    m_startLine = chosenLine();
+    if (m_startLine <= 0)
+        return;
+    m_restart = true;
+    accept();
+}
+
+void TDncForm::Button6Click() {
+    const int line = chosenLine();
+    if (line > 0 && budgetCheck)
+        budgetCheck(line);
 }
 
 void TDncForm::Button3Click() {
@@ -174,6 +217,8 @@ void TDncForm::Button4Click() {
     CheckListBox1->clear();
     Label2->clear();
     Button1->setEnabled(false);
+    Button5->setEnabled(false);
+    Button6->setEnabled(false);
 }
 
 void TDncForm::done(int result) {

@@ -60,9 +60,17 @@ public:
     // Top-left corner for the dialog over the main window.
     static QPoint placement(const QRect& mainWindow, int width);
 
+    // "途中再開" closed the dialog: the run starts from a block the
+    // operator chooses next, inside the chosen start program's run.
+    bool restartRequested() const { return m_restart; }
+    // "送信ﾁｪｯｸ": the drip-feed budget from the chosen start line (1-based).
+    std::function<void(int startLine)> budgetCheck;
+
     void Button1Click(); // 開始
     void Button3Click(); // ﾃﾞｰﾀﾁｪｯｸ
     void Button4Click(); // ﾌｧｲﾙ追加
+    void Button5Click(); // 途中再開
+    void Button6Click(); // 送信ﾁｪｯｸ
 
     // Writes the dialog's left and top edges on every way out.
     void done(int result) override;
@@ -72,6 +80,8 @@ public:
     QPushButton* Button2;
     QPushButton* Button3;
     QPushButton* Button4;
+    QPushButton* Button5;
+    QPushButton* Button6;
     QGroupBox* GroupBox1;
     QLabel* Label2;
     QListWidget* CheckListBox1;
@@ -81,7 +91,9 @@ private:
     QString m_optionFile;
     Source m_source;
     DncFileHost* m_fileHost = nullptr;
+    int chosenLine() const; // 0 without a choice
     int m_startLine = 0;
+    bool m_restart = false;
 };
 
 } // namespace tornyx

@@ -62,9 +62,18 @@ TransferStatusBar::TransferStatusBar(QWidget* parent)
                     {80, false, true},
                     {40, true, true},
                     {50, false, true},
-                    {50, false, true}},
+                    {50, false, true},
+                    {0, false, false}},
                    parent) {
     setText(6, QStringLiteral(u"送信:"));
+    // The drip-feed warning takes the rest of the row; it is only ever set
+    // while something is wrong, so it always reads in red.
+    QLabel* supply = panel(7);
+    supply->setMinimumWidth(0);
+    supply->setMaximumWidth(QWIDGETSIZE_MAX);
+    supply->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    supply->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    static_cast<QHBoxLayout*>(layout())->setStretchFactor(supply, 100);
 }
 
 QProgressBar* TransferStatusBar::startProgress() {

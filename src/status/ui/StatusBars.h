@@ -51,7 +51,7 @@ public:
 
 // StatusBar2, shown instead of StatusBar1 while a transfer runs: 0 progress
 // bar or elapsed time, 1 detail, 2 transfer state, 3 code/speed/stop bits,
-// 4 port, 5 start on signal, 6 repeat counter.
+// 4 port, 5 start on signal, 6 repeat counter, 7 the drip-feed warning.
 class TransferStatusBar : public StatusPanels {
     Q_OBJECT
 public:
