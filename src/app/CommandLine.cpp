@@ -90,6 +90,18 @@ void processCommandLine(const QStringList& args, CommandLineState& st, CommandLi
     for (const QString& arg : args) {
         const QString upper = arg.toUpper();
 
+        // 0. A full path of an existing file is that file, whatever its
+        //    name holds: "/nc/PARTS=2.NC" must not order a send of
+        //    "/nc/PART2.NC", nor "/nc/PARTS01=A.NC" join a list.
+        if (arg.startsWith('/') && !isSwitch(upper) && host.fileExists(arg)) {
+            if (!st.commandLineOpened) {
+                st.transferPath = arg;
+                host.openPlainPath(arg);
+                st.commandLineOpened = true;
+            }
+            continue;
+        }
+
         // 1. A member of a multi-file send.
         bool multi = false;
         for (const char* m : MultiMarkers)

@@ -183,6 +183,21 @@ TEST_F(CommandLineTest, PlainPathOpensOnceAndReplacesAfterASend) {
     EXPECT_EQ(st.autoSendRequest, 'Y');
 }
 
+TEST_F(CommandLineTest, AnExistingFullPathIsOpenedWhateverMarkersItsNameHolds) {
+    host.files = {"/nc/PARTS=2.NC", "/nc/PART2.NC", "/nc/PARTS01=A.NC", "/nc/A.NC", "/nc/OUTR=1.NC"};
+    run({"/nc/PARTS=2.NC", "/nc/PARTS01=A.NC", "/nc/OUTR=1.NC"});
+    EXPECT_EQ(host.log, QStringList{"open:/nc/PARTS=2.NC"});
+    EXPECT_EQ(st.transferPath, "/nc/PARTS=2.NC");
+    EXPECT_FALSE(st.requestPending()) << "nothing is sent or received";
+
+    // A path that does not exist keeps its markers' meaning.
+    st = CommandLineState{};
+    st.lastFolder = "/nc";
+    host.log.clear();
+    run({"/nc/PARTS=3.NC"});
+    EXPECT_EQ(host.log, QStringList{"error:" + sendDataMissingText("/nc/PART3.NC")});
+}
+
 TEST_F(CommandLineTest, ArgumentsOfAnyShapeNeverBreakTheRules) {
     QStringList junk = {"",
                         "=",
