@@ -144,10 +144,10 @@ bool PortMap::save(QString* error) {
         ini.writeString(PortsSection, name, device);
     if (!ini.save(error))
         return false;
-    for (const auto& [name, device] : m_changes) {
+    for (const auto& change : m_changes) {
         std::erase_if(m_stored,
-                      [&](const auto& s) { return s.first.compare(name, Qt::CaseInsensitive) == 0; });
-        m_stored.emplace_back(name, device);
+                      [&](const auto& s) { return s.first.compare(change.first, Qt::CaseInsensitive) == 0; });
+        m_stored.push_back(change);
     }
     m_changes.clear();
     return true;
