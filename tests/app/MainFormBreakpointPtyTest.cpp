@@ -5,6 +5,7 @@
 #include "platform/TextCodec.h"
 #include "support/EditorClicks.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/PtyMainForm.h"
 
 #include <QAction>
@@ -19,12 +20,9 @@
 
 using namespace tornyx;
 using test::FakePrompts;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 const QString BreakpointBox = QString::fromUtf16(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄで一時停止中です\n[はい]で再開します\n");
 

@@ -10,6 +10,7 @@
 #include "platform/TextCodec.h"
 #include "status/ui/StatusBars.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/MachineProcess.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
@@ -26,6 +27,7 @@ using namespace tornyx;
 using test::FakePrompts;
 using test::MachineProcess;
 using test::TempHome;
+using test::u;
 
 namespace {
 
@@ -45,10 +47,6 @@ struct DncCase {
 
 void PrintTo(const DncCase& c, std::ostream* os) {
     *os << c.name;
-}
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
 }
 
 class DncThroughTheWindow : public ::testing::TestWithParam<DncCase> {

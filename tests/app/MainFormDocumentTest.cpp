@@ -3,6 +3,7 @@
 #include "platform/TextCodec.h"
 #include "support/DiskFaults.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
 
@@ -26,16 +27,11 @@
 using namespace tornyx;
 using test::FakePrompts;
 using test::hex;
+using test::sj;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
-QByteArray sj(const char16_t* s) {
-    return platform::toSjis(u(s));
-}
 
 void key(QWidget* w, int k, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);

@@ -6,6 +6,7 @@
 #include "status/TransferLog.h"
 #include "support/EditorClicks.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
 
@@ -29,12 +30,9 @@ using namespace tornyx;
 using test::clickGutter;
 using test::FakePrompts;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 void key(QWidget* w, int k, const QString& text = QString(), Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, k, mods, text);

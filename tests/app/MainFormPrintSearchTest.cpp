@@ -6,6 +6,7 @@
 #include "print/ui/TPrintCtrlDlg.h"
 #include "search/ui/TSearchFiles.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/QtPrinters.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
@@ -31,16 +32,11 @@ using namespace tornyx;
 using test::FakePrompts;
 using test::pdfInfo;
 using test::pdfPages;
+using test::sj;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
-QByteArray sj(const char16_t* s) {
-    return platform::toSjis(u(s));
-}
 
 struct PrintSearch : ::testing::Test {
     TempHome home;

@@ -4,6 +4,7 @@
 #include "platform/TextCodec.h"
 #include "status/TransferLog.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/MachineProcess.h"
 #include "support/PtyMainForm.h"
 #include "support/SafeServices.h"
@@ -21,12 +22,9 @@ using namespace tornyx;
 using test::FakePrompts;
 using test::MachineProcess;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 using MainFormPty = test::PtyMainForm<>;
 

@@ -4,6 +4,7 @@
 #include "platform/TextCodec.h"
 #include "receive/ui/TReadForm.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/QtPrinters.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
@@ -25,12 +26,9 @@
 using namespace tornyx;
 using test::FakePrompts;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 struct MainFormSplit : ::testing::Test {
     TempHome home;

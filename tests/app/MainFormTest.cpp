@@ -2,6 +2,7 @@
 #include "platform/TextCodec.h"
 #include "support/DiskFaults.h"
 #include "support/FakePrompts.h"
+#include "support/JapaneseText.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
 
@@ -25,16 +26,11 @@
 
 using namespace tornyx;
 using test::FakePrompts;
+using test::sj;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
-QByteArray sj(const char16_t* s) {
-    return platform::toSjis(u(s));
-}
 
 struct MainForm : ::testing::Test {
     TempHome home;

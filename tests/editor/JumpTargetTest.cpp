@@ -1,14 +1,12 @@
 #include "editor/JumpTarget.h"
+#include "support/JapaneseText.h"
 
 #include <gtest/gtest.h>
 
 using namespace tornyx;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 // Lines joined with LF; the text a jump reads.
 struct Text {

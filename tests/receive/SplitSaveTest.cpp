@@ -1,4 +1,5 @@
 #include "receive/SplitSave.h"
+#include "support/JapaneseText.h"
 
 #include "platform/TextCodec.h"
 #include "support/DiskFaults.h"
@@ -12,12 +13,9 @@
 
 using namespace tornyx;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 struct Split : ::testing::Test {
     TempHome home;

@@ -1,6 +1,7 @@
 // The split-save and selective-send dialog, shown for real on the offscreen
 // platform over a stand-in main window, writing into a temporary folder.
 #include "receive/ui/TReadForm.h"
+#include "support/JapaneseText.h"
 
 #include "platform/TextCodec.h"
 #include "support/QtPrinters.h"
@@ -25,12 +26,9 @@
 
 using namespace tornyx;
 using test::TempHome;
+using test::u;
 
 namespace {
-
-QString u(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
 
 struct FakeReadHost : ReadFormHost {
     struct Box {
