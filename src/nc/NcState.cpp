@@ -198,63 +198,84 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
         st.spindleTool.lose(Unknown::Macro, line);
     }
 
-    int group01 = -1;
-    int cycleCode = -1;
-    bool cycleCancel = false, dwell = false, g10 = false, g52 = false, g53 = false, g92 = false;
-    bool ref = false, skip = false, call = false;
-    bool parameters = false; // the axis words are a centre or a scale, no move
-    bool otherCode = false;
+    GCodeEffect g = applyGCodes(gCodes, gCount, addr, line);
+    const bool toolChange = applyMCodes(mCodes, mCount, g.call, line);
+
+    if (g.call) {
+        // The called program runs in the machine: what it does is not in
+        // this text.
+        carry(Carried::MachineCall, 0, line);
+        loseAll(Unknown::MachineCall, line);
+        fx.kind = BlockEffect::Unknown;
+        return;
+    }
+
+    applyTool(addr['T' - 'A'], toolChange, line);
+    if (g.g10) {
+        // Offsets and parameters set by the program: its words are data.
+        carry(Carried::DataSetting, 100, line);
+        return;
+    }
+    applyWords(addr, axes, g.dwell, line);
+    if (!applyNonMotion(g, addr, axes, line, fx))
+        applyMotion(g, addr, axes, line, fx);
+}
+
+NcReader::GCodeEffect NcReader::applyGCodes(const int* gCodes, int gCount, const Word* const* addr,
+                                            int line) {
+    NcState& st = m_state;
+    GCodeEffect g;
     for (int k = 0; k < gCount; ++k) {
-        const int g = gCodes[k];
-        switch (g) {
+        const int code = gCodes[k];
+        switch (code) {
         case 0:
         case 10:
         case 20:
         case 30:
-            group01 = g;
+            g.group01 = code;
             break;
         case 40:
-            dwell = true;
+            g.dwell = true;
             break;
         case 90: // exact stop for this block
         case 110:
             break;
         case 100:
-            g10 = true;
+            g.g10 = true;
             break;
         case 170:
         case 180:
         case 190:
-            st.plane.set(g, line);
+            st.plane.set(code, line);
             break;
         case 200:
         case 210:
-            st.units.set(g, line);
+            st.units.set(code, line);
             break;
         case 270:
         case 280:
         case 290:
         case 300:
-            ref = true;
+            g.ref = true;
             break;
         case 310:
-            skip = true;
+            g.skip = true;
             break;
         case 400:
         case 410:
         case 420:
-            st.cutterComp.set(g, line);
+            st.cutterComp.set(code, line);
             break;
         case 430:
         case 440:
         case 490:
-            st.lengthComp.set(g, line);
+            st.lengthComp.set(code, line);
             break;
         case 520:
-            g52 = true;
+            g.g52 = true;
             break;
         case 530:
-            g53 = true;
+            g.g53 = true;
             break;
         case 540:
         case 550:
@@ -262,13 +283,13 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
         case 570:
         case 580:
         case 590:
-            st.workOffset.set(g, line);
+            st.workOffset.set(code, line);
             st.workOffsetP = {};
             break;
         case 541: {
             const Word* p = addr['P' - 'A'];
             if (p && !p->macro && !p->missing) {
-                st.workOffset.set(g, line);
+                st.workOffset.set(code, line);
                 st.workOffsetP.assign(p->valueText());
             } else {
                 st.workOffset.lose(p && p->macro ? Unknown::Macro : Unknown::Unreadable, line);
@@ -276,7 +297,7 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
             break;
         }
         case 650:
-            call = m_settings.machineCalls;
+            g.call = m_settings.machineCalls;
             break;
         case 660:
         case 661:
@@ -286,44 +307,49 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
             drop(Carried::ModalCall, 660);
             break;
         case 800:
-            cycleCancel = true;
+            g.cycleCancel = true;
             break;
         case 900:
         case 910:
-            st.distance.set(g, line);
+            st.distance.set(code, line);
             break;
         case 920:
-            g92 = true;
+            g.g92 = true;
             break;
         case 930:
         case 940:
         case 950:
-            st.feedMode.set(g, line);
+            st.feedMode.set(code, line);
             break;
         case 980:
         case 990:
-            st.retract.set(g, line);
+            st.retract.set(code, line);
             break;
         default:
-            if (isCycleCode(g)) {
-                cycleCode = g;
+            if (isCycleCode(code)) {
+                g.cycleCode = code;
                 break;
             }
             if (const auto* o = std::find_if(std::begin(OtherGroups), std::end(OtherGroups),
                                              [&](const OtherGroup& og) {
-                                                 return std::find(og.codes.begin(), og.codes.end(), g) !=
+                                                 return std::find(og.codes.begin(), og.codes.end(), code) !=
                                                         og.codes.end();
                                              });
                 o != std::end(OtherGroups)) {
-                modalGroup(o->group, g, o->cancel, line);
-                parameters = parameters || g == 680 || g == 510 || g == 511;
+                modalGroup(o->group, code, o->cancel, line);
+                g.parameters = g.parameters || code == 680 || code == 510 || code == 511;
                 break;
             }
-            carry(Carried::GCode, g, line);
-            otherCode = true;
+            carry(Carried::GCode, code, line);
+            g.otherCode = true;
         }
     }
 
+    return g;
+}
+
+bool NcReader::applyMCodes(const int* mCodes, int mCount, bool& call, int line) {
+    NcState& st = m_state;
     bool toolChange = false;
     for (int k = 0; k < mCount; ++k) {
         const int m = mCodes[k];
@@ -361,16 +387,12 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
         }
     }
 
-    if (call) {
-        // The called program runs in the machine: what it does is not in
-        // this text.
-        carry(Carried::MachineCall, 0, line);
-        loseAll(Unknown::MachineCall, line);
-        fx.kind = BlockEffect::Unknown;
-        return;
-    }
+    return toolChange;
+}
 
-    if (const Word* t = addr['T' - 'A']) {
+void NcReader::applyTool(const Word* t, bool toolChange, int line) {
+    NcState& st = m_state;
+    if (t) {
         if (t->macro || t->missing) {
             st.tool.lose(t->macro ? Unknown::Macro : Unknown::Unreadable, line);
         } else {
@@ -387,6 +409,10 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
             st.spindleTool.lose(st.tool.why == Unknown::NotGiven ? Unknown::NoTool : st.tool.why, line);
         st.toolChangeFollowed = true;
     }
+}
+
+void NcReader::applyWords(const Word* const* addr, const Word* const* axes, bool dwell, int line) {
+    NcState& st = m_state;
     const auto text = [&](char letter, Tracked<ShortText>& t, double* number) {
         const Word* w = addr[letter - 'A'];
         if (!w)
@@ -401,11 +427,6 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
         if (number)
             *number = w->value;
     };
-    if (g10) {
-        // Offsets and parameters set by the program: its words are data.
-        carry(Carried::DataSetting, 100, line);
-        return;
-    }
     text('S', st.s, &st.sValue);
     text('F', st.f, &st.fValue);
     text('H', st.h, nullptr);
@@ -417,23 +438,27 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
     for (int i = 0; i < AxisCount; ++i)
         if (axes[i])
             st.axisNamed[size_t(i)] = true;
+}
 
-    if (g92 || g52) {
-        carry(Carried::CoordinateSet, g92 ? 920 : 520, line);
+bool NcReader::applyNonMotion(const GCodeEffect& g, const Word* const* addr, const Word* const* axes,
+                              int line, BlockEffect& fx) {
+    NcState& st = m_state;
+    if (g.g92 || g.g52) {
+        carry(Carried::CoordinateSet, g.g92 ? 920 : 520, line);
         for (int i = 0; i < AxisCount; ++i) {
             if (!axes[i])
                 continue;
             double v = 0;
             Unknown why = Unknown::None;
             // G92 makes the present position read as the given value.
-            if (g92 && value(*axes[i], i >= A, v, why))
+            if (g.g92 && value(*axes[i], i >= A, v, why))
                 st.axis[size_t(i)].set(v, line);
             else
-                st.axis[size_t(i)].lose(g52 ? Unknown::CoordShift : why, line);
+                st.axis[size_t(i)].lose(g.g52 ? Unknown::CoordShift : why, line);
         }
-        return;
+        return true;
     }
-    if (dwell) {
+    if (g.dwell) {
         fx.kind = BlockEffect::Dwell;
         double v = 0;
         Unknown why = Unknown::None;
@@ -450,29 +475,35 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
             else
                 fx.kind = BlockEffect::Unknown;
         }
-        return;
+        return true;
     }
-    if (parameters)
-        return;
-    if (otherCode) {
+    if (g.parameters)
+        return true;
+    if (g.otherCode) {
         loseNamed(axes, Unknown::OtherCode, line);
-        if (std::any_of(std::begin(axes), std::end(axes), [](const Word* w) { return w != nullptr; }))
+        if (std::any_of(axes, axes + AxisCount, [](const Word* w) { return w != nullptr; }))
             fx.kind = BlockEffect::Unknown;
-        return;
+        return true;
     }
-    if (ref || g53 || skip) {
-        loseNamed(axes, ref ? Unknown::RefReturn : g53 ? Unknown::MachineCoord : Unknown::Skip, line);
-        if (std::any_of(std::begin(axes), std::end(axes), [](const Word* w) { return w != nullptr; }))
+    if (g.ref || g.g53 || g.skip) {
+        loseNamed(axes, g.ref ? Unknown::RefReturn : g.g53 ? Unknown::MachineCoord : Unknown::Skip, line);
+        if (std::any_of(axes, axes + AxisCount, [](const Word* w) { return w != nullptr; }))
             fx.kind = BlockEffect::Unknown;
-        return;
+        return true;
     }
 
-    if (group01 >= 0) {
-        st.motion.set(group01, line);
+    return false;
+}
+
+void NcReader::applyMotion(const GCodeEffect& g, const Word* const* addr, const Word* const* axes, int line,
+                           BlockEffect& fx) {
+    NcState& st = m_state;
+    if (g.group01 >= 0) {
+        st.motion.set(g.group01, line);
         if (st.cycleActive())
             st.cycle.set(800, line);
     }
-    if (cycleCancel) {
+    if (g.cycleCancel) {
         // G80 clears the cycle's data: the next cycle brings its own.
         st.cycle.set(800, line);
         st.cycleWords = {};
@@ -481,12 +512,12 @@ void NcReader::apply(const Block& b, int line, BlockEffect* effect) {
         st.rLevel = {};
         st.bottom = {};
     }
-    if (cycleCode >= 0) {
+    if (g.cycleCode >= 0) {
         if (!st.cycleActive())
             st.initialLevel = st.axis[Z];
-        st.cycle.set(cycleCode, line);
+        st.cycle.set(g.cycleCode, line);
     }
-    if (st.cycleActive() && group01 < 0) {
+    if (st.cycleActive() && g.group01 < 0) {
         cycleBlock(addr, axes, line, fx);
         return;
     }

@@ -164,6 +164,26 @@ private:
     bool value(const Word& w, bool rotary, double& out, Unknown& why) const;
     void loseAll(Unknown why, int line);
     void loseNamed(const Word* const* axes, Unknown why, int line);
+    // What a block's G codes ask of it beyond the modal groups they set.
+    struct GCodeEffect {
+        int group01 = -1;   // G00 ... G03 given
+        int cycleCode = -1; // a canned cycle given
+        bool cycleCancel = false, dwell = false, g10 = false, g52 = false, g53 = false, g92 = false;
+        bool ref = false, skip = false, call = false;
+        bool parameters = false; // the axis words are a centre or a scale, no move
+        bool otherCode = false;  // a G code the reader does not follow
+    };
+    GCodeEffect applyGCodes(const int* gCodes, int gCount, const Word* const* addr, int line);
+    // Returns whether M06 was given; M98/M198 set call when the machine runs calls.
+    bool applyMCodes(const int* mCodes, int mCount, bool& call, int line);
+    void applyTool(const Word* t, bool toolChange, int line);
+    void applyWords(const Word* const* addr, const Word* const* axes, bool dwell, int line);
+    // Blocks that set coordinates, dwell, or move where the reader cannot
+    // follow; true when the block was one of them.
+    bool applyNonMotion(const GCodeEffect& g, const Word* const* addr, const Word* const* axes, int line,
+                        BlockEffect& fx);
+    void applyMotion(const GCodeEffect& g, const Word* const* addr, const Word* const* axes, int line,
+                     BlockEffect& fx);
     void move(const Word* const* addr, const Word* const* axes, int line, BlockEffect& fx);
     void cycleBlock(const Word* const* addr, const Word* const* axes, int line, BlockEffect& fx);
 
