@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
     const long rssEmpty = maxRssKb();
     BufferEditor editor;
     test::FakeWindow display;
+    display.keepPanelHistory = false;
     BenchDncPrompts dncPrompts;
     QStringList index;
     dncPrompts.startLine = generate(editor, qsizetype(mb) * 1024 * 1024, index);
