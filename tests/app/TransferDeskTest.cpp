@@ -5,12 +5,7 @@
 #include "app/TransferDesk.h"
 
 #include "platform/TextCodec.h"
-#include "send/SendFakes.h"
-#include "support/EmulatedSerialPort.h"
-#include "support/FakeClock.h"
-#include "support/FakeWindow.h"
-#include "support/StandIns.h"
-#include "support/TempHome.h"
+#include "support/EmulatedDesk.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,17 +18,9 @@ using namespace tornyx::test;
 
 namespace {
 
-struct Desk : ::testing::Test {
-    TempHome home;
-    FakeClock clock;
-    EmulatedSerialPort port{clock};
-    ScriptedLineHost lineHost;
-    FakeWindow win;
-    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
-                      deskViews(lineHost, win)};
+struct Desk : ::testing::Test, EmulatedDesk {
 
     Desk() {
-        desk.session().setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
         CommProfile& p = desk.profiles()[1];
         p.send.signal = 1; // the operator confirms the start
         p.send.code = 2;   // ASCII

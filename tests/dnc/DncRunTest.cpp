@@ -1,14 +1,8 @@
 #include "app/TransferDesk.h"
 
 #include "platform/TextCodec.h"
-
-#include "send/SendFakes.h"
-#include "support/EmulatedSerialPort.h"
-#include "support/FakeClock.h"
-#include "support/FakeWindow.h"
+#include "support/EmulatedDesk.h"
 #include "support/QtPrinters.h"
-#include "support/StandIns.h"
-#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +14,8 @@ namespace {
 // A DNC run over the emulated port with the fake clock. ASCII, so the bytes
 // are the text; the operator confirms the start; end code LF + "%"; the
 // stop path writes DC4.
-class DncRunFixture : public ::testing::Test {
+class DncRunFixture : public ::testing::Test, protected EmulatedDesk {
 protected:
-    TempHome home;
-    FakeClock clock;
-    EmulatedSerialPort port{clock};
-    ScriptedLineHost lineHost;
-    FakeWindow win;
-    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
-                      deskViews(lineHost, win)};
     FakeWindow& editor = win;
     FakeWindow& host = win;
     TransferState& state = desk.state();
@@ -36,7 +23,6 @@ protected:
     SendContext ctx;
 
     DncRunFixture() {
-        session.setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
         ctx.profile = defaultProfile(1);
         ctx.profile.send.signal = 1;
         ctx.profile.send.code = 2;

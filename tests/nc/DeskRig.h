@@ -3,30 +3,17 @@
 #include "app/TransferDesk.h"
 
 #include "nc/NcTestText.h"
-#include "send/SendFakes.h"
-#include "support/EmulatedSerialPort.h"
-#include "support/FakeClock.h"
-#include "support/FakeWindow.h"
-#include "support/StandIns.h"
-#include "support/TempHome.h"
+#include "support/EmulatedDesk.h"
 
 namespace tornyx::test {
 
 // The transfer desk over the emulated line on the fake clock: ASCII, so
 // the bytes the machine gets are the text; the operator confirms the start;
 // end code LF + "%".
-struct DeskRig {
-    TempHome home;
-    FakeClock clock;
-    EmulatedSerialPort port{clock};
-    ScriptedLineHost lineHost;
-    FakeWindow win;
-    TransferDesk desk{{port, clock, standInCommands(home), platform::SettingsHome(home.path())},
-                      deskViews(lineHost, win)};
+struct DeskRig : EmulatedDesk {
     SendContext ctx;
 
     explicit DeskRig(bool dnc, int speed = 5) {
-        desk.session().setPortResolver([](const QString&) { return QStringLiteral("/dev/emulated"); });
         ctx.profile = defaultProfile(1);
         ctx.profile.send.signal = 1;
         ctx.profile.send.code = 2;
