@@ -160,16 +160,22 @@ void TMainForm::FormCreate(const QStringList& arguments) {
 }
 
 void TMainForm::buildMenus() {
-    auto action = [this](QMenu* menu, const char* name, const QString& caption, auto slot,
-                         QKeySequence key = {}) {
+    // An entry whose command belongs to a subsystem of the window (edit,
+    // search, print, settings, shell, log) is connected in that subsystem's
+    // file, next to the command.
+    auto entry = [](QMenu* menu, const char* name, const QString& caption, QKeySequence key = {}) {
         auto* a = menu->addAction(caption);
         a->setObjectName(name);
         if (!key.isEmpty())
             a->setShortcut(key);
+        return a;
+    };
+    auto action = [this, entry](QMenu* menu, const char* name, const QString& caption, auto slot,
+                                QKeySequence key = {}) {
+        QAction* a = entry(menu, name, caption, key);
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    auto nothing = [] {};
 
     FileNew = menuBar()->addMenu(u(u"ﾌｧｲﾙ(&F)"));
     FileNew->setObjectName("FileNew");
@@ -182,10 +188,10 @@ void TMainForm::buildMenus() {
     FileSaveAs = action(FileNew, "FileSaveAs", u(u"名前を付けて保存"), [this] { saveAs(); });
     FileNew->addSeparator();
     opSave = action(FileNew, "opSave", u(u"ｏ番号分割保存"), [this] { opSaveClick(); });
-    FileSearch = action(FileNew, "FileSearch", u(u"ﾌｧｲﾙ検索から開く"), nothing);
+    FileSearch = entry(FileNew, "FileSearch", u(u"ﾌｧｲﾙ検索から開く"));
     FileNew->addSeparator();
-    PrintSetting = action(FileNew, "PrintSetting", u(u"印刷設(ﾌﾟﾘﾝﾀ)"), nothing);
-    FilePrint = action(FileNew, "FilePrint", u(u"印刷"), nothing, QKeySequence::Print);
+    PrintSetting = entry(FileNew, "PrintSetting", u(u"印刷設(ﾌﾟﾘﾝﾀ)"));
+    FilePrint = entry(FileNew, "FilePrint", u(u"印刷"), QKeySequence::Print);
     FileNew->addSeparator();
     for (int i = 0; i < 5; ++i) {
         MenuFile[i] = action(FileNew, qPrintable("MenuFile" + QString::number(i)), QString(),
@@ -213,20 +219,20 @@ void TMainForm::buildMenus() {
     EditAll = action(
         EditMenu, "EditAll", u(u"すべて選択"), [this] { RichEdit1->selectAll(); }, QKeySequence::SelectAll);
     EditMenu->addSeparator();
-    EditDateTime = action(EditMenu, "EditDateTime", u(u"日付と時刻を挿入"), nothing);
-    EditDate = action(EditMenu, "EditDate", u(u"日付を挿入"), nothing);
+    EditDateTime = entry(EditMenu, "EditDateTime", u(u"日付と時刻を挿入"));
+    EditDate = entry(EditMenu, "EditDate", u(u"日付を挿入"));
 
     FindMenu = menuBar()->addMenu(u(u"検索(&S)"));
     FindMenu->setObjectName("FindMenu");
-    FindDo = action(FindMenu, "FindDo", u(u"検索"), nothing, QKeySequence::Find);
+    FindDo = entry(FindMenu, "FindDo", u(u"検索"), QKeySequence::Find);
     // F3 belongs to the editor: it finds again only when there is a text.
-    FindNext = action(FindMenu, "FindNext", u(u"次を検索(F3)"), nothing);
-    Replace = action(FindMenu, "Replace", u(u"置換"), nothing, QKeySequence::Replace);
+    FindNext = entry(FindMenu, "FindNext", u(u"次を検索(F3)"));
+    Replace = entry(FindMenu, "Replace", u(u"置換"), QKeySequence::Replace);
     FindMenu->addSeparator();
-    FileSearch1 = action(FindMenu, "FileSearch1", u(u"ﾌｧｲﾙ検索"), nothing);
+    FileSearch1 = entry(FindMenu, "FileSearch1", u(u"ﾌｧｲﾙ検索"));
     FindMenu->addSeparator();
-    jump = action(FindMenu, "jump", u(u"飛び先検索(GOTO,G65,M98)"), nothing);
-    jump_bp = action(FindMenu, "jump_bp", u(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄに移動"), nothing);
+    jump = entry(FindMenu, "jump", u(u"飛び先検索(GOTO,G65,M98)"));
+    jump_bp = entry(FindMenu, "jump_bp", u(u"ﾌﾞﾚｰｸﾎﾟｲﾝﾄに移動"));
 
     SetMenu = menuBar()->addMenu(u(u"通信設定選択"));
     SetMenu->setObjectName("SetMenu");
@@ -247,9 +253,9 @@ void TMainForm::buildMenus() {
 
     OpMenu = menuBar()->addMenu(u(u"設定(&O)"));
     OpMenu->setObjectName("OpMenu");
-    Menu_setdata = action(OpMenu, "Menu_setdata", u(u"通信設定"), nothing);
-    setting_op = action(OpMenu, "setting_op", u(u"オプション設定"), nothing);
-    User_op = action(OpMenu, "User_op", u(u"ﾕｰｻﾞ定義(拡張子)"), nothing);
+    Menu_setdata = entry(OpMenu, "Menu_setdata", u(u"通信設定"));
+    setting_op = entry(OpMenu, "setting_op", u(u"オプション設定"));
+    User_op = entry(OpMenu, "User_op", u(u"ﾕｰｻﾞ定義(拡張子)"));
     OpMenu->addSeparator();
     send_step = action(OpMenu, "send_step", u(u"ｽﾃｯﾌﾟ送信有効"),
                        [this] { m_desk->options().stepSendEnabled = send_step->isChecked(); });
@@ -258,27 +264,27 @@ void TMainForm::buildMenus() {
                     [this] { m_desk->options().autoIndexOff = ono_op->isChecked(); });
     ono_op->setCheckable(true);
     OpMenu->addSeparator();
-    DeskTop_set = action(OpMenu, "DeskTop_set", u(u"ﾃﾞｨｽｸﾄｯﾌﾟにｼｮｰﾄｶｯﾄ作成"), nothing);
-    SendTo_set = action(OpMenu, "SendTo_set", u(u"SendTo(送る)に登録"), nothing);
+    DeskTop_set = entry(OpMenu, "DeskTop_set", u(u"ﾃﾞｨｽｸﾄｯﾌﾟにｼｮｰﾄｶｯﾄ作成"));
+    SendTo_set = entry(OpMenu, "SendTo_set", u(u"SendTo(送る)に登録"));
 
     Menu_log = menuBar()->addMenu(u(u"通信ﾛｸﾞ"));
     Menu_log->setObjectName("Menu_log");
-    Menu_send = action(Menu_log, "Menu_send", u(u"送信(PCからNC)"), nothing);
+    Menu_send = entry(Menu_log, "Menu_send", u(u"送信(PCからNC)"));
     Menu_send->setData(1);
-    Menu_read = action(Menu_log, "Menu_read", u(u"受信(NCからPC)"), nothing);
+    Menu_read = entry(Menu_log, "Menu_read", u(u"受信(NCからPC)"));
     Menu_read->setData(2);
-    Menu_dnc = action(Menu_log, "Menu_dnc", u(u"DNC(ｻﾌﾞﾌﾟﾛｸﾞﾗﾑ呼出)"), nothing);
+    Menu_dnc = entry(Menu_log, "Menu_dnc", u(u"DNC(ｻﾌﾞﾌﾟﾛｸﾞﾗﾑ呼出)"));
     Menu_dnc->setData(3);
     Menu_log->addSeparator();
-    Menu_log_e = action(Menu_log, "Menu_log_e", u(u"ログ表示終了"), nothing);
+    Menu_log_e = entry(Menu_log, "Menu_log_e", u(u"ログ表示終了"));
     Menu_log_e->setData(4);
 
     Menu_help = menuBar()->addMenu(u(u"ﾍﾙﾌﾟ(&H)"));
     Menu_help->setObjectName("Menu_help");
-    Menu_help1 = action(Menu_help, "Menu_help1", u(u"ヘルプ目次(&H)"), nothing);
-    Menu_hp = action(Menu_help, "Menu_hp", u(u"作者ホームページ"), nothing);
+    Menu_help1 = entry(Menu_help, "Menu_help1", u(u"ヘルプ目次(&H)"));
+    Menu_hp = entry(Menu_help, "Menu_hp", u(u"作者ホームページ"));
     Menu_help->addSeparator();
-    Menu_ver = action(Menu_help, "Menu_ver", u(u"ﾊﾞｰｼﾞｮﾝ情報"), nothing);
+    Menu_ver = entry(Menu_help, "Menu_ver", u(u"ﾊﾞｰｼﾞｮﾝ情報"));
 
     // The editor's popup menu repeats the edit commands under names of its own.
     PopupMenu1 = new QMenu(this);
@@ -300,7 +306,7 @@ void TMainForm::buildMenus() {
         connect(a, &QAction::triggered, p.same, &QAction::trigger);
     }
     PopupMenu1->addSeparator();
-    action(PopupMenu1, "FileNukidasi", u(u"ﾌﾟﾛｸﾞﾗﾑ選択(ｶｰｿﾙ位置)"), nothing);
+    entry(PopupMenu1, "FileNukidasi", u(u"ﾌﾟﾛｸﾞﾗﾑ選択(ｶｰｿﾙ位置)"));
     PopupMenu1->addSeparator();
     auto* fs = PopupMenu1->addAction(FindDo->text());
     fs->setObjectName("FindDo_s");
