@@ -11,6 +11,7 @@
 #include "serial/NcCode.h"
 #include "support/FakePrompts.h"
 #include "support/MachineProcess.h"
+#include "support/ModalDialog.h"
 #include "support/SafeServices.h"
 #include "support/TempHome.h"
 
@@ -47,21 +48,6 @@ struct RestartCase {
 
 void PrintTo(const RestartCase& c, std::ostream* os) {
     *os << c.name;
-}
-
-// Calls f with the dialog of type D once the window shows it modally.
-template <class D> void whenShown(QObject* context, std::function<void(D&)> f) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [context, f, poll] {
-        auto* d = dynamic_cast<D*>(QApplication::activeModalWidget());
-        if (!d) {
-            QTimer::singleShot(20, context, *poll);
-            return;
-        }
-        f(*d);
-        *poll = nullptr;
-    };
-    QTimer::singleShot(20, context, *poll);
 }
 
 class RestartThroughTheWindow : public ::testing::TestWithParam<RestartCase> {
@@ -115,7 +101,7 @@ protected:
         ASSERT_GT(form->controls().ComboBox1->count(), 0);
         form->controls().RichEdit1->setCursorPosition(c.caretLine, 0);
 
-        whenShown<TRestartForm>(form.get(), [this, c](TRestartForm& d) {
+        test::whenModalShown<TRestartForm>(form.get(), [this, c](TRestartForm& d) {
             if (c.pass != 1) {
                 d.SpinEdit3->setValue(c.pass);
                 d.Button3Click();
@@ -124,7 +110,7 @@ protected:
             d.Button1->click();
         });
         if (c.viaSetUpDialog) {
-            whenShown<TDncForm>(form.get(), [](TDncForm& d) {
+            test::whenModalShown<TDncForm>(form.get(), [](TDncForm& d) {
                 d.ComboBox1->setCurrentIndex(0);
                 emit d.ComboBox1->activated(0);
                 d.Button5->click();
