@@ -273,12 +273,18 @@ std::optional<QString> TMainForm::askSwitchNumber() {
     return AutoForm->askSwitchNumber(frameGeometry());
 }
 
+// The line reports the lamps before every byte it writes; the widgets are
+// touched only when a lamp changes.
 void TMainForm::setDsrLamp(bool on) {
-    LabeledEdit1->setTextColor(on ? QColor(Qt::blue) : QColor(Qt::red));
+    const QColor colour = on ? QColor(Qt::blue) : QColor(Qt::red);
+    if (LabeledEdit1->textColor() != colour)
+        LabeledEdit1->setTextColor(colour);
 }
 
 void TMainForm::setCtsLamp(bool on) {
-    LabeledEdit2->setText(on ? QString::fromUtf16(u" ●") : QString::fromUtf16(u" ○"));
+    const QString text = on ? QString::fromUtf16(u" ●") : QString::fromUtf16(u" ○");
+    if (LabeledEdit2->text() != text)
+        LabeledEdit2->setText(text);
 }
 
 // ---------------------------------------------------------------- ReceivePrompts
